@@ -1,0 +1,18 @@
+#pragma once
+
+// Values fixed when this build was configured (see the top-level CMakeLists.txt).
+namespace cairnmoor::buildconstants {
+
+extern const char* const version;
+extern const char* const buildDate;
+extern const char* const publisher;
+extern const char* const publisherDomain;
+extern const char* const author;
+extern const char* const authorSite;
+extern const char* const authorUrl;
+extern const char* const toolsUrl;
+extern const char* const privacyUrl;
+extern const char* const donationUrl;
+extern const char* const bundleIdentifier;
+
+} // namespace cairnmoor::buildconstants

@@ -1,0 +1,185 @@
+#include "catalogue/CatalogLoader.hpp"
+
+#include "catalogue/CatalogError.hpp"
+#include "platform/DecodingError.hpp"
+#include "platform/FileError.hpp"
+#include "platform/JsonReading.hpp"
+
+namespace cairnmoor::CatalogLoader {
+
+namespace fs = std::filesystem;
+using JsonReading::Json;
+
+namespace {
+
+MacOSInfo decodeMacOS(const Json& value) {
+    JsonReading::requireObject(value, "macos");
+    return MacOSInfo{
+        .brew = JsonReading::requireString(value, "brew"),
+        .type = JsonReading::requireString(value, "type"),
+        .macports = JsonReading::optionalString(value, "macports"),
+    };
+}
+
+AppEntry decodeEntry(const Json& value) {
+    JsonReading::requireObject(value, "apps");
+    AppEntry entry{
+        .id = JsonReading::requireString(value, "id"),
+        .name = JsonReading::requireString(value, "name"),
+        .category = JsonReading::requireString(value, "category"),
+        .licence = JsonReading::requireString(value, "licence"),
+        .homepage = JsonReading::requireString(value, "homepage"),
+        .summary = JsonReading::requireString(value, "summary"),
+        .macos = std::nullopt,
+        .recommended = JsonReading::optionalBool(value, "recommended"),
+    };
+    if (const Json* macos = JsonReading::optionalKey(value, "macos")) {
+        entry.macos = decodeMacOS(*macos);
+    }
+    return entry;
+}
+
+Catalog decodeCatalog(std::string_view data) {
+    const Json document = JsonReading::parse(data);
+    JsonReading::requireObject(document, "catalogue");
+    Catalog catalog;
+    catalog.schema = JsonReading::requireInt64(document, "schema");
+    catalog.updated = JsonReading::requireString(document, "updated");
+    const Json& licences =
+        JsonReading::requireObject(JsonReading::requireKey(document, "licences"), "licences");
+    for (const auto& [key, value] : licences.items()) {
+        catalog.licences.emplace(key, JsonReading::asString(value, "licences"));
+    }
+    const Json& categories =
+        JsonReading::requireArray(JsonReading::requireKey(document, "categories"), "categories");
+    catalog.categories.reserve(categories.size());
+    for (const Json& name : categories) {
+        catalog.categories.push_back(JsonReading::asString(name, "categories"));
+    }
+    const Json& apps = JsonReading::requireArray(JsonReading::requireKey(document, "apps"), "apps");
+    catalog.apps.reserve(apps.size());
+    for (const Json& entry : apps) {
+        catalog.apps.push_back(decodeEntry(entry));
+    }
+    return catalog;
+}
+
+// The shipped resource bundle beside the code, looked up once for the life of the process.
+const std::optional<Bundle>& coreResourceBundle() {
+    static const std::optional<Bundle> bundle = []() -> std::optional<Bundle> {
+        const Bundle& main = Bundle::main();
+        const Bundle& code = Bundle::containingCoreLibrary();
+        const std::optional<fs::path> places[] = {main.resourceDirectory(),
+                                                  code.resourceDirectory(), main.bundlePath()};
+        for (const auto& place : places) {
+            if (!place) {
+                continue;
+            }
+            if (auto found = Bundle::atPath(*place / resourceBundleName)) {
+                return found;
+            }
+        }
+        return std::nullopt;
+    }();
+    return bundle;
+}
+
+std::optional<fs::path> embeddedCatalogURL(const Bundle* bundle) {
+    const Bundle& main = Bundle::main();
+    std::optional<Bundle> candidates[4];
+    if (bundle != nullptr) {
+        candidates[0] = *bundle;
+    }
+    candidates[1] = coreResourceBundle();
+    if (main.resourceDirectory()) {
+        candidates[2] = Bundle::atPath(*main.resourceDirectory() / resourceBundleName);
+    }
+    candidates[3] = Bundle::atPath(main.bundlePath() / resourceBundleName);
+    for (const auto& candidate : candidates) {
+        if (!candidate) {
+            continue;
+        }
+        if (auto url = candidate->url("catalog", "json")) {
+            return url;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+Catalog decode(std::string_view data) {
+    try {
+        return decodeCatalog(data);
+    } catch (const DecodingError& error) {
+        throw CatalogError::decodeFailed(error);
+    }
+}
+
+fs::path externalOverrideURL(const FileManager& fileManager) {
+    const auto supportDirectories = fileManager.applicationSupportDirectories();
+    const fs::path base = supportDirectories.empty()
+                              ? fileManager.homeDirectory() / "Library" / "Application Support"
+                              : supportDirectories.front();
+    return base / "Cairnmoor" / "catalog.json";
+}
+
+std::optional<Catalog> loadExternalOverride(const FileManager& fileManager) {
+    const fs::path url = externalOverrideURL(fileManager);
+    if (!fileManager.fileExists(url)) {
+        return std::nullopt;
+    }
+    try {
+        return decodeCatalog(fileManager.contentsOfFile(url));
+    } catch (const std::exception&) {
+        // An unusable replacement is passed over silently; the shipped catalogue serves.
+        return std::nullopt;
+    }
+}
+
+std::string loadEmbeddedData(const Bundle* bundle) {
+    const auto url = embeddedCatalogURL(bundle);
+    if (!url) {
+        throw CatalogError::embeddedResourceMissing();
+    }
+    return FileManager::defaultManager().contentsOfFile(*url);
+}
+
+Catalog loadEmbedded(const Bundle* bundle) {
+    return decode(loadEmbeddedData(bundle));
+}
+
+Catalog load(const FileManager& fileManager, const Bundle* bundle) {
+    if (auto replacement = loadExternalOverride(fileManager)) {
+        return std::move(*replacement);
+    }
+    return loadEmbedded(bundle);
+}
+
+std::string encode(const Catalog& catalog) {
+    Json apps = Json::array();
+    for (const AppEntry& entry : catalog.apps) {
+        Json item = {{"id", entry.id},           {"name", entry.name},
+                     {"category", entry.category}, {"licence", entry.licence},
+                     {"homepage", entry.homepage}, {"summary", entry.summary}};
+        if (entry.macos) {
+            Json macos = {{"brew", entry.macos->brew}, {"type", entry.macos->type}};
+            if (entry.macos->macports) {
+                macos["macports"] = *entry.macos->macports;
+            }
+            item["macos"] = std::move(macos);
+        }
+        if (entry.recommended) {
+            item["recommended"] = *entry.recommended;
+        }
+        apps.push_back(std::move(item));
+    }
+    const Json document = {{"schema", catalog.schema},
+                           {"updated", catalog.updated},
+                           {"licences", catalog.licences},
+                           {"categories", catalog.categories},
+                           {"apps", std::move(apps)}};
+    return document.dump(2);
+}
+
+} // namespace cairnmoor::CatalogLoader

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace cairnmoor {
+
+// A package's state in a run. `installing` is the only intermediate state the engine
+// reports; installed, alreadyPresent, skipped and failed are final.
+struct PackageState {
+    enum class Kind { failed, pending, installing, installed, alreadyPresent, skipped };
+
+    Kind kind = Kind::pending;
+    std::string message; // only for failed
+
+    static PackageState failed(std::string message) { return {Kind::failed, std::move(message)}; }
+    static PackageState pending() { return {Kind::pending, {}}; }
+    static PackageState installing() { return {Kind::installing, {}}; }
+    static PackageState installed() { return {Kind::installed, {}}; }
+    static PackageState alreadyPresent() { return {Kind::alreadyPresent, {}}; }
+    static PackageState skipped() { return {Kind::skipped, {}}; }
+
+    bool isFinal() const { return kind != Kind::pending && kind != Kind::installing; }
+    // The case name: "failed", "pending", "installing", "installed", "alreadyPresent", "skipped".
+    std::string_view caseName() const;
+
+    bool operator==(const PackageState&) const = default;
+};
+
+} // namespace cairnmoor

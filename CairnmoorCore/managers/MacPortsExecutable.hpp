@@ -1,0 +1,28 @@
+#pragma once
+
+#include "platform/FileManager.hpp"
+
+#include <array>
+#include <functional>
+#include <string>
+#include <string_view>
+
+// The check that the MacPorts executable cannot have been replaced by an ordinary user:
+// the one fixed path, root-owned, writable by nobody else, free of symbolic links and of
+// access-control entries that grant changes, up to "/". Answers yes or no, never why.
+namespace cairnmoor::MacPortsExecutable {
+
+inline constexpr const char* path = "/opt/local/bin/port";
+inline constexpr std::array<const char*, 5> pathChain = {"/opt/local/bin/port", "/opt/local/bin",
+                                                         "/opt/local", "/opt", "/"};
+
+bool isTrusted(std::string_view executablePath, const FileManager& fileManager);
+bool validate(std::string_view executablePath, const FileManager& fileManager,
+              const std::function<bool(const std::string&)>& aclValidator);
+// Lists the path's access-control entries with /bin/ls -lde and judges them.
+bool hasSafeACL(const std::string& path);
+// False when a line holds " allow " and grants write, append, delete, add_file,
+// add_subdirectory or chown.
+bool safeACLListing(std::string_view listing);
+
+} // namespace cairnmoor::MacPortsExecutable

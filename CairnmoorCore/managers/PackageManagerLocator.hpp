@@ -1,0 +1,33 @@
+#pragma once
+
+#include "managers/PackageManager.hpp"
+#include "platform/FileManager.hpp"
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace cairnmoor::PackageManagerLocator {
+
+// The processor architecture this executable was built for ("arm64" or "x86_64").
+std::string_view architecture();
+
+std::vector<std::string> knownPaths(PackageManager manager, std::string_view architecture);
+
+// The absolute path of a usable executable of the manager, or none. MacPorts is only
+// ever /opt/local/bin/port and only when it passes the trust check; Homebrew is looked
+// for at its known paths, then on PATH (absolute pieces only).
+std::optional<std::string> resolve(PackageManager manager, const FileManager& fileManager,
+                                   const std::map<std::string, std::string>& environment);
+
+} // namespace cairnmoor::PackageManagerLocator
+
+namespace cairnmoor::BrewLocator {
+
+std::vector<std::string> knownPaths();
+std::optional<std::string> resolve(const FileManager& fileManager,
+                                   const std::map<std::string, std::string>& environment);
+
+} // namespace cairnmoor::BrewLocator

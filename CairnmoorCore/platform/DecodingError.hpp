@@ -1,0 +1,24 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace cairnmoor {
+
+// A JSON document that does not have the expected form. Users see only the general
+// message; the detail (which key, why) is kept for tests and debugging.
+class DecodingError : public std::runtime_error {
+public:
+    static constexpr const char* userMessage =
+        "The data couldn\u2019t be read because it isn\u2019t in the correct format.";
+
+    explicit DecodingError(std::string debugDescription)
+        : std::runtime_error(userMessage), debugDescription_(std::move(debugDescription)) {}
+
+    const std::string& debugDescription() const noexcept { return debugDescription_; }
+
+private:
+    std::string debugDescription_;
+};
+
+} // namespace cairnmoor

@@ -1,0 +1,38 @@
+#include "platform/Posix.hpp"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace cairnmoor::posix {
+
+int FileDescriptor::close() noexcept {
+    if (fd_ < 0) {
+        return 0;
+    }
+    const int result = ::close(fd_);
+    fd_ = -1;
+    return result;
+}
+
+bool makeCloseOnExecPipe(FileDescriptor& readEnd, FileDescriptor& writeEnd) {
+    int ends[2];
+#if defined(__linux__) || defined(__FreeBSD__)
+    if (::pipe2(ends, O_CLOEXEC) != 0) {
+        return false;
+    }
+#else
+    // No pipe2 here: a child spawned by another thread between the two calls could
+    // inherit the ends. Spawns in this program pass explicit file actions, and the
+    // runner closes what it does not hand over, so the window is harmless.
+    if (::pipe(ends) != 0) {
+        return false;
+    }
+    ::fcntl(ends[0], F_SETFD, FD_CLOEXEC);
+    ::fcntl(ends[1], F_SETFD, FD_CLOEXEC);
+#endif
+    readEnd = FileDescriptor(ends[0]);
+    writeEnd = FileDescriptor(ends[1]);
+    return true;
+}
+
+} // namespace cairnmoor::posix

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cerrno>
+#include <utility>
+
+namespace cairnmoor::posix {
+
+// Repeats a system call for as long as it is interrupted by a signal.
+template <typename Call>
+auto retryOnInterrupt(Call&& call) {
+    for (;;) {
+        auto result = call();
+        if (!(result == -1 && errno == EINTR)) {
+            return result;
+        }
+    }
+}
+
+// Owns one file descriptor and closes it once.
+class FileDescriptor {
+public:
+    FileDescriptor() = default;
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept {
+        if (this != &other) {
+            close();
+            fd_ = std::exchange(other.fd_, -1);
+        }
+        return *this;
+    }
+    ~FileDescriptor() { close(); }
+
+    int get() const noexcept { return fd_; }
+    explicit operator bool() const noexcept { return fd_ >= 0; }
+    int release() noexcept { return std::exchange(fd_, -1); }
+    // Returns the result of close(2); EINTR is not retried, since the descriptor is
+    // gone either way on the platforms we support.
+    int close() noexcept;
+
+private:
+    int fd_ = -1;
+};
+
+// A pipe whose two ends are closed on exec, so no other child inherits them.
+// Returns false (errno set) when the system refuses.
+bool makeCloseOnExecPipe(FileDescriptor& readEnd, FileDescriptor& writeEnd);
+
+} // namespace cairnmoor::posix

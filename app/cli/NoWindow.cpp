@@ -1,0 +1,14 @@
+#include "cli/GraphicalApplication.hpp"
+
+#include <cstdio>
+
+namespace cairnmoor {
+
+int startGraphicalApplication(int, char**) {
+    std::fputs("Cairnmoor: this build has no window (configured with CAIRNMOOR_GUI=OFF); "
+               "use --profile <file> or --help.\n",
+               stderr);
+    return 1;
+}
+
+} // namespace cairnmoor

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace cairnmoor::testing {
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const noexcept { return path_; }
+    std::filesystem::path operator/(std::string_view relative) const { return path_ / relative; }
+
+    // Writes a file (creating its folders) and returns its path.
+    std::filesystem::path write(std::string_view relative, std::string_view contents) const;
+
+private:
+    std::filesystem::path path_;
+};
+
+std::string readFile(const std::filesystem::path& path);
+
+} // namespace cairnmoor::testing
