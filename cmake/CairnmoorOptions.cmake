@@ -11,3 +11,7 @@ if(CAIRNMOOR_SANITIZE)
         -fsanitize=${CAIRNMOOR_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
     target_link_options(cairnmoor_options INTERFACE -fsanitize=${CAIRNMOOR_SANITIZE})
 endif()
+if(CAIRNMOOR_FUZZ)
+    # Coverage instrumentation everywhere; only the fuzz targets link libFuzzer's main.
+    target_compile_options(cairnmoor_options INTERFACE -fsanitize=fuzzer-no-link)
+endif()
