@@ -1,0 +1,70 @@
+#pragma once
+
+#include "catalogue/AppEntry.hpp"
+
+#include <QAbstractListModel>
+
+#include <string>
+#include <vector>
+
+namespace cairnmoor {
+
+class CairnmoorViewModel;
+
+// The catalogue as one flat, search-filtered list for a single virtualised ListView:
+// for every shown category a header row followed by its matching entries. A category
+// whose entries the search hides keeps its header row.
+class CatalogueRowModel : public QAbstractListModel {
+    Q_OBJECT
+    Q_PROPERTY(int count READ count NOTIFY countChanged)
+
+public:
+    enum Role {
+        KindRole = Qt::UserRole + 1, // "header" or "app"
+        IsHeaderRole,
+        CategoryRole,
+        // Header rows: -1 mixed, 0 none selected (or nothing eligible), 1 all selected.
+        CategoryStateRole,
+        CategoryCheckedRole, // state == 1; a mixed category shows unchecked
+        // App rows (empty/false on header rows):
+        AppIdRole,
+        NameRole,
+        SummaryRole,
+        LicenceRole,
+        LicenceTooltipRole,
+        HomepageRole,
+        RecommendedRole,
+        SelectedRole,
+        CheckEnabledRole, // false only when the manager has no package and it is unselected
+        PackageTextRole,  // the package name, or "Not available via <manager>"
+        HelpTextRole,     // "Select <name>" or "No verified <manager> mapping"
+    };
+    Q_ENUM(Role)
+
+    explicit CatalogueRowModel(const CairnmoorViewModel& owner, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QHash<int, QByteArray> roleNames() const override;
+    int count() const { return static_cast<int>(rows_.size()); }
+
+    // Rebuilds the rows from the owner's categories and search (a model reset).
+    void rebuild();
+    // Selection or manager changed: the rows stay, their check state and texts change.
+    void refreshRowState();
+
+Q_SIGNALS:
+    void countChanged();
+
+private:
+    struct Row {
+        bool isHeader = false;
+        std::string category;
+        AppEntry app; // app rows only
+    };
+
+    const CairnmoorViewModel& owner_;
+    std::vector<Row> rows_;
+};
+
+} // namespace cairnmoor

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "views/RunRow.hpp"
+
+#include <QAbstractListModel>
+
+#include <string>
+#include <vector>
+
+namespace cairnmoor {
+
+// The run's rows for the run sheet; a state change updates one row in place.
+class RunRowModel : public QAbstractListModel {
+    Q_OBJECT
+    Q_PROPERTY(int count READ count NOTIFY countChanged)
+
+public:
+    enum Role {
+        AppIdRole = Qt::UserRole + 1,
+        NameRole,
+        StateKindRole,    // "failed", "pending", "installing", "installed", "alreadyPresent",
+                          // "skipped"
+        StateTextRole,    // "Pending", ..., "Failed: <message>"
+        StateMessageRole, // the failure message, empty otherwise
+        IsFinalRole,
+    };
+    Q_ENUM(Role)
+
+    explicit RunRowModel(QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QHash<int, QByteArray> roleNames() const override;
+    int count() const { return static_cast<int>(rows_.size()); }
+
+    const std::vector<RunRow>& rows() const { return rows_; }
+    void setRows(std::vector<RunRow> rows);
+    // Sets the state of the first row with this id; false when there is none.
+    bool setState(const std::string& id, const PackageState& state);
+
+Q_SIGNALS:
+    void countChanged();
+
+private:
+    std::vector<RunRow> rows_;
+};
+
+} // namespace cairnmoor
