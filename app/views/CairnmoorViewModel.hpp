@@ -239,7 +239,7 @@ private:
     void selectionDidChange();
     void applyProgress(const std::string& id, const PackageState& state,
                        std::optional<double> fraction);
-    void flushLog();
+    void flushLog(LogBuffer& buffer);
     void completeRun(std::optional<std::filesystem::path> logURL);
     void joinRunThreads();
 

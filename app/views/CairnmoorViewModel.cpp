@@ -1,0 +1,768 @@
+#include "views/CairnmoorViewModel.hpp"
+
+#include "catalogue/CatalogLoader.hpp"
+#include "catalogue/CatalogSearch.hpp"
+#include "install/InstallEngine.hpp"
+#include "install/InstallLog.hpp"
+#include "managers/PackageManagerError.hpp"
+#include "managers/PackageManagerLocator.hpp"
+#include "platform/FileManager.hpp"
+#include "platform/ProcessInfo.hpp"
+#include "views/RunProgressState.hpp"
+
+#include <QMetaObject>
+#include <QPointer>
+#include <QUrl>
+#include <QVariantMap>
+
+#include <algorithm>
+#include <chrono>
+#include <exception>
+#include <limits>
+#include <mutex>
+#include <utility>
+
+namespace cairnmoor {
+
+namespace {
+
+const char* const refusalText = "Choose supported apps and an installed manager. MacPorts installs "
+                                "must be started in Terminal.";
+
+QString qs(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::optional<std::string> locate(PackageManager manager) {
+    return PackageManagerLocator::resolve(manager, FileManager::defaultManager(),
+                                          ProcessInfo::environment());
+}
+
+// Whole text as a base-10 integer with an optional sign: digits only, no spaces, no
+// overflow.
+std::optional<std::int64_t> parseWholeNumber(const std::string& text) {
+    std::size_t position = 0;
+    bool negative = false;
+    if (position < text.size() && (text[position] == '+' || text[position] == '-')) {
+        negative = text[position] == '-';
+        ++position;
+    }
+    if (position == text.size()) {
+        return std::nullopt;
+    }
+    // Accumulate negatively so that the most negative value still fits.
+    std::int64_t value = 0;
+    constexpr std::int64_t lowest = std::numeric_limits<std::int64_t>::min();
+    for (; position < text.size(); ++position) {
+        const char c = text[position];
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        const int digit = c - '0';
+        if (value < (lowest + digit) / 10) {
+            return std::nullopt;
+        }
+        value = value * 10 - digit;
+    }
+    if (!negative) {
+        if (value == lowest) {
+            return std::nullopt;
+        }
+        value = -value;
+    }
+    return value;
+}
+
+} // namespace
+
+// Log lines waiting for the UI thread. The engine's threads append; the UI takes the
+// whole batch in one flush. At most one flush is posted at a time, so a flood of lines
+// costs the UI thread one event per batch, not one per line.
+struct CairnmoorViewModel::LogBuffer {
+    std::mutex mutex;
+    std::vector<QString> pending;
+    bool flushPosted = false;
+};
+
+CairnmoorViewModel::CairnmoorViewModel(QObject* parent)
+    : CairnmoorViewModel(ManagerResolver(locate), parent) {}
+
+CairnmoorViewModel::CairnmoorViewModel(ManagerResolver resolver, QObject* parent)
+    : QObject(parent), resolver_(std::move(resolver)), catalogueRowModel_(*this, this),
+      runRowModel_(this), logLineModel_(this) {
+    try {
+        catalog_ = CatalogLoader::load(FileManager::defaultManager(), nullptr);
+    } catch (const std::exception& error) {
+        catalog_ = Catalog::empty();
+        loadError_ = error.what();
+    }
+    refreshManagers();
+    catalogueRowModel_.rebuild();
+}
+
+CairnmoorViewModel::~CairnmoorViewModel() {
+    // The worker posts to this object; it must be gone before the object is. Stopping
+    // the run is what ending the window would do to it anyway (its output pipe closes).
+    if (isRunning_ && engine_) {
+        engine_->cancel();
+    }
+    joinRunThreads();
+}
+
+void CairnmoorViewModel::joinRunThreads() {
+    if (runTask_.joinable()) {
+        runTask_.join();
+    }
+    for (std::thread& task : cancelTasks_) {
+        if (task.joinable()) {
+            task.join();
+        }
+    }
+    cancelTasks_.clear();
+}
+
+// ---------------------------------------------------------------- stored state
+
+void CairnmoorViewModel::setSearchText(const QString& text) {
+    if (text == searchText_) {
+        return;
+    }
+    searchText_ = text;
+    Q_EMIT searchTextChanged();
+    catalogueRowModel_.rebuild();
+    Q_EMIT derivedChanged();
+}
+
+void CairnmoorViewModel::setSelectedIds(std::set<std::string> ids) {
+    if (ids == selectedIds_) {
+        return;
+    }
+    selectedIds_ = std::move(ids);
+    selectionDidChange();
+}
+
+void CairnmoorViewModel::selectionDidChange() {
+    Q_EMIT selectedIdsChanged();
+    catalogueRowModel_.refreshRowState();
+    Q_EMIT derivedChanged();
+}
+
+void CairnmoorViewModel::setOptions(const InstallOptions& options) {
+    if (options == options_) {
+        return;
+    }
+    const bool managerChanges = options.packageManager != options_.packageManager;
+    options_ = options;
+    Q_EMIT optionsChanged();
+    if (managerChanges) {
+        catalogueRowModel_.refreshRowState();
+    }
+    Q_EMIT derivedChanged();
+}
+
+void CairnmoorViewModel::setLoadError(std::string text) {
+    loadError_ = std::move(text);
+    Q_EMIT loadErrorChanged();
+}
+
+void CairnmoorViewModel::setIsRunning(bool value) {
+    isRunning_ = value;
+    Q_EMIT isRunningChanged();
+    Q_EMIT derivedChanged();
+}
+
+void CairnmoorViewModel::setRunFinished(bool value) {
+    runFinished_ = value;
+    Q_EMIT runFinishedChanged();
+}
+
+void CairnmoorViewModel::setOverallProgress(double value) {
+    overallProgress_ = value;
+    Q_EMIT overallProgressChanged();
+}
+
+// ---------------------------------------------------------------- derived values
+
+std::vector<AppEntry> CairnmoorViewModel::filteredApps() const {
+    return CatalogSearch::filter(catalog_.macApps(), searchText_.toStdString());
+}
+
+std::vector<std::string> CairnmoorViewModel::categories() const {
+    const std::vector<AppEntry> apps = catalog_.macApps();
+    std::vector<std::string> result;
+    for (const std::string& category : catalog_.categories) {
+        const bool used = std::any_of(apps.begin(), apps.end(), [&](const AppEntry& app) {
+            return app.category == category;
+        });
+        if (used) {
+            result.push_back(category);
+        }
+    }
+    return result;
+}
+
+std::vector<AppEntry> CairnmoorViewModel::apps(const std::string& category) const {
+    std::vector<AppEntry> result;
+    for (AppEntry& app : filteredApps()) {
+        if (app.category == category) {
+            result.push_back(std::move(app));
+        }
+    }
+    return result;
+}
+
+std::vector<AppEntry> CairnmoorViewModel::selectedApps() const {
+    std::vector<AppEntry> result;
+    for (AppEntry& app : catalog_.macApps()) {
+        if (selectedIds_.contains(app.id)) {
+            result.push_back(std::move(app));
+        }
+    }
+    return result;
+}
+
+std::optional<std::string> CairnmoorViewModel::managerPath() const {
+    const auto found = managerPaths_.find(options_.packageManager);
+    if (found == managerPaths_.end()) {
+        return std::nullopt;
+    }
+    return found->second;
+}
+
+std::vector<AppEntry> CairnmoorViewModel::unsupportedSelection() const {
+    std::vector<AppEntry> result;
+    for (AppEntry& app : selectedApps()) {
+        if (!options_.packageManager.token(app)) {
+            result.push_back(std::move(app));
+        }
+    }
+    return result;
+}
+
+bool CairnmoorViewModel::canInstall() const {
+    return !selectedApps().empty() && unsupportedSelection().empty() && managerPath() &&
+           !isRunning_;
+}
+
+std::string CairnmoorViewModel::licenceTooltip(const std::string& key) const {
+    const auto found = catalog_.licences.find(key);
+    return found == catalog_.licences.end() ? key : found->second;
+}
+
+std::optional<bool> CairnmoorViewModel::categorySelectionState(const std::string& category) const {
+    std::size_t eligible = 0;
+    std::size_t selected = 0;
+    for (const AppEntry& app : apps(category)) {
+        const bool isSelected = selectedIds_.contains(app.id);
+        // An entry the manager cannot install still counts while it is selected, so
+        // that it can be seen and unticked.
+        if (!options_.packageManager.token(app) && !isSelected) {
+            continue;
+        }
+        ++eligible;
+        if (isSelected) {
+            ++selected;
+        }
+    }
+    if (eligible == 0 || selected == 0) {
+        return false;
+    }
+    if (selected == eligible) {
+        return true;
+    }
+    return std::nullopt;
+}
+
+Profile CairnmoorViewModel::currentProfile() const {
+    Profile profile;
+    profile.schema = 2;
+    profile.created = Profile::iso8601Now();
+    for (const AppEntry& app : selectedApps()) {
+        profile.apps.push_back(app.id);
+    }
+    profile.options = options_;
+    return profile;
+}
+
+// ---------------------------------------------------------------- operations
+
+void CairnmoorViewModel::toggle(const AppEntry& app) {
+    std::set<std::string> ids = selectedIds_;
+    if (!ids.erase(app.id)) {
+        ids.insert(app.id);
+    }
+    setSelectedIds(std::move(ids));
+}
+
+void CairnmoorViewModel::setCategory(const std::string& category, bool selected) {
+    std::set<std::string> ids = selectedIds_;
+    for (const AppEntry& app : apps(category)) {
+        if (selected) {
+            if (options_.packageManager.token(app)) {
+                ids.insert(app.id);
+            }
+        } else {
+            ids.erase(app.id);
+        }
+    }
+    setSelectedIds(std::move(ids));
+}
+
+void CairnmoorViewModel::selectRecommended() {
+    std::set<std::string> ids = selectedIds_;
+    for (const AppEntry& app : catalog_.macApps()) {
+        if (app.isRecommended() && options_.packageManager.token(app)) {
+            ids.insert(app.id);
+        }
+    }
+    setSelectedIds(std::move(ids));
+}
+
+void CairnmoorViewModel::clearSelection() {
+    setSelectedIds({});
+}
+
+void CairnmoorViewModel::refreshManagers() {
+    std::map<PackageManager, std::string> paths;
+    for (const PackageManager manager : PackageManager::allCases) {
+        if (auto path = resolver_(manager)) {
+            paths.emplace(manager, std::move(*path));
+        }
+    }
+    managerPaths_ = std::move(paths);
+    Q_EMIT managerPathsChanged();
+    Q_EMIT derivedChanged();
+}
+
+void CairnmoorViewModel::loadProfile(const Profile& profile) {
+    std::set<std::string> known;
+    for (const AppEntry& app : catalog_.macApps()) {
+        known.insert(app.id);
+    }
+    std::set<std::string> unknown; // sorted, each named once
+    for (const std::string& id : profile.apps) {
+        if (!known.contains(id)) {
+            unknown.insert(id);
+        }
+    }
+    if (!unknown.empty()) {
+        std::string text = "Unknown or non-macOS catalogue IDs: ";
+        bool first = true;
+        for (const std::string& id : unknown) {
+            text += first ? "" : ", ";
+            text += id;
+            first = false;
+        }
+        throw PackageManagerError::invalidSelection(text + ".");
+    }
+    setSelectedIds(std::set<std::string>(profile.apps.begin(), profile.apps.end()));
+    setOptions(profile.options);
+}
+
+bool CairnmoorViewModel::startInstall() {
+    const std::optional<std::string> path = managerPath();
+    if (!canInstall() || !path || options_.packageManager != PackageManager::homebrew) {
+        setLoadError(refusalText);
+        return false;
+    }
+    std::vector<AppEntry> apps = selectedApps();
+    std::vector<RunRow> rows;
+    rows.reserve(apps.size());
+    for (const AppEntry& app : apps) {
+        rows.push_back(RunRow{app, PackageState::pending()});
+    }
+    // The previous run's task has posted its completion, so it is ending or ended.
+    joinRunThreads();
+
+    runRowModel_.setRows(std::move(rows));
+    logLineModel_.clear();
+    setOverallProgress(0);
+    setRunFinished(false);
+    setIsRunning(true);
+
+    const InstallOptions options = options_;
+    auto engine = std::make_shared<InstallEngine>();
+    engine_ = engine;
+    auto buffer = std::make_shared<LogBuffer>();
+    logBuffer_ = buffer;
+
+    // The task never touches this object: it posts to it, and each posted unit checks
+    // the weak reference on the UI thread. The destructor waits for the task, so the
+    // post target is alive whenever a post is made.
+    QObject* target = this;
+    QPointer<CairnmoorViewModel> weak(this);
+    runTask_ = std::thread(
+        [target, weak, engine, buffer, options, apps = std::move(apps), managerPath = *path]() {
+            auto state = std::make_shared<RunProgressState>(static_cast<std::int64_t>(apps.size()));
+            if (options.writeLog) {
+                try {
+                    const FileManager& fileManager = FileManager::defaultManager();
+                    std::filesystem::path url = InstallLog::path(
+                        ProcessInfo::hostName(), std::chrono::system_clock::now(), fileManager);
+                    try {
+                        InstallLog::createParentDirectory(url, fileManager);
+                    } catch (const std::exception&) {
+                        // The file cannot be made either; its lines are then lost silently.
+                    }
+                    try {
+                        url = InstallLog::createFile(url);
+                    } catch (const std::exception&) {
+                        // Keep the location: later appends fail silently, as a lost line would.
+                    }
+                    state->setLogURL(url);
+                } catch (const std::exception&) {
+                    // No location at all: the run goes on without a log file.
+                }
+            }
+
+            const auto onProgress = [&](const std::string& id, const PackageState& packageState) {
+                std::optional<double> fraction;
+                if (packageState.isFinal()) {
+                    fraction = state->completeOne();
+                }
+                QMetaObject::invokeMethod(
+                    target,
+                    [weak, id, packageState, fraction]() {
+                        if (weak) {
+                            weak->applyProgress(id, packageState, fraction);
+                        }
+                    },
+                    Qt::QueuedConnection);
+            };
+            const auto onLog = [&](const std::string& line) {
+                state->appendLog(line);
+                QString text = QString::fromStdString(line);
+                bool postFlush = false;
+                {
+                    std::lock_guard guard(buffer->mutex);
+                    buffer->pending.push_back(std::move(text));
+                    postFlush = !buffer->flushPosted;
+                    buffer->flushPosted = true;
+                }
+                if (postFlush) {
+                    QMetaObject::invokeMethod(
+                        target,
+                        [weak, buffer]() {
+                            if (weak) {
+                                weak->flushLog(*buffer);
+                            }
+                        },
+                        Qt::QueuedConnection);
+                }
+            };
+            (void)engine->run(apps, options, managerPath, std::nullopt, std::nullopt, onProgress,
+                              onLog);
+
+            QMetaObject::invokeMethod(
+                target,
+                [weak, buffer, logURL = state->logURL()]() {
+                    if (weak) {
+                        weak->flushLog(*buffer);
+                        weak->completeRun(logURL);
+                    }
+                },
+                Qt::QueuedConnection);
+        });
+    return true;
+}
+
+void CairnmoorViewModel::applyProgress(const std::string& id, const PackageState& state,
+                                       std::optional<double> fraction) {
+    (void)runRowModel_.setState(id, state);
+    if (fraction) {
+        setOverallProgress(*fraction);
+    }
+}
+
+void CairnmoorViewModel::flushLog(LogBuffer& buffer) {
+    std::vector<QString> lines;
+    {
+        std::lock_guard guard(buffer.mutex);
+        lines.swap(buffer.pending);
+        buffer.flushPosted = false;
+    }
+    logLineModel_.append(std::move(lines));
+}
+
+void CairnmoorViewModel::completeRun(std::optional<std::filesystem::path> logURL) {
+    setIsRunning(false);
+    setRunFinished(true);
+    setOverallProgress(1.0);
+    lastLogURL_ = std::move(logURL);
+    Q_EMIT lastLogURLChanged();
+    Q_EMIT runCompleted();
+}
+
+void CairnmoorViewModel::cancelRun() {
+    if (!engine_) {
+        return;
+    }
+    // cancel() may wait out the runner's grace period; the UI thread must not.
+    cancelTasks_.emplace_back([engine = engine_]() { engine->cancel(); });
+}
+
+// ---------------------------------------------------------------- QML helpers
+
+const AppEntry* CairnmoorViewModel::findApp(const std::string& id) const {
+    for (const AppEntry& app : catalog_.apps) {
+        if (app.id == id && app.macos) {
+            return &app;
+        }
+    }
+    return nullptr;
+}
+
+void CairnmoorViewModel::toggle(const QString& id) {
+    if (const AppEntry* app = findApp(id.toStdString())) {
+        toggle(*app);
+    }
+}
+
+void CairnmoorViewModel::setCategory(const QString& category, bool selected) {
+    setCategory(category.toStdString(), selected);
+}
+
+int CairnmoorViewModel::categorySelectionState(const QString& category) const {
+    const std::optional<bool> state = categorySelectionState(category.toStdString());
+    return state ? (*state ? 1 : 0) : -1;
+}
+
+bool CairnmoorViewModel::isSelected(const QString& id) const {
+    return selectedIds_.contains(id.toStdString());
+}
+
+QString CairnmoorViewModel::loadProfileFile(const QString& path) {
+    const QUrl url(path);
+    const QString local = url.isLocalFile() ? url.toLocalFile() : path;
+    try {
+        loadProfile(Profile::load(std::filesystem::path(local.toStdString())));
+    } catch (const std::exception& error) {
+        return QString::fromStdString(error.what());
+    }
+    return {};
+}
+
+bool CairnmoorViewModel::applyTimeoutText(const QString& text) {
+    const std::optional<std::int64_t> value = parseWholeNumber(text.toStdString());
+    if (!value || *value < 1) {
+        return false;
+    }
+    setTimeoutSeconds(*value);
+    return true;
+}
+
+std::string CairnmoorViewModel::packageText(const AppEntry& app) const {
+    if (auto token = options_.packageManager.token(app)) {
+        return *token;
+    }
+    return "Not available via " + std::string(options_.packageManager.displayName());
+}
+
+bool CairnmoorViewModel::checkEnabled(const AppEntry& app) const {
+    return options_.packageManager.token(app).has_value() || selectedIds_.contains(app.id);
+}
+
+std::string CairnmoorViewModel::selectHelpText(const AppEntry& app) const {
+    if (options_.packageManager.token(app)) {
+        return "Select " + app.name;
+    }
+    return "No verified " + std::string(options_.packageManager.displayName()) + " mapping";
+}
+
+QString CairnmoorViewModel::packageText(const QString& id) const {
+    const AppEntry* app = findApp(id.toStdString());
+    return app ? QString::fromStdString(packageText(*app)) : QString();
+}
+
+bool CairnmoorViewModel::checkEnabled(const QString& id) const {
+    const AppEntry* app = findApp(id.toStdString());
+    return app && checkEnabled(*app);
+}
+
+QString CairnmoorViewModel::selectHelpText(const QString& id) const {
+    const AppEntry* app = findApp(id.toStdString());
+    return app ? QString::fromStdString(selectHelpText(*app)) : QString();
+}
+
+QString CairnmoorViewModel::licenceTooltip(const QString& key) const {
+    return QString::fromStdString(licenceTooltip(key.toStdString()));
+}
+
+QVariantList CairnmoorViewModel::appsIn(const QString& category) const {
+    QVariantList result;
+    for (const AppEntry& app : apps(category.toStdString())) {
+        QVariantMap row;
+        row.insert(QStringLiteral("kind"), QStringLiteral("app"));
+        row.insert(QStringLiteral("isHeader"), false);
+        row.insert(QStringLiteral("category"), QString::fromStdString(app.category));
+        row.insert(QStringLiteral("appId"), QString::fromStdString(app.id));
+        row.insert(QStringLiteral("name"), QString::fromStdString(app.name));
+        row.insert(QStringLiteral("summary"), QString::fromStdString(app.summary));
+        row.insert(QStringLiteral("licence"), QString::fromStdString(app.licence));
+        row.insert(QStringLiteral("licenceTooltip"),
+                   QString::fromStdString(licenceTooltip(app.licence)));
+        row.insert(QStringLiteral("homepage"), QString::fromStdString(app.homepage));
+        row.insert(QStringLiteral("recommended"), app.isRecommended());
+        row.insert(QStringLiteral("selected"), selectedIds_.contains(app.id));
+        row.insert(QStringLiteral("checkEnabled"), checkEnabled(app));
+        row.insert(QStringLiteral("packageText"), QString::fromStdString(packageText(app)));
+        row.insert(QStringLiteral("helpText"), QString::fromStdString(selectHelpText(app)));
+        result.push_back(row);
+    }
+    return result;
+}
+
+// ---------------------------------------------------------------- property accessors
+
+QStringList CairnmoorViewModel::selectedIdList() const {
+    QStringList ids;
+    for (const std::string& id : selectedIds_) {
+        ids.push_back(QString::fromStdString(id));
+    }
+    return ids;
+}
+
+QString CairnmoorViewModel::lastLogURLText() const {
+    return lastLogURL_ ? QString::fromStdString(lastLogURL_->string()) : QString();
+}
+
+QString CairnmoorViewModel::loadErrorText() const {
+    return loadError_ ? QString::fromStdString(*loadError_) : QString();
+}
+
+QString CairnmoorViewModel::packageManagerName() const {
+    return qs(options_.packageManager.rawValue());
+}
+
+void CairnmoorViewModel::setPackageManagerName(const QString& rawValue) {
+    if (auto manager = PackageManager::fromRawValue(rawValue.toStdString())) {
+        InstallOptions options = options_;
+        options.packageManager = *manager;
+        setOptions(options);
+    }
+}
+
+int CairnmoorViewModel::packageManagerIndex() const {
+    return static_cast<int>(options_.packageManager.value());
+}
+
+void CairnmoorViewModel::setPackageManagerIndex(int index) {
+    if (index < 0 || index >= static_cast<int>(PackageManager::allCases.size())) {
+        return;
+    }
+    InstallOptions options = options_;
+    options.packageManager = PackageManager::allCases[static_cast<std::size_t>(index)];
+    setOptions(options);
+}
+
+void CairnmoorViewModel::setSkipInstalled(bool value) {
+    InstallOptions options = options_;
+    options.skipInstalled = value;
+    setOptions(options);
+}
+
+void CairnmoorViewModel::setUpgradeIfPresent(bool value) {
+    InstallOptions options = options_;
+    options.upgradeIfPresent = value;
+    setOptions(options);
+}
+
+void CairnmoorViewModel::setRunUpdateFirst(bool value) {
+    InstallOptions options = options_;
+    options.runUpdateFirst = value;
+    setOptions(options);
+}
+
+void CairnmoorViewModel::setWriteLog(bool value) {
+    InstallOptions options = options_;
+    options.writeLog = value;
+    setOptions(options);
+}
+
+void CairnmoorViewModel::setTimeoutSeconds(qint64 seconds) {
+    if (seconds < 1) {
+        return;
+    }
+    InstallOptions options = options_;
+    options.timeoutSeconds = seconds;
+    setOptions(options);
+}
+
+QString CairnmoorViewModel::managerDisplayName() const {
+    return qs(options_.packageManager.displayName());
+}
+
+QString CairnmoorViewModel::managerExecutableName() const {
+    return qs(options_.packageManager.executableName());
+}
+
+QString CairnmoorViewModel::managerInstallURL() const {
+    return qs(options_.packageManager.installURL());
+}
+
+QStringList CairnmoorViewModel::managerNames() const {
+    QStringList names;
+    for (const PackageManager manager : PackageManager::allCases) {
+        names.push_back(qs(manager.displayName()));
+    }
+    return names;
+}
+
+QStringList CairnmoorViewModel::categoryList() const {
+    QStringList names;
+    for (const std::string& category : categories()) {
+        names.push_back(QString::fromStdString(category));
+    }
+    return names;
+}
+
+QString CairnmoorViewModel::managerPathText() const {
+    const auto path = managerPath();
+    return path ? QString::fromStdString(*path) : QString();
+}
+
+QString CairnmoorViewModel::managerStatusText() const {
+    if (const auto path = managerPath()) {
+        return managerExecutableName() + QStringLiteral(": ") + QString::fromStdString(*path);
+    }
+    return options_.packageManager == PackageManager::homebrew
+               ? QStringLiteral("Homebrew not found")
+               : QStringLiteral("MacPorts missing or not trusted");
+}
+
+int CairnmoorViewModel::unsupportedCount() const {
+    return static_cast<int>(unsupportedSelection().size());
+}
+
+QStringList CairnmoorViewModel::unsupportedNames() const {
+    QStringList names;
+    for (const AppEntry& app : unsupportedSelection()) {
+        names.push_back(QString::fromStdString(app.name));
+    }
+    return names;
+}
+
+QString CairnmoorViewModel::unsupportedWarningText() const {
+    const int count = unsupportedCount();
+    if (count == 0) {
+        return {};
+    }
+    return QString::number(count) + QStringLiteral(" selected apps have no ") +
+           managerDisplayName() +
+           QStringLiteral(" mapping. Deselect them or switch manager; they will not be "
+                          "silently omitted.");
+}
+
+bool CairnmoorViewModel::canExportScript() const {
+    return !selectedApps().empty() && unsupportedSelection().empty();
+}
+
+bool CairnmoorViewModel::canExportBrewfile() const {
+    return options_.packageManager == PackageManager::homebrew && !selectedApps().empty();
+}
+
+QString CairnmoorViewModel::installButtonText() const {
+    return isMacPorts() ? QStringLiteral("Install in Terminal...") : QStringLiteral("Install now");
+}
+
+} // namespace cairnmoor

@@ -1,0 +1,133 @@
+#include "views/CatalogueRowModel.hpp"
+
+#include "views/CairnmoorViewModel.hpp"
+
+namespace cairnmoor {
+
+namespace {
+
+QString qs(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+int stateValue(std::optional<bool> state) {
+    return state ? (*state ? 1 : 0) : -1;
+}
+
+} // namespace
+
+CatalogueRowModel::CatalogueRowModel(const CairnmoorViewModel& owner, QObject* parent)
+    : QAbstractListModel(parent), owner_(owner) {}
+
+int CatalogueRowModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : count();
+}
+
+QVariant CatalogueRowModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() < 0 || index.row() >= count()) {
+        return {};
+    }
+    const Row& row = rows_[static_cast<std::size_t>(index.row())];
+    switch (role) {
+    case KindRole:
+        return row.isHeader ? QStringLiteral("header") : QStringLiteral("app");
+    case IsHeaderRole:
+        return row.isHeader;
+    case CategoryRole:
+        return qs(row.category);
+    case CategoryStateRole:
+        return row.isHeader ? stateValue(owner_.categorySelectionState(row.category)) : 0;
+    case CategoryCheckedRole:
+        return row.isHeader && owner_.categorySelectionState(row.category) == true;
+    default:
+        break;
+    }
+    if (row.isHeader) {
+        if (role == Qt::DisplayRole || role == NameRole) {
+            return qs(row.category);
+        }
+        return role == AppIdRole || role == SummaryRole || role == LicenceRole ||
+                       role == LicenceTooltipRole || role == HomepageRole ||
+                       role == PackageTextRole || role == HelpTextRole
+                   ? QVariant(QString())
+                   : QVariant(false);
+    }
+    const AppEntry& app = row.app;
+    switch (role) {
+    case AppIdRole:
+        return qs(app.id);
+    case Qt::DisplayRole:
+    case NameRole:
+        return qs(app.name);
+    case SummaryRole:
+        return qs(app.summary);
+    case LicenceRole:
+        return qs(app.licence);
+    case LicenceTooltipRole:
+        return qs(owner_.licenceTooltip(app.licence));
+    case HomepageRole:
+        return qs(app.homepage);
+    case RecommendedRole:
+        return app.isRecommended();
+    case SelectedRole:
+        return owner_.selectedIds().contains(app.id);
+    case CheckEnabledRole:
+        return owner_.checkEnabled(app);
+    case PackageTextRole:
+        return qs(owner_.packageText(app));
+    case HelpTextRole:
+        return qs(owner_.selectHelpText(app));
+    default:
+        return {};
+    }
+}
+
+QHash<int, QByteArray> CatalogueRowModel::roleNames() const {
+    return {{KindRole, QByteArrayLiteral("kind")},
+            {IsHeaderRole, QByteArrayLiteral("isHeader")},
+            {CategoryRole, QByteArrayLiteral("category")},
+            {CategoryStateRole, QByteArrayLiteral("categoryState")},
+            {CategoryCheckedRole, QByteArrayLiteral("categoryChecked")},
+            {AppIdRole, QByteArrayLiteral("appId")},
+            {NameRole, QByteArrayLiteral("name")},
+            {SummaryRole, QByteArrayLiteral("summary")},
+            {LicenceRole, QByteArrayLiteral("licence")},
+            {LicenceTooltipRole, QByteArrayLiteral("licenceTooltip")},
+            {HomepageRole, QByteArrayLiteral("homepage")},
+            {RecommendedRole, QByteArrayLiteral("recommended")},
+            {SelectedRole, QByteArrayLiteral("selected")},
+            {CheckEnabledRole, QByteArrayLiteral("checkEnabled")},
+            {PackageTextRole, QByteArrayLiteral("packageText")},
+            {HelpTextRole, QByteArrayLiteral("helpText")}};
+}
+
+void CatalogueRowModel::rebuild() {
+    std::vector<Row> rows;
+    const std::vector<AppEntry> shown = owner_.filteredApps();
+    for (const std::string& category : owner_.categories()) {
+        rows.push_back(Row{true, category, {}});
+        for (const AppEntry& app : shown) {
+            if (app.category == category) {
+                rows.push_back(Row{false, category, app});
+            }
+        }
+    }
+    const bool countChanges = rows.size() != rows_.size();
+    beginResetModel();
+    rows_ = std::move(rows);
+    endResetModel();
+    if (countChanges) {
+        Q_EMIT countChanged();
+    }
+}
+
+void CatalogueRowModel::refreshRowState() {
+    if (rows_.empty()) {
+        return;
+    }
+    Q_EMIT dataChanged(index(0), index(count() - 1),
+                       {CategoryStateRole, CategoryCheckedRole, SelectedRole, CheckEnabledRole,
+                        PackageTextRole, HelpTextRole});
+}
+
+} // namespace cairnmoor

@@ -1,0 +1,23 @@
+#include "views/RunRow.hpp"
+
+namespace cairnmoor {
+
+std::string RunRow::stateText(const PackageState& state) {
+    switch (state.kind) {
+    case PackageState::Kind::failed:
+        return "Failed: " + state.message;
+    case PackageState::Kind::pending:
+        return "Pending";
+    case PackageState::Kind::installing:
+        return "Installing";
+    case PackageState::Kind::installed:
+        return "Installed";
+    case PackageState::Kind::alreadyPresent:
+        return "Already present";
+    case PackageState::Kind::skipped:
+        return "Skipped";
+    }
+    return {};
+}
+
+} // namespace cairnmoor

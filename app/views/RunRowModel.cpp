@@ -1,0 +1,68 @@
+#include "views/RunRowModel.hpp"
+
+namespace cairnmoor {
+
+RunRowModel::RunRowModel(QObject* parent) : QAbstractListModel(parent) {}
+
+int RunRowModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : count();
+}
+
+QVariant RunRowModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() < 0 || index.row() >= count()) {
+        return {};
+    }
+    const RunRow& row = rows_[static_cast<std::size_t>(index.row())];
+    switch (role) {
+    case AppIdRole:
+        return QString::fromStdString(row.app.id);
+    case Qt::DisplayRole:
+    case NameRole:
+        return QString::fromStdString(row.app.name);
+    case StateKindRole:
+        return QString::fromUtf8(row.state.caseName().data(),
+                                 static_cast<qsizetype>(row.state.caseName().size()));
+    case StateTextRole:
+        return QString::fromStdString(RunRow::stateText(row.state));
+    case StateMessageRole:
+        return QString::fromStdString(row.state.message);
+    case IsFinalRole:
+        return row.state.isFinal();
+    default:
+        return {};
+    }
+}
+
+QHash<int, QByteArray> RunRowModel::roleNames() const {
+    return {{AppIdRole, QByteArrayLiteral("appId")},
+            {NameRole, QByteArrayLiteral("name")},
+            {StateKindRole, QByteArrayLiteral("stateKind")},
+            {StateTextRole, QByteArrayLiteral("stateText")},
+            {StateMessageRole, QByteArrayLiteral("stateMessage")},
+            {IsFinalRole, QByteArrayLiteral("isFinal")}};
+}
+
+void RunRowModel::setRows(std::vector<RunRow> rows) {
+    const bool countChanges = rows.size() != rows_.size();
+    beginResetModel();
+    rows_ = std::move(rows);
+    endResetModel();
+    if (countChanges) {
+        Q_EMIT countChanged();
+    }
+}
+
+bool RunRowModel::setState(const std::string& id, const PackageState& state) {
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        if (rows_[i].id() == id) {
+            rows_[i].state = state;
+            const QModelIndex changed = index(static_cast<int>(i));
+            Q_EMIT dataChanged(changed, changed,
+                               {StateKindRole, StateTextRole, StateMessageRole, IsFinalRole});
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace cairnmoor
