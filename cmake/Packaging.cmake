@@ -1,0 +1,161 @@
+# Installing and packaging Cairnmoor.
+#
+#   Linux:  <prefix>/bin/Cairnmoor
+#           <prefix>/share/cairnmoor/Cairnmoor_CairnmoorCore.bundle/catalog.json
+#           <prefix>/share/applications/cairnmoor.desktop (with the window)
+#           <prefix>/share/doc/cairnmoor/README.md
+#           packages: .tar.gz and .deb
+#   macOS:  <prefix>/Cairnmoor.app with Contents/MacOS/Cairnmoor, the resource bundle in
+#           Contents/Resources and Info.plist; Qt is deployed into the bundle
+#           package: drag-and-drop .dmg
+#
+# The executable finds its catalogue relative to itself (Linux: the prefix above bin/;
+# macOS: the app's Contents/Resources), so an installed or unpacked tree runs anywhere.
+
+set(CAIRNMOOR_PACKAGING_DIR ${CMAKE_SOURCE_DIR}/packaging)
+set(CAIRNMOOR_CATALOGUE_SOURCE ${CMAKE_SOURCE_DIR}/CairnmoorCore/resources/catalog.json)
+get_directory_property(CAIRNMOOR_BUILD_DATE DIRECTORY ${CMAKE_SOURCE_DIR}/CairnmoorCore
+    DEFINITION CAIRNMOOR_BUILD_DATE)
+
+option(CAIRNMOOR_DEPLOY_QT
+    "macOS: copy Qt into Cairnmoor.app on install so it runs without Qt installed" ON)
+set(CAIRNMOOR_CODESIGN_IDENTITY "-" CACHE STRING
+    "macOS: identity that signs the installed app bundle ('-' signs ad hoc)")
+
+# The app bundle's Info.plist carries what BuildInfo reads on macOS: the version from
+# project(), the build date the core library was configured with, the publisher. It is
+# generated on every platform so that its content can be checked anywhere.
+include(${CAIRNMOOR_PACKAGING_DIR}/InfoPlist.cmake)
+set(CAIRNMOOR_MINIMUM_MACOS "13.0")
+cairnmoor_write_info_plist(${CMAKE_BINARY_DIR}/packaging/Info.plist
+    VERSION "${PROJECT_VERSION}"
+    BUILD_DATE "${CAIRNMOOR_BUILD_DATE}"
+    PUBLISHER "${CAIRNMOOR_PUBLISHER}"
+    IDENTIFIER "${CAIRNMOOR_BUNDLE_IDENTIFIER}"
+    MINIMUM_MACOS "${CAIRNMOOR_MINIMUM_MACOS}")
+
+if(APPLE)
+    set_target_properties(Cairnmoor PROPERTIES
+        MACOSX_BUNDLE TRUE
+        MACOSX_BUNDLE_INFO_PLIST ${CMAKE_BINARY_DIR}/packaging/Info.plist)
+    # The resource bundle goes inside the app at build time already, so the build
+    # tree's Cairnmoor.app finds its catalogue exactly as the installed one does.
+    target_sources(Cairnmoor PRIVATE ${CAIRNMOOR_CATALOGUE_SOURCE})
+    set_source_files_properties(${CAIRNMOOR_CATALOGUE_SOURCE}
+        TARGET_DIRECTORY Cairnmoor
+        PROPERTIES MACOSX_PACKAGE_LOCATION "Resources/${CAIRNMOOR_RESOURCE_BUNDLE}")
+
+    install(TARGETS Cairnmoor BUNDLE DESTINATION . COMPONENT Runtime)
+
+    if(TARGET cairnmoor_views AND CAIRNMOOR_DEPLOY_QT)
+        find_package(Qt6 6.4 REQUIRED COMPONENTS Core)
+        if(TARGET Qt6::macdeployqt)
+            get_target_property(CAIRNMOOR_MACDEPLOYQT Qt6::macdeployqt IMPORTED_LOCATION)
+        endif()
+        if(NOT CAIRNMOOR_MACDEPLOYQT)
+            find_program(CAIRNMOOR_MACDEPLOYQT macdeployqt
+                HINTS "${QT6_INSTALL_PREFIX}/${QT6_INSTALL_BINS}" "${Qt6_DIR}/../../../bin"
+                REQUIRED)
+        endif()
+        # The views are compiled into the binary as Qt resources, so macdeployqt learns
+        # the QML imports (and with them the plugins to copy) from the QML sources.
+        # install_name_tool invalidates signatures, so the bundle is signed afterwards
+        # (Apple silicon refuses to run unsigned code).
+        install(CODE "
+            set(app \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/Cairnmoor.app\")
+            message(STATUS \"Deploying Qt into \${app}\")
+            execute_process(
+                COMMAND \"${CAIRNMOOR_MACDEPLOYQT}\" \"\${app}\"
+                    \"-qmldir=${CMAKE_SOURCE_DIR}/app/views/qml\" -always-overwrite -verbose=1
+                RESULT_VARIABLE status)
+            if(NOT status EQUAL 0)
+                message(FATAL_ERROR \"macdeployqt failed (\${status})\")
+            endif()
+            execute_process(
+                COMMAND codesign --force --deep --sign \"${CAIRNMOOR_CODESIGN_IDENTITY}\" \"\${app}\"
+                RESULT_VARIABLE status)
+            if(NOT status EQUAL 0)
+                message(FATAL_ERROR \"codesign failed (\${status})\")
+            endif()
+            " COMPONENT Runtime)
+    endif()
+else()
+    install(TARGETS Cairnmoor RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime)
+    # Bundle::main() looks in <prefix>/share/cairnmoor, so this path is not negotiable:
+    # it must not follow CMAKE_INSTALL_DATADIR if a packager moves that elsewhere.
+    install(FILES ${CAIRNMOOR_CATALOGUE_SOURCE}
+        DESTINATION share/cairnmoor/${CAIRNMOOR_RESOURCE_BUNDLE} COMPONENT Runtime)
+    if(TARGET cairnmoor_views)
+        install(FILES ${CAIRNMOOR_PACKAGING_DIR}/cairnmoor.desktop
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT Runtime)
+    endif()
+    install(FILES ${CMAKE_SOURCE_DIR}/README.md
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/cairnmoor COMPONENT Runtime)
+endif()
+
+# ---- CPack ------------------------------------------------------------------------
+
+set(CPACK_PACKAGE_NAME "cairnmoor")
+set(CPACK_PACKAGE_VENDOR "${CAIRNMOOR_PUBLISHER}")
+set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "Bulk app installer for macOS: a curated catalogue installed with Homebrew or MacPorts")
+set(CPACK_PACKAGE_HOMEPAGE_URL "${CAIRNMOOR_TOOLS_URL}")
+set(CPACK_PACKAGE_CONTACT "${CAIRNMOOR_PUBLISHER} <cairnmoor@${CAIRNMOOR_PUBLISHER_DOMAIN}>")
+set(CPACK_PACKAGE_CHECKSUM SHA256)
+set(CPACK_RESOURCE_FILE_README ${CMAKE_SOURCE_DIR}/README.md)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_VERBATIM_VARIABLES ON)
+
+if(APPLE)
+    set(CPACK_GENERATOR "DragNDrop")
+    set(CPACK_PACKAGE_FILE_NAME "Cairnmoor-${PROJECT_VERSION}-macOS")
+    set(CPACK_DMG_VOLUME_NAME "Cairnmoor ${PROJECT_VERSION}")
+    set(CPACK_DMG_FORMAT "UDZO")
+    # The window beside an Applications link: drag one onto the other.
+    set(CPACK_DMG_DISABLE_APPLICATIONS_SYMLINK OFF)
+else()
+    set(CPACK_GENERATOR "TGZ;DEB")
+    set(CPACK_PACKAGE_FILE_NAME
+        "cairnmoor-${PROJECT_VERSION}-${CMAKE_SYSTEM_NAME}-${CMAKE_SYSTEM_PROCESSOR}")
+
+    set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+    set(CPACK_DEBIAN_PACKAGE_SECTION "utils")
+    set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
+    set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
+    # Linked libraries (Qt, libssl, libutf8proc, libstdc++) come from dpkg-shlibdeps.
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+    if(TARGET cairnmoor_views)
+        # QML modules and the platform plugins are loaded at run time, so no linker
+        # dependency names them; without them the window does not open.
+        set(CPACK_DEBIAN_PACKAGE_DEPENDS
+            "qt6-qpa-plugins, qml6-module-qtquick, qml6-module-qtquick-controls, \
+qml6-module-qtquick-layouts, qml6-module-qtquick-dialogs, qml6-module-qtquick-window, \
+qml6-module-qtquick-templates, qml6-module-qtqml-workerscript, qml6-module-qt-labs-platform")
+    endif()
+endif()
+
+# Source archive: what the Homebrew formula builds from (cpack --config CPackSourceConfig.cmake).
+set(CPACK_SOURCE_GENERATOR "TGZ")
+set(CPACK_SOURCE_PACKAGE_FILE_NAME "cairnmoor-${PROJECT_VERSION}")
+set(CPACK_SOURCE_IGNORE_FILES
+    "/\\.git/" "/\\.git$" "/build/" "/\\.cache/" "/compile_commands\\.json$" "\\.swp$" "~$")
+
+include(CPack)
+
+# The source archive and a Homebrew formula that builds from it (packaging/cairnmoor.rb
+# with url and sha256 filled in), written to <build>/packaging/cairnmoor.rb.
+add_custom_target(homebrew_formula
+    COMMAND ${CMAKE_CPACK_COMMAND} --config ${CMAKE_BINARY_DIR}/CPackSourceConfig.cmake
+    COMMAND ${CMAKE_COMMAND}
+        -DFORMULA=${CAIRNMOOR_PACKAGING_DIR}/cairnmoor.rb
+        -DARCHIVE=${CMAKE_BINARY_DIR}/${CPACK_SOURCE_PACKAGE_FILE_NAME}.tar.gz
+        -DOUTPUT=${CMAKE_BINARY_DIR}/packaging/cairnmoor.rb
+        -P ${CAIRNMOOR_PACKAGING_DIR}/stamp_formula.cmake
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+    COMMENT "Making the source archive and its Homebrew formula"
+    VERBATIM)
+
+if(CAIRNMOOR_TESTS)
+    add_subdirectory(${CMAKE_SOURCE_DIR}/tests/packaging ${CMAKE_BINARY_DIR}/tests/packaging)
+endif()

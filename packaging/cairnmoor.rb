@@ -1,0 +1,68 @@
+# Homebrew formula: builds Cairnmoor from its source archive with CMake.
+#
+# The archive is the project's source package (cpack --config CPackSourceConfig.cmake in
+# a build folder). `cmake --build <build> --target homebrew_formula` makes it and writes
+# a copy of this formula pointing at it, with its SHA-256, to <build>/packaging/ for
+# `brew install --formula <build>/packaging/cairnmoor.rb`. A release fills in url and
+# sha256 the same way.
+class Cairnmoor < Formula
+  desc "Bulk app installer: a curated catalogue installed with Homebrew or MacPorts"
+  homepage "https://example.org/tools"
+  url "https://example.org/cairnmoor/releases/cairnmoor-1.0.0.tar.gz"
+
+  depends_on "cmake" => :build
+  depends_on "ninja" => :build
+  depends_on "nlohmann-json" => :build
+  depends_on "pkgconf" => :build
+  depends_on "qt"
+  depends_on "utf8proc"
+
+  on_macos do
+    depends_on macos: :ventura
+  end
+
+  on_linux do
+    depends_on "openssl@3"
+  end
+
+  def install
+    # Homebrew's own Qt is a dependency, so the app bundle links it rather than
+    # carrying a private copy.
+    args = %w[
+      -DCAIRNMOOR_TESTS=OFF
+      -DCAIRNMOOR_BENCHMARKS=OFF
+      -DCAIRNMOOR_DEPLOY_QT=OFF
+    ]
+    system "cmake", "-S", ".", "-B", "build", "-G", "Ninja", *args, *std_cmake_args
+    system "cmake", "--build", "build"
+    system "cmake", "--install", "build"
+    # On macOS the executable lives in the app bundle, which is how it finds its
+    # catalogue and information dictionary; bin/ gets a launcher for the command line.
+    bin.write_exec_script prefix/"Cairnmoor.app/Contents/MacOS/Cairnmoor" if OS.mac?
+  end
+
+  def caveats
+    return unless OS.mac?
+
+    <<~EOS
+      Cairnmoor.app was installed to
+        #{opt_prefix}/Cairnmoor.app
+      To start it from Launchpad or Spotlight, link it into Applications:
+        ln -sf #{opt_prefix}/Cairnmoor.app /Applications/Cairnmoor.app
+    EOS
+  end
+
+  test do
+    assert_equal version.to_s, shell_output("#{bin}/Cairnmoor --version").strip
+    assert_match "Usage:", shell_output("#{bin}/Cairnmoor --help")
+    # An unknown identifier is refused only after the shipped catalogue has loaded, and
+    # before anything is installed.
+    (testpath/"probe.cmprofile").write <<~JSON
+      {"schema": 2, "created": "2026-01-01T00:00:00Z", "apps": ["no-such-app"],
+       "options": {"skipInstalled": true, "upgradeIfPresent": true, "runUpdateFirst": false,
+                   "writeLog": false, "timeoutSeconds": 60}}
+    JSON
+    assert_equal "Unknown catalogue IDs: no-such-app.\n",
+                 shell_output("#{bin}/Cairnmoor --profile #{testpath}/probe.cmprofile 2>&1", 2)
+  end
+end
