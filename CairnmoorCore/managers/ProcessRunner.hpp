@@ -32,10 +32,15 @@ public:
     bool isCancelled() const;
 
 private:
-    struct State;
+    class Run;
+
+    // Guards everything below. The child is unregistered before it is reaped, so a
+    // cancel never signals a process identifier that may have been reused.
     mutable std::mutex lock_;
     bool didCancel_ = false;
+    bool running_ = false;
     int processId_ = -1; // the child of the run in progress; -1 while idle
+    int wakeFd_ = -1;    // wakes the run's loop on cancel; -1 while idle
 };
 
 } // namespace cairnmoor
