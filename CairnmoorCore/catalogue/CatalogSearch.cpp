@@ -3,6 +3,7 @@
 #include <utf8proc.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace cairnmoor::CatalogSearch {
 
@@ -52,15 +53,36 @@ std::size_t lastCodePoint(std::string_view text, utf8proc_int32_t& codePoint) {
     return static_cast<std::size_t>(length);
 }
 
+// Lower-cased and composed (NFC), so that a precomposed and a decomposed accent
+// compare equal, and a query letter never matches half of an accented one.
+// Invalid UTF-8 cannot be normalised and is compared as it is.
+std::string searchForm(std::string_view text) {
+    std::string lowered = lowercased(text);
+    if (isAscii(lowered)) {
+        return lowered;
+    }
+    utf8proc_uint8_t* composed = nullptr;
+    const auto length =
+        utf8proc_map(reinterpret_cast<const utf8proc_uint8_t*>(lowered.data()),
+                     static_cast<utf8proc_ssize_t>(lowered.size()), &composed,
+                     static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_COMPOSE));
+    if (length < 0) {
+        return lowered;
+    }
+    std::string result(reinterpret_cast<const char*>(composed), static_cast<std::size_t>(length));
+    std::free(composed);
+    return result;
+}
+
 bool fieldContains(std::string_view field, std::string_view loweredQuery) {
     if (isAscii(field)) {
         // The common case: compare without building a lower-cased copy.
-        const auto found = std::search(field.begin(), field.end(), loweredQuery.begin(),
-                                       loweredQuery.end(),
-                                       [](char a, char b) { return asciiLower(a) == b; });
+        const auto found =
+            std::search(field.begin(), field.end(), loweredQuery.begin(), loweredQuery.end(),
+                        [](char a, char b) { return asciiLower(a) == b; });
         return found != field.end();
     }
-    return lowercased(field).find(loweredQuery) != std::string::npos;
+    return searchForm(field).find(loweredQuery) != std::string::npos;
 }
 
 bool matchesLowered(const AppEntry& entry, std::string_view loweredQuery) {
@@ -134,7 +156,7 @@ bool matches(const AppEntry& entry, std::string_view query) {
     if (trimmedQuery.empty()) {
         return true;
     }
-    return matchesLowered(entry, lowercased(trimmedQuery));
+    return matchesLowered(entry, searchForm(trimmedQuery));
 }
 
 std::vector<AppEntry> filter(const std::vector<AppEntry>& entries, std::string_view query) {
@@ -142,7 +164,7 @@ std::vector<AppEntry> filter(const std::vector<AppEntry>& entries, std::string_v
     if (trimmedQuery.empty()) {
         return entries;
     }
-    const std::string loweredQuery = lowercased(trimmedQuery);
+    const std::string loweredQuery = searchForm(trimmedQuery);
     std::vector<AppEntry> result;
     for (const AppEntry& entry : entries) {
         if (matchesLowered(entry, loweredQuery)) {

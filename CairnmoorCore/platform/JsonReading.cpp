@@ -138,10 +138,12 @@ std::int64_t asInt64(const Json& value, std::string_view context) {
         throw DecodingError("Number for \"" + std::string(context) + "\" does not fit in Int64.");
     }
     if (value.is_number_float()) {
-        // 1.0 and 1e3 are whole numbers; 1.5 and 1e300 are not Int64 values.
+        // 1.0 and 1e3 are whole numbers; 1.5 and 1e300 are not Int64 values. Beyond 2^53 a
+        // double no longer tells which integer was written: an integer literal just below
+        // Int64's range, such as -9223372036854775809, arrives here rounded into it.
         const double number = value.get<double>();
-        if (std::isfinite(number) && std::trunc(number) == number && number >= -0x1p63 &&
-            number < 0x1p63) {
+        if (std::isfinite(number) && std::trunc(number) == number && number > -0x1p53 &&
+            number < 0x1p53) {
             return static_cast<std::int64_t>(number);
         }
         throw DecodingError("Number for \"" + std::string(context) + "\" is not an Int64.");
