@@ -1,0 +1,230 @@
+#include "managers/MacPortsExecutable.hpp"
+
+#include "support/StubFileManager.hpp"
+#include "support/TempDir.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+namespace cairnmoor {
+namespace {
+
+using testing::StubFileManager;
+using Chain = std::vector<std::string>;
+
+const Chain kChain = {"/opt/local/bin/port", "/opt/local/bin", "/opt/local", "/opt", "/"};
+
+// A root-owned, unwritable installation described through the stub, and an ACL test
+// that records which entries it was asked about.
+class TrustCheck : public ::testing::Test {
+protected:
+    TrustCheck() {
+        files.onlyStaged = true;
+        files.executables = {"/opt/local/bin/port"};
+        for (const std::string& entry : kChain) {
+            files.attributes[entry] = {
+                0, 0755, entry == kChain[0] ? FileType::regular : FileType::directory};
+        }
+    }
+
+    bool check(std::string_view path = "/opt/local/bin/port") {
+        asked.clear();
+        return MacPortsExecutable::validate(path, files, [this](const std::string& entry) {
+            asked.push_back(entry);
+            return !aclRefused.contains(entry);
+        });
+    }
+
+    StubFileManager files;
+    std::set<std::string> aclRefused;
+    Chain asked;
+};
+
+TEST_F(TrustCheck, ASoundInstallationIsTrustedAfterCheckingEveryEntryInOrder) {
+    EXPECT_TRUE(check());
+    EXPECT_EQ(asked, kChain);
+}
+
+TEST_F(TrustCheck, ExtraModeBitsOutsideGroupAndOtherWriteDoNotMatter) {
+    files.attributes["/opt/local/bin/port"].posixPermissions = 04555;
+    files.attributes["/opt"].posixPermissions = 01755;
+    files.attributes["/"].posixPermissions = 0700;
+    EXPECT_TRUE(check());
+}
+
+TEST_F(TrustCheck, OnlyTheExactFixedPathIsConsidered) {
+    for (const char* path :
+         {"/opt/local/bin/../bin/port", "/opt/local/bin/port/", "/opt/local//bin/port",
+          "opt/local/bin/port", "/opt/local/bin/./port", "/usr/local/bin/port", ""}) {
+        EXPECT_FALSE(check(path)) << path;
+        EXPECT_TRUE(asked.empty()) << path;
+    }
+}
+
+TEST_F(TrustCheck, TheExecutableMustBeReportedExecutable) {
+    files.executables.clear();
+    EXPECT_FALSE(check());
+    EXPECT_TRUE(asked.empty());
+}
+
+// One fault staged at one entry of the chain; the check must fail at that entry
+// without asking the ACL test about it or anything after it.
+struct Fault {
+    const char* label;
+    std::function<void(StubFileManager&, const std::string&)> stage;
+};
+
+class FaultAtEveryEntry : public TrustCheck,
+                          public ::testing::WithParamInterface<std::tuple<Fault, std::size_t>> {};
+
+TEST_P(FaultAtEveryEntry, FailsTheCheckBeforeTheAclTestOfThatEntry) {
+    const auto& [fault, index] = GetParam();
+    fault.stage(files, kChain[index]);
+    EXPECT_FALSE(check());
+    EXPECT_EQ(asked, Chain(kChain.begin(), kChain.begin() + static_cast<long>(index)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FaultAtEveryEntry,
+    ::testing::Combine(::testing::Values(Fault{"symlink",
+                                               [](StubFileManager& f, const std::string& e) {
+                                                   f.symlinkTargets[e] = "/Volumes/Other" + e;
+                                               }},
+                                         Fault{"unreadable",
+                                               [](StubFileManager& f, const std::string& e) {
+                                                   f.unreadableAttributes.insert(e);
+                                               }},
+                                         Fault{"missing",
+                                               [](StubFileManager& f, const std::string& e) {
+                                                   f.attributes.erase(e);
+                                               }},
+                                         Fault{"noOwner",
+                                               [](StubFileManager& f, const std::string& e) {
+                                                   f.attributes[e].ownerAccountID.reset();
+                                               }},
+                                         Fault{"noPermissions",
+                                               [](StubFileManager& f, const std::string& e) {
+                                                   f.attributes[e].posixPermissions.reset();
+                                               }},
+                                         Fault{"noType",
+                                               [](StubFileManager& f, const std::string& e) {
+                                                   f.attributes[e].type.reset();
+                                               }},
+                                         Fault{"wrongType",
+                                               [](StubFileManager& f, const std::string& e) {
+                                                   auto& type = f.attributes[e].type;
+                                                   type = *type == FileType::regular
+                                                              ? FileType::directory
+                                                              : FileType::regular;
+                                               }},
+                                         Fault{"linkType",
+                                               [](StubFileManager& f, const std::string& e) {
+                                                   f.attributes[e].type = FileType::symbolicLink;
+                                               }},
+                                         Fault{"userOwned",
+                                               [](StubFileManager& f, const std::string& e) {
+                                                   f.attributes[e].ownerAccountID = 501;
+                                               }},
+                                         Fault{"groupWritable",
+                                               [](StubFileManager& f, const std::string& e) {
+                                                   f.attributes[e].posixPermissions = 0775;
+                                               }},
+                                         Fault{"otherWritable",
+                                               [](StubFileManager& f, const std::string& e) {
+                                                   f.attributes[e].posixPermissions = 0757;
+                                               }},
+                                         Fault{"worldWritableSticky",
+                                               [](StubFileManager& f, const std::string& e) {
+                                                   f.attributes[e].posixPermissions = 01777;
+                                               }}),
+                       ::testing::Range<std::size_t>(0, 5)),
+    [](const auto& info) {
+        return std::string(std::get<0>(info.param).label) + "_at" +
+               std::to_string(std::get<1>(info.param));
+    });
+
+TEST_F(TrustCheck, AnAclGrantAnywhereOnTheChainFailsTheCheck) {
+    for (const std::string& entry : kChain) {
+        aclRefused = {entry};
+        EXPECT_FALSE(check()) << entry;
+        EXPECT_EQ(asked.back(), entry);
+    }
+}
+
+TEST_F(TrustCheck, ALinkThatResolvesToItselfIsNotALink) {
+    // Resolution that gives back the same path (nothing to resolve) is fine.
+    for (const std::string& entry : kChain) {
+        files.symlinkTargets[entry] = entry;
+    }
+    EXPECT_TRUE(check());
+}
+
+// ---- Judging ACL listings -----------------------------------------------------------
+
+struct Listing {
+    const char* label;
+    const char* text;
+    bool safe;
+};
+
+class AclListings : public ::testing::TestWithParam<Listing> {};
+
+TEST_P(AclListings, OnlyAllowEntriesThatGrantChangesAreUnsafe) {
+    EXPECT_EQ(MacPortsExecutable::safeACLListing(GetParam().text), GetParam().safe);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, AclListings,
+    ::testing::Values(
+        Listing{"empty", "", true},
+        Listing{"plainLongListing", "drwxr-xr-x  5 root  wheel  160 Jan  1 10:00 /opt/local\n",
+                true},
+        Listing{"allowRead", "drwxr-xr-x+ 5 root wheel 160 /opt\n 0: group:staff allow read\n",
+                true},
+        Listing{"allowAddFile", " 0: group:staff allow list,add_file,search\n", false},
+        Listing{"allowWrite", " 0: user:ann allow write\n", false},
+        Listing{"allowWriteattrContainsWrite", " 0: user:ann allow writeattr\n", false},
+        Listing{"allowAppend", " 1: everyone allow append\n", false},
+        Listing{"allowDelete", " 0: user:ann allow delete\n", false},
+        Listing{"allowAddSubdirectory", " 0: user:ann allow add_subdirectory\n", false},
+        Listing{"allowChown", " 0: user:ann allow chown\n", false},
+        Listing{"denyDelete", " 0: user:ann deny delete,write\n", true},
+        Listing{"allowWithoutSpaces", "allow write\n 0: user:ann inherited,allow,write\n", true},
+        Listing{"upperCaseIsNotAGrant", " 0: user:ann ALLOW WRITE\n 1: user:ann allow WRITE\n",
+                true},
+        Listing{"grantOnALaterLine",
+                "-rwxr-xr-x+ 1 root wheel 10 port\n 0: group:everyone deny delete\n 1: "
+                "user:ann allow read\n 2: user:ann allow write\n",
+                false},
+        Listing{"noTrailingNewline", " 0: user:ann allow chown", false},
+        Listing{"grantSplitAcrossLines", " 0: user:ann allow\nwrite\n", true},
+        Listing{"invalidBytesAround", "\xff allow \xfewrite\xc3\n", false}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+// ---- The listing command itself -----------------------------------------------------
+
+bool systemLsListsAcls() {
+    // Whether this system's ls knows the ACL option at all.
+    return std::system("/bin/ls -lde / >/dev/null 2>&1") == 0;
+}
+
+TEST(AclListingCommand, AgreesWithWhatThisSystemsLsCanDo) {
+    testing::TempDir dir;
+    const auto file = dir.write("plain", "x");
+    // A fresh temporary file carries no ACL entries: safe exactly when ls can list them.
+    EXPECT_EQ(MacPortsExecutable::hasSafeACL(file.string()), systemLsListsAcls());
+}
+
+TEST(AclListingCommand, AFailedListingIsNeverSafe) {
+    testing::TempDir dir;
+    EXPECT_FALSE(MacPortsExecutable::hasSafeACL((dir / "missing").string()));
+    EXPECT_FALSE(MacPortsExecutable::hasSafeACL(""));
+}
+
+} // namespace
+} // namespace cairnmoor
