@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <ctime>
+#include <stdexcept>
 
 namespace cairnmoor {
 
@@ -34,7 +35,14 @@ std::string Profile::toData() const {
           {"writeLog", options.writeLog},
           {"timeoutSeconds", options.timeoutSeconds}}},
     };
-    return document.dump(2) + "\n";
+    try {
+        return document.dump(2) + "\n";
+    } catch (const Json::type_error&) {
+        // Only text that is not valid UTF-8 gets here. Replacing the bytes would save
+        // identifiers that match nothing, so the profile is not written at all.
+        throw std::invalid_argument(
+            "The data couldn\u2019t be written because it isn\u2019t in the correct format.");
+    }
 }
 
 namespace {

@@ -23,11 +23,13 @@ struct Profile {
     // Now in UTC, e.g. "2026-12-05T18:39:05Z".
     static std::string iso8601Now();
 
-    // Pretty-printed JSON with sorted keys; "packageManager" is always written.
+    // Pretty-printed JSON with sorted keys; "packageManager" is always written. Throws
+    // std::invalid_argument when a text is not valid UTF-8.
     std::string toData() const;
     // Throws DecodingError (debug detail "Timeout must be positive." for a timeout below 1).
     static Profile decode(std::string_view data);
-    // Replaces the file as a whole; an earlier file stays intact on failure. Throws FileError.
+    // Replaces the file as a whole; an earlier file stays intact on failure. Throws
+    // FileError, or std::invalid_argument from toData().
     void write(const std::filesystem::path& url,
                const FileManager& fileManager = FileManager::defaultManager()) const;
     // Throws FileError or DecodingError.
