@@ -13,8 +13,8 @@ using namespace cairnmoor;
 namespace {
 
 bool isSafe(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-           c == '.' || c == '_' || c == '/' || c == '@' || c == '-';
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' ||
+           c == '_' || c == '/' || c == '@' || c == '-';
 }
 
 // A small reader for the subset of shell syntax the quoting may produce: unquoted safe
