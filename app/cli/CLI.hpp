@@ -1,8 +1,11 @@
 #pragma once
 
+#include "install/PackageState.hpp"
+
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The command-line face: help, version and headless profile installs.
@@ -11,7 +14,16 @@ namespace cairnmoor::CLI {
 // "Cairnmoor <version>" and the usage text.
 const std::string& helpText();
 
-// A status means: exit with it. None means: start the window.
+// A status means: exit with it. None means: start the window. An install run that is
+// interrupted by SIGINT, SIGTERM or SIGHUP stops its package manager, reports as usual
+// and returns 128 plus the signal number.
 std::optional<std::int32_t> run(const std::vector<std::string>& arguments);
+
+// The text in double quotes, with backslash escapes for quotes, backslashes and
+// control characters, so that a message cannot break or restyle a progress line.
+std::string stringLiteral(std::string_view text);
+
+// How a progress line shows a state: its case name; a failure as failed("message").
+std::string stateText(const PackageState& state);
 
 } // namespace cairnmoor::CLI

@@ -1,14 +1,20 @@
-#include "buildinfo/BuildInfo.hpp"
+#include "cli/CLI.hpp"
 #include "cli/GraphicalApplication.hpp"
 
 #include <cstdio>
-#include <string_view>
+#include <string>
+#include <vector>
 
-// Until the command line lands: the version, or the window.
+// The command line decides first, before anything of the window exists, so that
+// --help, --version and --profile work without a display and start quickly.
 int main(int argc, char** argv) {
-    if (argc > 1 && std::string_view(argv[1]) == "--version") {
-        std::printf("%s\n", cairnmoor::BuildInfo::version().c_str());
-        return 0;
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments.emplace_back(argv[i]);
+    }
+    if (const auto status = cairnmoor::CLI::run(arguments)) {
+        std::fflush(stdout);
+        return *status;
     }
     return cairnmoor::startGraphicalApplication(argc, argv);
 }

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <csignal>
+#include <functional>
+#include <thread>
+
+namespace cairnmoor {
+
+// While it watches, SIGINT, SIGTERM and SIGHUP no longer end the process. The signal
+// handler only notes the signal and writes one byte to a pipe; a thread of the watcher
+// reads it and calls `onInterrupt` there, once, for the first signal. Only one watcher
+// may be active at a time.
+class InterruptWatcher {
+public:
+    using Handler = std::function<void(int signalNumber)>;
+
+    // Throws std::system_error when the pipe or the handlers cannot be set up.
+    explicit InterruptWatcher(Handler onInterrupt);
+    ~InterruptWatcher();
+    InterruptWatcher(const InterruptWatcher&) = delete;
+    InterruptWatcher& operator=(const InterruptWatcher&) = delete;
+
+    // Puts back the handling that was in place before and ends the thread. Safe to call
+    // more than once. A signal that arrives afterwards is handled as it was before.
+    void stop();
+    // The first signal caught while watching, or 0.
+    int signalNumber() const;
+
+private:
+    void watch();
+
+    Handler onInterrupt_;
+    struct sigaction previous_[3];
+    std::thread thread_;
+    bool active_ = false;
+};
+
+} // namespace cairnmoor
