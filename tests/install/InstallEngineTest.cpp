@@ -1,0 +1,539 @@
+#include "install/InstallEngine.hpp"
+
+#include "support/TempDir.hpp"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace cairnmoor {
+namespace {
+
+using namespace std::chrono_literals;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+AppEntry app(const std::string& id, const std::string& name, const std::string& brew,
+             const std::string& type, std::optional<std::string> macports = std::nullopt) {
+    AppEntry entry;
+    entry.id = id;
+    entry.name = name;
+    entry.category = "Tools";
+    entry.licence = "MIT";
+    entry.homepage = "https://example.org/" + id;
+    entry.summary = name;
+    entry.macos = MacOSInfo{brew, type, std::move(macports)};
+    return entry;
+}
+
+const AppEntry alpha = app("alpha", "Alpha", "alpha", "cask", "alpha");
+const AppEntry beta = app("beta", "Beta", "beta", "formula", "beta");
+const AppEntry gamma = app("gamma", "Gamma", "gamma", "cask", "gamma");
+
+// Every callback in the order it came: "progress <id> <state>[: message]" and "log <line>".
+class Recorder {
+public:
+    InstallEngine::ProgressHandler progress() {
+        return [this](const std::string& id, const PackageState& state) {
+            std::lock_guard guard(lock_);
+            progressOffThread_ = progressOffThread_ || std::this_thread::get_id() != caller_;
+            std::string event = "progress " + id + " " + std::string(state.caseName());
+            if (state.kind == PackageState::Kind::failed) {
+                event += ": " + state.message;
+            }
+            events_.push_back(event);
+            changed_.notify_all();
+        };
+    }
+    InstallEngine::LogHandler log() {
+        return [this](const std::string& line) {
+            std::lock_guard guard(lock_);
+            events_.push_back("log " + line);
+            changed_.notify_all();
+        };
+    }
+    std::vector<std::string> events() const {
+        std::lock_guard guard(lock_);
+        return events_;
+    }
+    std::vector<std::string> logLines() const {
+        std::vector<std::string> lines;
+        for (const std::string& event : events()) {
+            if (event.starts_with("log ")) {
+                lines.push_back(event.substr(4));
+            }
+        }
+        return lines;
+    }
+    bool progressOffThread() const {
+        std::lock_guard guard(lock_);
+        return progressOffThread_;
+    }
+    bool waitFor(const std::string& event) {
+        std::unique_lock guard(lock_);
+        return changed_.wait_for(guard, 10s, [&] {
+            return std::find(events_.begin(), events_.end(), event) != events_.end();
+        });
+    }
+
+private:
+    mutable std::mutex lock_;
+    std::condition_variable changed_;
+    std::vector<std::string> events_;
+    std::thread::id caller_ = std::this_thread::get_id();
+    bool progressOffThread_ = false;
+};
+
+std::vector<PackageState> statesOf(const std::vector<PackageResult>& results) {
+    std::vector<PackageState> states;
+    for (const PackageResult& result : results) {
+        states.push_back(result.state);
+    }
+    return states;
+}
+
+const char* const knobs[] = {"CAIRNMOOR_FAKE_FAIL",        "CAIRNMOOR_FAKE_HANG",
+                             "CAIRNMOOR_FAKE_IGNORE_TERM", "CAIRNMOOR_FAKE_FLOOD",
+                             "CAIRNMOOR_FAKE_UPDATE_FAIL", "CAIRNMOOR_FAKE_LIST_FAIL",
+                             "CAIRNMOOR_FAKE_LIST_GARBAGE"};
+
+// An engine run against the fake managers in a fresh state folder.
+class Engine : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ::setenv("CAIRNMOOR_FAKE_STATE", state_.path().c_str(), 1);
+        for (const char* knob : knobs) {
+            ::unsetenv(knob);
+        }
+    }
+    void TearDown() override {
+        ::unsetenv("CAIRNMOOR_FAKE_STATE");
+        for (const char* knob : knobs) {
+            ::unsetenv(knob);
+        }
+    }
+
+    static std::string fake(PackageManager manager) {
+        return std::string(CAIRNMOOR_FAKES_DIR) + "/" + std::string(manager.executableName());
+    }
+    static InstallOptions options(PackageManager manager = PackageManager::homebrew) {
+        InstallOptions options;
+        options.packageManager = manager;
+        options.timeoutSeconds = 30;
+        return options;
+    }
+    std::vector<PackageResult> run(const std::vector<AppEntry>& apps, const InstallOptions& options,
+                                   std::optional<std::string> path = std::nullopt) {
+        return engine_.run(apps, options, path.value_or(fake(options.packageManager)), std::nullopt,
+                           std::nullopt, recorder_.progress(), recorder_.log());
+    }
+    void install(const std::string& relative) const { state_.write(relative, ""); }
+    std::string invocations() const {
+        const auto file = state_ / "invocations.log";
+        return std::filesystem::exists(file) ? testing::readFile(file) : "";
+    }
+    // Waits (with a deadline) until the fake has recorded this command line.
+    bool waitForInvocation(const std::string& line) const {
+        const auto end = std::chrono::steady_clock::now() + 10s;
+        while (std::chrono::steady_clock::now() < end) {
+            if (invocations().find(line + "\n") != std::string::npos) {
+                return true;
+            }
+            std::this_thread::sleep_for(5ms);
+        }
+        return false;
+    }
+
+    testing::TempDir state_;
+    InstallEngine engine_;
+    Recorder recorder_;
+};
+
+// --- A run that goes through -------------------------------------------------------------
+
+TEST_F(Engine, InstallsEachEntryWithItsCommandLineAndOutputInOrder) {
+    InstallOptions opts = options();
+    opts.runUpdateFirst = true;
+    const auto results = run({alpha, beta}, opts);
+
+    ASSERT_EQ(results.size(), 2u);
+    EXPECT_EQ(results[0], (PackageResult{alpha, PackageState::installed()}));
+    EXPECT_EQ(results[1], (PackageResult{beta, PackageState::installed()}));
+    EXPECT_EQ(invocations(), "brew update\nbrew list --cask\nbrew list --formula\n"
+                             "brew install --cask alpha\nbrew install beta\n");
+    EXPECT_THAT(
+        recorder_.events(),
+        ElementsAre(
+            "log $ brew update", "log ==> Updating the package index", "log Already up-to-date.",
+            "progress alpha installing", "log $ brew install --cask alpha",
+            "log ==> Downloading https://downloads.example.invalid/alpha-1.0.0.tar.gz",
+            "log ==> Fetching alpha", "log Warning: alpha comes from a fake repository",
+            "log ==> Installing Cask alpha", "log ==> Summary: alpha 1.0.0 installed",
+            "progress alpha installed", "progress beta installing", "log $ brew install beta",
+            "log ==> Downloading https://downloads.example.invalid/beta-1.0.0.tar.gz",
+            "log ==> Fetching beta", "log Warning: beta comes from a fake repository",
+            "log ==> Installing formula beta", "log ==> Summary: beta 1.0.0 installed",
+            "progress beta installed"));
+    EXPECT_FALSE(recorder_.progressOffThread());
+}
+
+TEST_F(Engine, MacPortsRunsItsOwnCommandLinesAndNoCaskInventory) {
+    InstallOptions opts = options(PackageManager::macports);
+    opts.runUpdateFirst = true;
+    const auto results = run({alpha}, opts);
+    EXPECT_THAT(statesOf(results), ElementsAre(PackageState::installed()));
+    EXPECT_EQ(invocations(),
+              "port -N selfupdate\nport -q installed active\nport -N install alpha\n");
+    const auto lines = recorder_.logLines();
+    EXPECT_EQ(lines.front(), "$ port -N selfupdate");
+    EXPECT_THAT(lines, ::testing::Contains("$ port -N install alpha"));
+}
+
+struct PresenceCase {
+    const char* name;
+    bool skipInstalled;
+    bool upgradeIfPresent;
+    bool present;
+    PackageState state;
+    const char* invocations; // everything the fake was asked to do
+};
+
+class Presence : public Engine, public ::testing::WithParamInterface<PresenceCase> {};
+
+TEST_P(Presence, DecidesBetweenLeavingInstallingAndUpgrading) {
+    const PresenceCase& c = GetParam();
+    if (c.present) {
+        install("casks/alpha");
+    }
+    InstallOptions opts = options();
+    opts.skipInstalled = c.skipInstalled;
+    opts.upgradeIfPresent = c.upgradeIfPresent;
+    const auto results = run({alpha}, opts);
+    EXPECT_THAT(statesOf(results), ElementsAre(c.state));
+    EXPECT_EQ(invocations(), c.invocations);
+    // A package left alone gets its final state only: no "installing", no command line.
+    if (c.state == PackageState::alreadyPresent()) {
+        EXPECT_THAT(recorder_.events(), ElementsAre("progress alpha alreadyPresent"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, Presence,
+    ::testing::Values(
+        PresenceCase{"SkipPresent", true, false, true, PackageState::alreadyPresent(),
+                     "brew list --cask\nbrew list --formula\n"},
+        PresenceCase{"UpgradeWinsOverSkip", true, true, true, PackageState::installed(),
+                     "brew list --cask\nbrew list --formula\nbrew upgrade --cask alpha\n"},
+        PresenceCase{"UpgradePresent", false, true, true, PackageState::installed(),
+                     "brew list --cask\nbrew list --formula\nbrew upgrade --cask alpha\n"},
+        PresenceCase{"AbsentIsInstalledNotUpgraded", true, true, false, PackageState::installed(),
+                     "brew list --cask\nbrew list --formula\nbrew install --cask alpha\n"},
+        PresenceCase{"AbsentWithSkip", true, false, false, PackageState::installed(),
+                     "brew list --cask\nbrew list --formula\nbrew install --cask alpha\n"},
+        // Neither flag: no inventory at all, and the install command runs regardless.
+        PresenceCase{"NoFlagsNoInventory", false, false, true, PackageState::installed(),
+                     "brew install --cask alpha\n"}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(Engine, CaskAndFormulaOfTheSameNameAreLookedUpInTheirOwnInventory) {
+    install("casks/same");
+    InstallOptions opts = options();
+    opts.upgradeIfPresent = false;
+    const auto results = run(
+        {app("c", "Same Cask", "same", "cask"), app("f", "Same Formula", "same", "formula")}, opts);
+    EXPECT_THAT(statesOf(results),
+                ElementsAre(PackageState::alreadyPresent(), PackageState::installed()));
+    EXPECT_EQ(invocations(), "brew list --cask\nbrew list --formula\nbrew install same\n");
+}
+
+TEST_F(Engine, GivenInventoriesAreUsedAndNotTaken) {
+    InstallOptions opts = options();
+    opts.upgradeIfPresent = false;
+    // The older form: both given, nothing probed; "alpha" counts as present though the
+    // fake does not have it.
+    const auto results = engine_.run({alpha, beta}, opts, fake(PackageManager::homebrew),
+                                     std::set<std::string>{"alpha"}, std::set<std::string>{},
+                                     recorder_.progress(), recorder_.log());
+    EXPECT_THAT(statesOf(results),
+                ElementsAre(PackageState::alreadyPresent(), PackageState::installed()));
+    EXPECT_EQ(invocations(), "brew install beta\n");
+
+    // Only the casks given: the formula inventory is still taken.
+    InstallEngine second;
+    second.run({beta}, opts, fake(PackageManager::homebrew), std::set<std::string>{}, std::nullopt,
+               {}, {});
+    EXPECT_EQ(invocations(), "brew install beta\nbrew list --formula\n");
+}
+
+// --- Run-wide failures -------------------------------------------------------------------
+
+TEST_F(Engine, EmptySelectionLogsOnceAndReportsNothing) {
+    InstallOptions opts = options();
+    opts.runUpdateFirst = true;
+    EXPECT_TRUE(run({}, opts).empty());
+    EXPECT_THAT(recorder_.events(), ElementsAre("log No apps selected."));
+    EXPECT_EQ(invocations(), "");
+}
+
+struct RunWideCase {
+    const char* name;
+    PackageManager manager;
+    std::vector<AppEntry> apps;
+    std::int64_t timeoutSeconds;
+    bool runUpdateFirst;
+    std::vector<std::pair<const char*, const char*>> knobs;
+    std::vector<std::string> log;
+    std::string message;
+};
+
+class RunWide : public Engine, public ::testing::WithParamInterface<RunWideCase> {};
+
+TEST_P(RunWide, FailsEveryEntryWithTheTextLoggedOnce) {
+    const RunWideCase& c = GetParam();
+    for (const auto& [knob, value] : c.knobs) {
+        ::setenv(knob, value, 1);
+    }
+    InstallOptions opts = options(c.manager);
+    opts.timeoutSeconds = c.timeoutSeconds;
+    opts.runUpdateFirst = c.runUpdateFirst;
+    const auto results = run(c.apps, opts);
+
+    ASSERT_EQ(results.size(), c.apps.size());
+    std::vector<std::string> progress;
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        EXPECT_EQ(results[i].app, c.apps[i]);
+        EXPECT_EQ(results[i].state, PackageState::failed(c.message));
+        progress.push_back("progress " + c.apps[i].id + " failed: " + c.message);
+    }
+    EXPECT_THAT(recorder_.logLines(), ElementsAreArray(c.log));
+    // No entry was ever reported as installing, and nothing was installed.
+    std::vector<std::string> expected;
+    for (const std::string& line : c.log) {
+        expected.push_back("log " + line);
+    }
+    expected.insert(expected.end(), progress.begin(), progress.end());
+    EXPECT_THAT(recorder_.events(), ElementsAreArray(expected));
+    EXPECT_THAT(invocations(), Not(HasSubstr("install ")));
+}
+
+const AppEntry withoutPort = app("noport", "No Port", "noport", "formula");
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, RunWide,
+    ::testing::Values(
+        RunWideCase{
+            "UnmappedUnderMacPorts",
+            PackageManager::macports,
+            {alpha, withoutPort, beta},
+            30,
+            true,
+            {},
+            {"No MacPorts mapping for: No Port. Choose another manager or remove these apps."},
+            "No MacPorts mapping for: No Port. Choose another manager or remove these apps."},
+        RunWideCase{"ZeroTimeout",
+                    PackageManager::homebrew,
+                    {alpha, beta},
+                    0,
+                    true,
+                    {},
+                    {"Timeout must be positive."},
+                    "Timeout must be positive."},
+        RunWideCase{"NegativeTimeout",
+                    PackageManager::macports,
+                    {alpha},
+                    -5,
+                    false,
+                    {},
+                    {"Timeout must be positive."},
+                    "Timeout must be positive."},
+        RunWideCase{"UpdateFails",
+                    PackageManager::homebrew,
+                    {alpha, beta},
+                    30,
+                    true,
+                    {{"CAIRNMOOR_FAKE_UPDATE_FAIL", "1"}},
+                    {"$ brew update", "Error: Failed to update the package index",
+                     "Homebrew update failed; no packages were installed."},
+                    "Homebrew update failed; no packages were installed."},
+        RunWideCase{"UpdateTimesOut",
+                    PackageManager::macports,
+                    {alpha},
+                    1,
+                    true,
+                    {{"CAIRNMOOR_FAKE_HANG", "@update"}},
+                    {"$ port -N selfupdate", "--->  Fetching @update",
+                     "MacPorts update failed; no packages were installed."},
+                    "MacPorts update failed; no packages were installed."},
+        // The probe's own output never reaches the log; only its failure text does.
+        RunWideCase{"InventoryFails",
+                    PackageManager::homebrew,
+                    {alpha, beta},
+                    30,
+                    false,
+                    {{"CAIRNMOOR_FAKE_LIST_FAIL", "3"}},
+                    {"Homebrew installed-package probe failed (status 3, timeout: false, "
+                     "cancelled: false)."},
+                    "Homebrew installed-package probe failed (status 3, timeout: false, "
+                    "cancelled: false)."},
+        RunWideCase{"InventoryUnexpected",
+                    PackageManager::macports,
+                    {alpha},
+                    30,
+                    false,
+                    {{"CAIRNMOOR_FAKE_LIST_GARBAGE", "Error: registry locked"}},
+                    {"Unexpected MacPorts inventory output: Error: registry locked"},
+                    "Unexpected MacPorts inventory output: Error: registry locked"}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(Engine, UpdateThatCannotLaunchFailsTheRun) {
+    InstallOptions opts = options();
+    opts.runUpdateFirst = true;
+    const auto results = run({alpha, beta}, opts, "/nonexistent/bin/brew");
+    const PackageState failed = PackageState::failed("Could not launch /nonexistent/bin/brew.");
+    EXPECT_THAT(statesOf(results), ElementsAre(failed, failed));
+    EXPECT_THAT(recorder_.logLines(),
+                ElementsAre("$ brew update", "Could not launch /nonexistent/bin/brew."));
+}
+
+// --- Failures of single packages ---------------------------------------------------------
+
+struct PackageFailureCase {
+    const char* name;
+    PackageManager manager;
+    const char* knob;
+    const char* value;
+    std::int64_t timeoutSeconds;
+    std::string message;
+};
+
+class PackageFailure : public Engine, public ::testing::WithParamInterface<PackageFailureCase> {};
+
+TEST_P(PackageFailure, FailsThatEntryOnlyAndKeepsTheTextOutOfTheLog) {
+    const PackageFailureCase& c = GetParam();
+    ::setenv(c.knob, c.value, 1);
+    InstallOptions opts = options(c.manager);
+    opts.timeoutSeconds = c.timeoutSeconds;
+    const auto results = run({alpha, beta}, opts);
+    EXPECT_THAT(statesOf(results),
+                ElementsAre(PackageState::failed(c.message), PackageState::installed()));
+    EXPECT_THAT(recorder_.logLines(), Not(::testing::Contains(c.message)));
+    const auto events = recorder_.events();
+    EXPECT_EQ(events.front(), "progress alpha installing");
+    EXPECT_THAT(events, ::testing::Contains("progress alpha failed: " + c.message));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, PackageFailure,
+    ::testing::Values(
+        PackageFailureCase{"HomebrewExitStatus", PackageManager::homebrew, "CAIRNMOOR_FAKE_FAIL",
+                           "alpha:7", 30, "brew exited with status 7"},
+        PackageFailureCase{"MacPortsExitStatus", PackageManager::macports, "CAIRNMOOR_FAKE_FAIL",
+                           "alpha", 30, "port exited with status 1"},
+        PackageFailureCase{"HomebrewTimeout", PackageManager::homebrew, "CAIRNMOOR_FAKE_HANG",
+                           "alpha", 1, "Homebrew command timed out"},
+        PackageFailureCase{"MacPortsTimeoutIgnoringSigterm", PackageManager::macports,
+                           "CAIRNMOOR_FAKE_IGNORE_TERM", "alpha", 1, "MacPorts command timed out"}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(Engine, PackageThatCannotLaunchIsFailedAndLoggedAndTheRunGoesOn) {
+    InstallOptions opts = options();
+    opts.skipInstalled = false;
+    opts.upgradeIfPresent = false;
+    const auto results = run({alpha, beta}, opts, "/nonexistent/bin/brew");
+    const std::string text = "Could not launch /nonexistent/bin/brew.";
+    EXPECT_THAT(statesOf(results),
+                ElementsAre(PackageState::failed(text), PackageState::failed(text)));
+    EXPECT_THAT(recorder_.events(),
+                ElementsAre("progress alpha installing", "log $ brew install --cask alpha",
+                            "log " + text, "progress alpha failed: " + text,
+                            "progress beta installing", "log $ brew install beta", "log " + text,
+                            "progress beta failed: " + text));
+}
+
+// --- Cancellation ------------------------------------------------------------------------
+
+TEST_F(Engine, CancelBeforeTheRunSkipsEverythingAndRunsNothing) {
+    engine_.cancel();
+    InstallOptions opts = options();
+    opts.runUpdateFirst = true;
+    const auto results = run({alpha, beta}, opts);
+    EXPECT_THAT(statesOf(results), ElementsAre(PackageState::skipped(), PackageState::skipped()));
+    EXPECT_THAT(recorder_.events(), ElementsAre("progress alpha skipped", "progress beta skipped"));
+    EXPECT_EQ(invocations(), "");
+}
+
+TEST_F(Engine, CancelDuringTheUpdateSkipsEveryEntry) {
+    ::setenv("CAIRNMOOR_FAKE_HANG", "@update", 1);
+    InstallOptions opts = options();
+    opts.runUpdateFirst = true;
+    std::thread canceller([&] {
+        if (recorder_.waitFor("log ==> Downloading @update")) {
+            engine_.cancel();
+        }
+    });
+    const auto results = run({alpha, beta}, opts);
+    canceller.join();
+    EXPECT_THAT(statesOf(results), ElementsAre(PackageState::skipped(), PackageState::skipped()));
+    EXPECT_THAT(recorder_.logLines(),
+                ElementsAre("$ brew update", "==> Downloading @update",
+                            "Homebrew update failed; no packages were installed."));
+    EXPECT_EQ(invocations(), "brew update\n");
+}
+
+TEST_F(Engine, CancelDuringTheInventorySkipsEveryEntry) {
+    ::setenv("CAIRNMOOR_FAKE_HANG", "@list", 1);
+    std::thread canceller([&] {
+        if (waitForInvocation("brew list --cask")) {
+            engine_.cancel();
+        }
+    });
+    const auto results = run({alpha, beta}, options());
+    canceller.join();
+    EXPECT_THAT(statesOf(results), ElementsAre(PackageState::skipped(), PackageState::skipped()));
+    const auto lines = recorder_.logLines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_THAT(lines[0],
+                ::testing::StartsWith("Homebrew installed-package probe failed (status "));
+    EXPECT_THAT(lines[0], ::testing::EndsWith(", timeout: false, cancelled: true)."));
+    EXPECT_EQ(invocations(), "brew list --cask\n");
+}
+
+TEST_F(Engine, CancelDuringTheSecondPackageKeepsTheFirstAndSkipsTheRest) {
+    ::setenv("CAIRNMOOR_FAKE_HANG", "beta", 1);
+    std::thread canceller([&] {
+        if (recorder_.waitFor("log ==> Downloading beta")) {
+            engine_.cancel();
+        }
+    });
+    const auto start = std::chrono::steady_clock::now();
+    const auto results = run({alpha, beta, gamma}, options());
+    canceller.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+    EXPECT_THAT(statesOf(results), ElementsAre(PackageState::installed(), PackageState::skipped(),
+                                               PackageState::skipped()));
+    EXPECT_THAT(invocations(), Not(HasSubstr("gamma")));
+    const auto events = recorder_.events();
+    EXPECT_THAT(events, ::testing::Contains("progress beta installing"));
+    EXPECT_THAT(events, Not(::testing::Contains("progress gamma installing")));
+    EXPECT_EQ(events.back(), "progress gamma skipped");
+
+    // The cancel is for good: a later run of the same engine skips everything.
+    Recorder later;
+    const auto again = engine_.run({alpha}, options(), fake(PackageManager::homebrew), std::nullopt,
+                                   std::nullopt, later.progress(), later.log());
+    EXPECT_THAT(statesOf(again), ElementsAre(PackageState::skipped()));
+}
+
+} // namespace
+} // namespace cairnmoor
