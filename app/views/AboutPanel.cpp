@@ -1,0 +1,98 @@
+#include "views/AboutPanel.hpp"
+
+#include "buildinfo/BuildInfo.hpp"
+
+namespace cairnmoor::AboutPanel {
+
+namespace {
+
+QString fromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+const char* colourValue(Colour colour) {
+    switch (colour) {
+    case Colour::ink:
+        return "#eaf0ff";
+    case Colour::muted:
+        return "#93a0cf";
+    case Colour::cyan:
+        return "#22d3ee";
+    }
+    return "#93a0cf";
+}
+
+} // namespace
+
+Links buildLinks() {
+    return Links{
+        .author = BuildInfo::author(),
+        .authorSite = BuildInfo::authorSite(),
+        .authorUrl = BuildInfo::authorUrl(),
+        .toolsUrl = BuildInfo::toolsUrl(),
+        .privacyUrl = BuildInfo::privacyUrl(),
+        .donationUrl = BuildInfo::donationUrl(),
+    };
+}
+
+std::vector<CreditPart> credits(const SignatureState& signature,
+                                const std::optional<std::string>& checksum,
+                                const std::string& buildDate, const Links& links) {
+    const QString separatorText = QString::fromUtf8(separator);
+    return {
+        {QStringLiteral("Signature: ") + fromUtf8(signature.summary()) + QLatin1Char('\n'),
+         Font::body,
+         Colour::muted,
+         {}},
+        {QStringLiteral("Built: ") + fromUtf8(buildDate) + QStringLiteral("\n\n"),
+         Font::body,
+         Colour::muted,
+         {}},
+        {QStringLiteral("SHA-256 of this application's binary:\n"), Font::body, Colour::muted, {}},
+        {fromUtf8(checksum.value_or(checksumPlaceholder)) + QStringLiteral("\n\n"),
+         Font::mono,
+         Colour::ink,
+         {}},
+        {fromUtf8(links.author) + QStringLiteral(" on ") + fromUtf8(links.authorSite), Font::body,
+         Colour::cyan, fromUtf8(links.authorUrl)},
+        {separatorText, Font::body, Colour::muted, {}},
+        {QStringLiteral("More free tools"), Font::body, Colour::cyan, fromUtf8(links.toolsUrl)},
+        {separatorText, Font::body, Colour::muted, {}},
+        {QStringLiteral("Privacy"), Font::body, Colour::cyan, fromUtf8(links.privacyUrl)},
+        {separatorText, Font::body, Colour::muted, {}},
+        {QStringLiteral("\u2615 Buy me a coffee"), Font::body, Colour::cyan,
+         fromUtf8(links.donationUrl)},
+    };
+}
+
+QString html(const std::vector<CreditPart>& parts) {
+    QString out;
+    for (const CreditPart& part : parts) {
+        QString text = part.text.toHtmlEscaped();
+        text.replace(QLatin1Char('\n'), QStringLiteral("<br/>"));
+        text.replace(QStringLiteral("   "), QStringLiteral("&nbsp;&nbsp;&nbsp;"));
+        const QString style =
+            QStringLiteral("color:%1;font-size:%2px;%3")
+                .arg(QLatin1String(colourValue(part.colour)),
+                     part.font == Font::mono ? QStringLiteral("9") : QStringLiteral("11"),
+                     part.font == Font::mono
+                         ? QStringLiteral("font-family:Menlo,'DejaVu Sans Mono',monospace;")
+                         : QString());
+        const QString span = QStringLiteral("<span style=\"%1\">%2</span>").arg(style, text);
+        if (part.link.isEmpty()) {
+            out += span;
+        } else {
+            out +=
+                QStringLiteral("<a href=\"%1\" style=\"text-decoration:none;color:%2\">%3</a>")
+                    .arg(part.link.toHtmlEscaped(), QLatin1String(colourValue(part.colour)), span);
+        }
+    }
+    return out;
+}
+
+QString currentCreditsHtml() {
+    return html(credits(BuildInfo::signature(), BuildInfo::executableSHA256(),
+                        BuildInfo::buildDate(), buildLinks()));
+}
+
+} // namespace cairnmoor::AboutPanel

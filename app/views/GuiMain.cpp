@@ -1,0 +1,36 @@
+#include "buildinfo/BuildInfo.hpp"
+#include "cli/GraphicalApplication.hpp"
+#include "views/ApplicationShell.hpp"
+#include "views/CairnmoorViewModel.hpp"
+#include "views/WindowActions.hpp"
+
+#include <QGuiApplication>
+#include <QQuickStyle>
+
+#include <cstdio>
+
+namespace cairnmoor {
+
+int startGraphicalApplication(int argc, char** argv) {
+    QGuiApplication application(argc, argv);
+    QGuiApplication::setApplicationName(QString::fromUtf8(BuildInfo::product));
+    QGuiApplication::setApplicationVersion(QString::fromStdString(BuildInfo::version()));
+    // The one fixed dark look is drawn by our own views; the Basic controls take it
+    // everywhere, where a platform style would not.
+    QQuickStyle::setStyle(QStringLiteral("Basic"));
+
+    // One view model for the life of the process.
+    CairnmoorViewModel model;
+    WindowActions actions(model);
+    ApplicationShell shell(model, actions);
+    if (!shell.load()) {
+        for (const QString& error : shell.errors()) {
+            std::fprintf(stderr, "%s\n", error.toUtf8().constData());
+        }
+        std::fputs("Cairnmoor: the window could not be created.\n", stderr);
+        return 1;
+    }
+    return QGuiApplication::exec();
+}
+
+} // namespace cairnmoor

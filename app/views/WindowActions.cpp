@@ -1,0 +1,175 @@
+#include "views/WindowActions.hpp"
+
+#include "export/ScriptExporter.hpp"
+#include "install/Profile.hpp"
+#include "managers/MacPortsExecutable.hpp"
+#include "managers/PackageManagerError.hpp"
+#include "views/CairnmoorViewModel.hpp"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QMetaObject>
+#include <QPointer>
+#include <QStandardPaths>
+#include <QUrl>
+
+#include <exception>
+
+namespace cairnmoor {
+
+namespace {
+
+QString fromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString describe(const std::exception& error) {
+    return QString::fromUtf8(error.what());
+}
+
+} // namespace
+
+WindowActions::WindowActions(CairnmoorViewModel& model, QObject* parent)
+    : WindowActions(
+          model, FileManager::defaultManager(),
+          [](const std::string& path) {
+              return MacPortsExecutable::isTrusted(path, FileManager::defaultManager());
+          },
+          [](const std::filesystem::path& script, TerminalLauncher::Completion completion) {
+              TerminalLauncher::open(script, std::move(completion));
+          },
+          parent) {}
+
+WindowActions::WindowActions(CairnmoorViewModel& model, const FileManager& fileManager,
+                             TrustCheck trustCheck, Launcher launcher, QObject* parent)
+    : QObject(parent), model_(model), fileManager_(fileManager), trustCheck_(std::move(trustCheck)),
+      launcher_(std::move(launcher)) {}
+
+std::filesystem::path WindowActions::localPath(const QString& pathOrUrl) {
+    const QString local =
+        pathOrUrl.startsWith(QStringLiteral("file:")) ? QUrl(pathOrUrl).toLocalFile() : pathOrUrl;
+    const QByteArray bytes = local.toUtf8();
+    return std::filesystem::path(std::string(bytes.constData(), static_cast<size_t>(bytes.size())));
+}
+
+QString WindowActions::documentsFolderUrl() {
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty()) {
+        folder = QDir::homePath();
+    }
+    return QUrl::fromLocalFile(folder).toString();
+}
+
+void WindowActions::openProfile(const QString& path) {
+    try {
+        model_.loadProfile(Profile::load(localPath(path), fileManager_));
+    } catch (const std::exception& error) {
+        setFileError(describe(error));
+    }
+}
+
+void WindowActions::saveProfile(const QString& path) {
+    try {
+        model_.currentProfile().write(localPath(path), fileManager_);
+    } catch (const std::exception& error) {
+        setFileError(describe(error));
+    }
+}
+
+void WindowActions::writeScript(const std::filesystem::path& url,
+                                const std::optional<std::string>& executablePath) const {
+    const std::vector<AppEntry> apps = model_.selectedApps();
+    model_.options().packageManager.validate(apps);
+    fileManager_.writeAtomically(
+        url, ScriptExporter::shellScript(apps, model_.options(), executablePath));
+    // The script runs package installs; nobody but its owner may change or run it.
+    fileManager_.setPosixPermissions(url, 0700);
+}
+
+void WindowActions::exportShellScript(const QString& path) {
+    try {
+        writeScript(localPath(path), std::nullopt);
+    } catch (const std::exception& error) {
+        setFileError(describe(error));
+    }
+}
+
+void WindowActions::exportBrewfile(const QString& path) {
+    try {
+        fileManager_.writeAtomically(localPath(path),
+                                     ScriptExporter::brewfile(model_.selectedApps()));
+    } catch (const std::exception& error) {
+        setFileError(describe(error));
+    }
+}
+
+bool WindowActions::prepareTerminalHandOff() {
+    if (!model_.managerPath()) {
+        setFileError(QStringLiteral("A trusted MacPorts installation at /opt/local/bin/port is "
+                                    "required. Install it from macports.org."));
+        return false;
+    }
+    return true;
+}
+
+void WindowActions::installInTerminal(const QString& path) {
+    const std::optional<std::string> executable = model_.managerPath();
+    if (!executable) {
+        prepareTerminalHandOff();
+        return;
+    }
+    const std::filesystem::path script = localPath(path);
+    try {
+        // The executable may have changed since it was located; check it again.
+        if (!trustCheck_(*executable)) {
+            throw PackageManagerError::commandFailed(
+                "MacPorts failed its executable trust check; refusing to open the installer.");
+        }
+        writeScript(script, executable);
+    } catch (const std::exception& error) {
+        setFileError(describe(error));
+        return;
+    }
+
+    QPointer<WindowActions> self(this);
+    launcher_(script, [self, script](const std::optional<std::string>& error) {
+        const QString errorText = error ? fromUtf8(*error) : QString();
+        const QString scriptPath = fromUtf8(script.string());
+        // Back on the interface thread; the window may have gone meanwhile.
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, errorText, scriptPath] {
+                if (!self) {
+                    return;
+                }
+                if (!errorText.isEmpty()) {
+                    self->setFileError(errorText);
+                } else {
+                    self->setTerminalNotice(QStringLiteral("Script opened in Terminal: ") +
+                                            scriptPath +
+                                            QStringLiteral(". Check Terminal for success or "
+                                                           "failure."));
+                }
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void WindowActions::dismissError() {
+    setFileError(QString());
+}
+
+void WindowActions::setFileError(const QString& text) {
+    if (fileError_ == text) {
+        return;
+    }
+    fileError_ = text;
+    Q_EMIT fileErrorChanged();
+}
+
+void WindowActions::setTerminalNotice(const QString& text) {
+    terminalNotice_ = text;
+    Q_EMIT terminalNoticeChanged();
+}
+
+} // namespace cairnmoor

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "platform/FileManager.hpp"
+#include "platform/TerminalLauncher.hpp"
+
+#include <QObject>
+#include <QString>
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace cairnmoor {
+
+class CairnmoorViewModel;
+
+// The main window's file actions: profiles, exported scripts and Brewfiles, and the
+// hand-off of a MacPorts install to Terminal. The file dialogs live in QML and pass the
+// chosen path here; failures end in `fileError`, which the window shows as an alert.
+class WindowActions : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QString fileError READ fileError NOTIFY fileErrorChanged)
+    Q_PROPERTY(QString terminalNotice READ terminalNotice NOTIFY terminalNoticeChanged)
+
+public:
+    using TrustCheck = std::function<bool(const std::string& executablePath)>;
+    using Launcher = std::function<void(const std::filesystem::path& script,
+                                        TerminalLauncher::Completion completion)>;
+
+    // The defaults: the real file system, the MacPorts trust check and Terminal.
+    explicit WindowActions(CairnmoorViewModel& model, QObject* parent = nullptr);
+    WindowActions(CairnmoorViewModel& model, const FileManager& fileManager, TrustCheck trustCheck,
+                  Launcher launcher, QObject* parent = nullptr);
+
+    QString fileError() const { return fileError_; }
+    QString terminalNotice() const { return terminalNotice_; }
+
+    // Each takes the path (or file URL) the user chose in the dialog.
+    Q_INVOKABLE void openProfile(const QString& path);
+    Q_INVOKABLE void saveProfile(const QString& path);
+    Q_INVOKABLE void exportShellScript(const QString& path);
+    Q_INVOKABLE void exportBrewfile(const QString& path);
+    // Before the save dialog of the Terminal hand-off: false (with the alert set) when no
+    // trusted MacPorts was located, so the dialog is not shown.
+    Q_INVOKABLE bool prepareTerminalHandOff();
+    // Re-checks the executable, writes the script and asks Terminal to open it.
+    Q_INVOKABLE void installInTerminal(const QString& path);
+    Q_INVOKABLE void dismissError();
+
+    // Where the save and open dialogs start: the user's Documents folder, as a URL.
+    Q_INVOKABLE static QString documentsFolderUrl();
+    // A path or file URL from a dialog as a local path.
+    static std::filesystem::path localPath(const QString& pathOrUrl);
+
+Q_SIGNALS:
+    void fileErrorChanged();
+    void terminalNoticeChanged();
+
+private:
+    void setFileError(const QString& text);
+    void setTerminalNotice(const QString& text);
+    void writeScript(const std::filesystem::path& url,
+                     const std::optional<std::string>& executablePath) const;
+
+    CairnmoorViewModel& model_;
+    const FileManager& fileManager_;
+    TrustCheck trustCheck_;
+    Launcher launcher_;
+    QString fileError_;
+    QString terminalNotice_;
+};
+
+} // namespace cairnmoor

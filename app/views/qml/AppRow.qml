@@ -1,0 +1,128 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+
+// One catalogue entry: check box, name with licence badge and recommended mark, the
+// summary, the package that would be installed, and a link to the homepage.
+RowLayout {
+    id: row
+
+    property var viewModel
+    property string appId
+    property string name
+    property string summary
+    property string licence
+    property string licenceTooltip
+    property string homepage
+    property bool recommended: false
+    property bool selected: false
+    property bool checkEnabled: true
+    property string packageText
+    property string helpText
+
+    readonly property bool homepageIsLink: /^https?:\/\/[^\s\/]+/.test(homepage)
+
+    spacing: 10
+
+    ThemedCheckBox {
+        objectName: "appCheckBox_" + row.appId
+        checked: row.selected
+        enabled: row.checkEnabled
+        help: row.helpText
+        onToggled: row.viewModel.toggle(row.appId)
+        Layout.alignment: Qt.AlignVCenter
+    }
+
+    ColumnLayout {
+        spacing: 2
+        Layout.fillWidth: true
+        Layout.minimumWidth: 0
+
+        RowLayout {
+            spacing: 8
+            Text {
+                objectName: "appName_" + row.appId
+                text: row.name
+                color: Theme.ink
+                font.pixelSize: 13
+                font.weight: Font.Medium
+            }
+            Rectangle {
+                id: badge
+                readonly property color tint: Theme.licenceColor(row.licence)
+                implicitWidth: badgeText.implicitWidth + 12
+                implicitHeight: badgeText.implicitHeight + 4
+                radius: height / 2
+                color: "transparent"
+                border.width: 1
+                border.color: tint
+
+                Text {
+                    id: badgeText
+                    anchors.centerIn: parent
+                    text: Theme.licenceLabel(row.licence)
+                    color: badge.tint
+                    font.pixelSize: 9
+                    font.bold: true
+                }
+                MouseArea {
+                    id: badgeArea
+                    anchors.fill: parent
+                    hoverEnabled: true
+                    acceptedButtons: Qt.NoButton
+                }
+                ToolTip.visible: badgeArea.containsMouse
+                ToolTip.delay: 600
+                ToolTip.text: row.licenceTooltip
+            }
+            Text {
+                visible: row.recommended
+                text: "RECOMMENDED"
+                color: Theme.violet
+                font.pixelSize: 9
+                font.bold: true
+                font.letterSpacing: 1
+            }
+        }
+        Text {
+            text: row.summary
+            color: Theme.muted
+            font.pixelSize: 11
+            elide: Text.ElideRight
+            maximumLineCount: 1
+            Layout.fillWidth: true
+        }
+    }
+
+    Text {
+        objectName: "packageText_" + row.appId
+        text: row.packageText
+        color: Theme.muted
+        font.pixelSize: 10
+        font.family: Theme.monospaceFamily
+        Layout.alignment: Qt.AlignVCenter
+    }
+
+    Text {
+        visible: row.homepageIsLink
+        text: "↗"
+        color: Theme.cyan
+        font.pixelSize: 14
+        font.bold: true
+        Layout.alignment: Qt.AlignVCenter
+        Layout.preferredWidth: 16
+        horizontalAlignment: Text.AlignHCenter
+
+        MouseArea {
+            id: linkArea
+            anchors.fill: parent
+            anchors.margins: -3
+            hoverEnabled: true
+            cursorShape: Qt.PointingHandCursor
+            onClicked: Qt.openUrlExternally(row.homepage)
+        }
+        ToolTip.visible: linkArea.containsMouse
+        ToolTip.delay: 600
+        ToolTip.text: row.homepage
+    }
+}

@@ -1,0 +1,438 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Dialogs
+import QtQuick.Layouts
+
+// The main window's content: header, status lines, manager choice, search, the
+// catalogue by category, the action row and the footer, with the two sheets, the file
+// dialogs and the error alert.
+Item {
+    id: content
+
+    property var viewModel
+    property var actions
+    property var identity
+    // The catalogue rows (header and app rows of every category) for the list.
+    property var catalogueCards
+    signal aboutRequested()
+
+    property alias showOptions: optionsSheet.visible
+    property alias showRun: runSheet.visible
+
+    readonly property bool onMac: Qt.platform.os === "osx"
+    readonly property string documentsFolder: content.actions ? content.actions.documentsFolderUrl() : ""
+
+    // Entry points of the file dialogs, also used directly by tests.
+    function openProfileFile(path) { actions.openProfile(path) }
+    function saveProfileFile(path) { actions.saveProfile(path) }
+    function exportScriptFile(path) { actions.exportShellScript(path) }
+    function exportBrewfileFile(path) { actions.exportBrewfile(path) }
+    function installInTerminalFile(path) { actions.installInTerminal(path) }
+
+    function install() {
+        if (viewModel.isMacPorts) {
+            if (actions.prepareTerminalHandOff())
+                terminalScriptDialog.open()
+            return
+        }
+        viewModel.startInstall()
+        // The sheet opens only when a run really started.
+        showRun = viewModel.isRunning
+    }
+
+    function focusSearch() { searchField.forceActiveFocus() }
+
+    Rectangle {
+        anchors.fill: parent
+        color: Theme.background
+    }
+
+    // The search field promises the platform's Find shortcut, so bind it.
+    Shortcut {
+        sequences: [StandardKey.Find]
+        onActivated: content.focusSearch()
+    }
+    Timer {
+        interval: 300
+        running: true
+        onTriggered: content.focusSearch()
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        spacing: 8
+
+        VelmarHeader {
+            identity: content.identity
+            Layout.fillWidth: true
+
+            AppMenuButton {
+                visible: !content.onMac
+                anchors.centerIn: parent
+                identity: content.identity
+                onAboutRequested: content.aboutRequested()
+            }
+        }
+
+        Text {
+            objectName: "loadErrorText"
+            visible: content.viewModel.loadError.length > 0
+            text: content.viewModel.loadError
+            color: Theme.danger
+            font.pixelSize: 13
+            wrapMode: Text.WordWrap
+            Layout.fillWidth: true
+            Layout.leftMargin: 16
+            Layout.rightMargin: 16
+            Layout.topMargin: 8
+            Layout.bottomMargin: 8
+        }
+
+        RowLayout {
+            Layout.fillWidth: true
+            Layout.leftMargin: 18
+            Layout.rightMargin: 18
+            Kicker { text: content.identity ? content.identity.kickerText : "" }
+            Item { Layout.fillWidth: true }
+            Text {
+                objectName: "selectedCountText"
+                text: content.viewModel.selectedCount + " selected"
+                color: Theme.ink
+                font.pixelSize: 11
+                font.weight: Font.DemiBold
+                font.family: Theme.monospaceFamily
+            }
+        }
+
+        RowLayout {
+            Layout.fillWidth: true
+            Layout.leftMargin: 18
+            Layout.rightMargin: 18
+            spacing: 10
+
+            RowLayout {
+                spacing: 8
+                Layout.preferredWidth: 260
+                Layout.maximumWidth: 260
+                Text {
+                    text: "Package manager"
+                    color: Theme.ink
+                    font.pixelSize: 13
+                }
+                ThemedComboBox {
+                    objectName: "managerPicker"
+                    model: content.viewModel.managerNames
+                    currentIndex: content.viewModel.packageManagerIndex
+                    onActivated: index => content.viewModel.packageManagerIndex = index
+                    Layout.fillWidth: true
+                }
+            }
+            Text {
+                text: "Choose either manager on Intel or Apple silicon. Packages are not migrated between them."
+                color: Theme.muted
+                font.pixelSize: 11
+                elide: Text.ElideRight
+                Layout.fillWidth: true
+            }
+            LinkText {
+                objectName: "installManagerLink"
+                text: "Install " + content.viewModel.managerDisplayName
+                url: content.viewModel.managerInstallURL
+                font.pixelSize: 13
+            }
+        }
+
+        RowLayout {
+            Layout.fillWidth: true
+            Layout.leftMargin: 18
+            Layout.rightMargin: 18
+            spacing: 10
+
+            ThemedTextField {
+                id: searchField
+                objectName: "searchField"
+                placeholderText: content.onMac ? "Search apps (⌘F)" : "Search apps (Ctrl+F)"
+                text: content.viewModel.searchText
+                onTextEdited: content.viewModel.searchText = text
+                Layout.fillWidth: true
+                Layout.maximumWidth: 320
+            }
+            SecondaryButtonStyle {
+                objectName: "selectRecommendedButton"
+                text: "Select recommended"
+                onClicked: content.viewModel.selectRecommended()
+            }
+            SecondaryButtonStyle {
+                objectName: "clearButton"
+                text: "Clear"
+                onClicked: content.viewModel.clearSelection()
+            }
+            Item { Layout.fillWidth: true }
+            Text {
+                objectName: "managerStatusText"
+                text: content.viewModel.managerStatusText
+                color: content.viewModel.hasManagerPath ? Theme.muted : Theme.danger
+                font.pixelSize: 12
+                font.bold: !content.viewModel.hasManagerPath
+                elide: Text.ElideMiddle
+                Layout.maximumWidth: 360
+            }
+        }
+
+        Text {
+            objectName: "unsupportedWarningText"
+            visible: text.length > 0
+            text: content.viewModel.unsupportedWarningText
+            color: Theme.warning
+            font.pixelSize: 12
+            wrapMode: Text.WordWrap
+            Layout.fillWidth: true
+            Layout.leftMargin: 18
+            Layout.rightMargin: 18
+        }
+        Text {
+            objectName: "macPortsNotice"
+            visible: content.viewModel.isMacPorts
+            text: "MacPorts installs open a saved script in Terminal for sudo approval. Progress and completion stay in Terminal, not Cairnmoor."
+            color: Theme.muted
+            font.pixelSize: 12
+            wrapMode: Text.WordWrap
+            Layout.fillWidth: true
+            Layout.leftMargin: 18
+            Layout.rightMargin: 18
+        }
+        Text {
+            objectName: "terminalNoticeText"
+            visible: text.length > 0
+            text: content.actions ? content.actions.terminalNotice : ""
+            color: Theme.muted
+            font.pixelSize: 12
+            wrapMode: Text.WordWrap
+            Layout.fillWidth: true
+            Layout.leftMargin: 18
+            Layout.rightMargin: 18
+        }
+
+        // One flat, virtualised list: each category is a header row followed by its
+        // entries, drawn as slices of one card.
+        ListView {
+            id: catalogue
+            objectName: "catalogueList"
+            model: content.catalogueCards
+            clip: true
+            topMargin: 18
+            bottomMargin: 18
+            boundsBehavior: Flickable.StopAtBounds
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            ScrollBar.vertical: ScrollBar {}
+
+            delegate: Item {
+                id: rowItem
+                required property int index
+                required property bool isHeader
+                required property bool closesCard
+                required property string category
+                required property bool categoryChecked
+                required property string appId
+                required property string name
+                required property string summary
+                required property string licence
+                required property string licenceTooltip
+                required property string homepage
+                required property bool recommended
+                required property bool selected
+                required property bool checkEnabled
+                required property string packageText
+                required property string helpText
+
+                readonly property real gap: isHeader && index > 0 ? 12 : 0
+                x: 18
+                width: ListView.view.width - 36
+                height: gap + slice.implicitHeight
+
+                Card {
+                    id: slice
+                    y: rowItem.gap
+                    width: parent.width
+                    padding: 16
+                    openTop: !rowItem.isHeader
+                    openBottom: !rowItem.closesCard
+
+                    Loader {
+                        Layout.fillWidth: true
+                        sourceComponent: rowItem.isHeader ? headerRow : appRow
+                    }
+                }
+
+                Component {
+                    id: headerRow
+                    Item {
+                        implicitHeight: section.implicitHeight + (rowItem.closesCard ? 0 : 6)
+                        CategorySection {
+                            id: section
+                            width: parent.width
+                            viewModel: content.viewModel
+                            category: rowItem.category
+                            checked: rowItem.categoryChecked
+                        }
+                    }
+                }
+                Component {
+                    id: appRow
+                    Item {
+                        implicitHeight: entry.implicitHeight + 10
+                    AppRow {
+                        id: entry
+                        y: 5
+                        width: parent.width
+                        viewModel: content.viewModel
+                        appId: rowItem.appId
+                        name: rowItem.name
+                        summary: rowItem.summary
+                        licence: rowItem.licence
+                        licenceTooltip: rowItem.licenceTooltip
+                        homepage: rowItem.homepage
+                        recommended: rowItem.recommended
+                        selected: rowItem.selected
+                        checkEnabled: rowItem.checkEnabled
+                        packageText: rowItem.packageText
+                        helpText: rowItem.helpText
+                    }
+                    }
+                }
+            }
+        }
+
+        RowLayout {
+            Layout.fillWidth: true
+            Layout.leftMargin: 18
+            Layout.rightMargin: 18
+            Layout.bottomMargin: 6
+            spacing: 8
+
+            SecondaryButtonStyle {
+                objectName: "installOptionsButton"
+                text: "Install options..."
+                onClicked: content.showOptions = true
+            }
+            SecondaryButtonStyle {
+                objectName: "openProfileButton"
+                text: "Open profile..."
+                onClicked: openProfileDialog.open()
+            }
+            SecondaryButtonStyle {
+                objectName: "saveProfileButton"
+                text: "Save profile..."
+                onClicked: saveProfileDialog.open()
+            }
+            SecondaryButtonStyle {
+                objectName: "exportScriptButton"
+                text: "Export script..."
+                enabled: content.viewModel.canExportScript
+                onClicked: exportScriptDialog.open()
+            }
+            SecondaryButtonStyle {
+                objectName: "exportBrewfileButton"
+                text: "Export Brewfile..."
+                enabled: content.viewModel.canExportBrewfile
+                onClicked: exportBrewfileDialog.open()
+            }
+            Item { Layout.fillWidth: true }
+            PrimaryButtonStyle {
+                objectName: "installButton"
+                text: content.viewModel.installButtonText
+                enabled: content.viewModel.canInstall
+                onClicked: content.install()
+            }
+        }
+
+        VelmarFooter {
+            identity: content.identity
+            Layout.fillWidth: true
+        }
+    }
+
+    Sheet {
+        id: optionsSheet
+        objectName: "optionsSheet"
+        closePolicy: Popup.CloseOnEscape
+        onAboutToShow: optionsView.reset()
+
+        InstallOptionsView {
+            id: optionsView
+            objectName: "installOptionsView"
+            viewModel: content.viewModel
+            kickerText: content.identity ? content.identity.kickerText : ""
+            onDone: content.showOptions = false
+        }
+    }
+
+    Sheet {
+        id: runSheet
+        objectName: "runSheet"
+        // Only "Close" ends the sheet; a run is stopped with "Cancel".
+        closePolicy: Popup.NoAutoClose
+
+        RunView {
+            objectName: "runView"
+            viewModel: content.viewModel
+            kickerText: content.identity ? content.identity.kickerText : ""
+            onCloseRequested: content.showRun = false
+        }
+    }
+
+    AlertSheet {
+        id: alert
+        objectName: "errorAlert"
+        message: content.actions ? content.actions.fileError : ""
+        onAcknowledged: content.actions.dismissError()
+    }
+
+    FileDialog {
+        id: openProfileDialog
+        title: "Open profile"
+        fileMode: FileDialog.OpenFile
+        nameFilters: ["Cairnmoor profile (*.cmprofile)"]
+        currentFolder: content.documentsFolder
+        onAccepted: content.openProfileFile(selectedFile)
+    }
+    FileDialog {
+        id: saveProfileDialog
+        title: "Save profile"
+        fileMode: FileDialog.SaveFile
+        nameFilters: ["Cairnmoor profile (*.cmprofile)"]
+        defaultSuffix: "cmprofile"
+        currentFolder: content.documentsFolder
+        selectedFile: content.documentsFolder + "/profile.cmprofile"
+        onAccepted: content.saveProfileFile(selectedFile)
+    }
+    FileDialog {
+        id: exportScriptDialog
+        title: "Export script"
+        fileMode: FileDialog.SaveFile
+        nameFilters: ["Shell script (*.sh)"]
+        defaultSuffix: "sh"
+        currentFolder: content.documentsFolder
+        selectedFile: content.documentsFolder + "/install-cairnmoor.sh"
+        onAccepted: content.exportScriptFile(selectedFile)
+    }
+    FileDialog {
+        id: exportBrewfileDialog
+        title: "Export Brewfile"
+        fileMode: FileDialog.SaveFile
+        currentFolder: content.documentsFolder
+        selectedFile: content.documentsFolder + "/Brewfile"
+        onAccepted: content.exportBrewfileFile(selectedFile)
+    }
+    FileDialog {
+        id: terminalScriptDialog
+        title: "Save install script for Terminal"
+        fileMode: FileDialog.SaveFile
+        nameFilters: ["Terminal script (*.command)"]
+        defaultSuffix: "command"
+        currentFolder: content.documentsFolder
+        selectedFile: content.documentsFolder + "/install-cairnmoor.command"
+        onAccepted: content.installInTerminalFile(selectedFile)
+    }
+}

@@ -1,0 +1,111 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+
+// The options sheet: four switches and the per-package time-out, written straight into
+// the view model's options. "Done" only closes; there is nothing to cancel.
+Rectangle {
+    id: sheet
+
+    property var viewModel
+    property string kickerText
+    signal done()
+
+    // Called whenever the sheet opens: the field shows the value in force, not an
+    // invalid text left from last time.
+    function reset() {
+        timeoutField.text = String(viewModel.timeoutSeconds)
+    }
+
+    color: Theme.background
+    radius: 10
+    implicitWidth: 420
+    implicitHeight: column.implicitHeight + 40
+
+    ColumnLayout {
+        id: column
+        spacing: 16
+        anchors.fill: parent
+        anchors.margins: 20
+
+        Kicker { text: sheet.kickerText }
+        Text {
+            text: "Install options"
+            color: Theme.ink
+            font.pixelSize: 15
+            font.bold: true
+        }
+
+        Card {
+            padding: 16
+            Layout.fillWidth: true
+
+            ColumnLayout {
+                spacing: 10
+                Layout.fillWidth: true
+
+                OptionSwitch {
+                    objectName: "skipInstalledOption"
+                    text: "Skip apps already installed"
+                    checked: sheet.viewModel.skipInstalled
+                    onToggled: value => sheet.viewModel.skipInstalled = value
+                }
+                OptionSwitch {
+                    objectName: "upgradeOption"
+                    text: "Upgrade when an older version is present"
+                    checked: sheet.viewModel.upgradeIfPresent
+                    onToggled: value => sheet.viewModel.upgradeIfPresent = value
+                }
+                OptionSwitch {
+                    objectName: "updateFirstOption"
+                    text: "Update " + sheet.viewModel.managerDisplayName + " first"
+                    checked: sheet.viewModel.runUpdateFirst
+                    onToggled: value => sheet.viewModel.runUpdateFirst = value
+                }
+                OptionSwitch {
+                    objectName: "writeLogOption"
+                    text: "Write a log file"
+                    checked: sheet.viewModel.writeLog
+                    onToggled: value => sheet.viewModel.writeLog = value
+                }
+                RowLayout {
+                    Layout.fillWidth: true
+                    Text {
+                        text: "Per-package timeout (seconds)"
+                        color: Theme.ink
+                        font.pixelSize: 13
+                    }
+                    Item { Layout.fillWidth: true }
+                    ThemedTextField {
+                        id: timeoutField
+                        objectName: "timeoutField"
+                        placeholderText: "900"
+                        Layout.preferredWidth: 90
+                        // Only a whole number of at least 1 is taken; anything else stays
+                        // visible here while the last valid value stays in force.
+                        onTextChanged: sheet.viewModel.applyTimeoutText(text)
+                    }
+                }
+                Text {
+                    objectName: "macPortsTimeoutNote"
+                    visible: sheet.viewModel.isMacPorts
+                    text: "GUI installs use Terminal for administrator access. The timeout applies to CLI runs only; use Control-C to interrupt Terminal scripts."
+                    color: Theme.muted
+                    font.pixelSize: 12
+                    wrapMode: Text.WordWrap
+                    Layout.fillWidth: true
+                }
+            }
+        }
+
+        RowLayout {
+            Layout.fillWidth: true
+            Item { Layout.fillWidth: true }
+            PrimaryButtonStyle {
+                objectName: "optionsDoneButton"
+                text: "Done"
+                onClicked: sheet.done()
+            }
+        }
+    }
+}

@@ -1,0 +1,175 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+
+// The run sheet: overall progress, one line per package, the log as it arrives, where
+// the log file is, and Cancel while the run goes on (Close afterwards).
+Rectangle {
+    id: sheet
+
+    property var viewModel
+    property string kickerText
+    signal closeRequested()
+
+    function stateColor(kind) {
+        switch (kind) {
+        case "installing": return Theme.cyan
+        case "installed":
+        case "alreadyPresent": return Theme.success
+        case "skipped": return Theme.warning
+        case "failed": return Theme.danger
+        default: return Theme.muted
+        }
+    }
+
+    color: Theme.background
+    radius: 10
+    implicitWidth: 560
+    implicitHeight: column.implicitHeight + 40
+
+    ColumnLayout {
+        id: column
+        spacing: 12
+        anchors.fill: parent
+        anchors.margins: 20
+
+        Kicker { text: sheet.kickerText }
+        Text {
+            text: "Installing selected apps"
+            color: Theme.ink
+            font.pixelSize: 15
+            font.bold: true
+        }
+
+        Rectangle {
+            id: track
+            objectName: "progressTrack"
+            Layout.fillWidth: true
+            implicitHeight: 8
+            radius: 4
+            color: Theme.elevated
+
+            Rectangle {
+                objectName: "progressBar"
+                height: parent.height
+                radius: 4
+                // A stub stays visible at 0 so the bar reads as a progress bar.
+                width: Math.max(4, track.width * Math.min(1, Math.max(0, sheet.viewModel.overallProgress)))
+                gradient: BrandGradient {}
+            }
+        }
+
+        Card {
+            padding: 12
+            Layout.fillWidth: true
+
+            ListView {
+                id: rows
+                objectName: "runRowsList"
+                model: sheet.viewModel.runRows
+                clip: true
+                spacing: 4
+                interactive: contentHeight > height
+                Layout.fillWidth: true
+                implicitHeight: Math.min(contentHeight, 180)
+                ScrollBar.vertical: ScrollBar {}
+
+                delegate: RowLayout {
+                    required property string appId
+                    required property string name
+                    required property string stateKind
+                    required property string stateText
+                    width: ListView.view.width
+                    Text {
+                        text: parent.name
+                        color: Theme.ink
+                        font.pixelSize: 13
+                        elide: Text.ElideRight
+                        Layout.fillWidth: true
+                    }
+                    Text {
+                        objectName: "runState_" + parent.appId
+                        text: parent.stateText
+                        color: sheet.stateColor(parent.stateKind)
+                        font.pixelSize: 13
+                        font.weight: Font.DemiBold
+                        elide: Text.ElideRight
+                        Layout.maximumWidth: 320
+                    }
+                }
+            }
+        }
+
+        Text {
+            text: "Log"
+            color: Theme.muted
+            font.pixelSize: 13
+            font.bold: true
+        }
+
+        Rectangle {
+            color: Theme.consoleFill
+            radius: 6
+            border.width: 1
+            border.color: Theme.line
+            Layout.fillWidth: true
+            implicitHeight: 160
+
+            ListView {
+                id: log
+                objectName: "logList"
+                anchors.fill: parent
+                anchors.margins: 8
+                model: sheet.viewModel.logLines
+                clip: true
+                spacing: 2
+                ScrollBar.vertical: ScrollBar {}
+                // Follow new lines unless the user scrolled up to read.
+                property bool following: true
+                onMovementEnded: following = atYEnd
+                onCountChanged: if (following) positionViewAtEnd()
+
+                delegate: Text {
+                    required property string line
+                    width: ListView.view.width
+                    text: line
+                    color: Theme.ink
+                    font.pixelSize: 11
+                    font.family: Theme.monospaceFamily
+                    wrapMode: Text.WrapAnywhere
+                }
+            }
+        }
+
+        RowLayout {
+            Layout.fillWidth: true
+            spacing: 12
+
+            Text {
+                id: logPath
+                objectName: "logPathText"
+                // During a run the model still names the previous run's log; show it only once this run is over.
+                visible: !sheet.viewModel.isRunning && sheet.viewModel.lastLogURL.length > 0
+                text: "Log: " + sheet.viewModel.lastLogURL
+                color: Theme.muted
+                font.pixelSize: 11
+                elide: Text.ElideMiddle
+                maximumLineCount: 1
+                Layout.fillWidth: true
+            }
+            Item { Layout.fillWidth: true; visible: !logPath.visible }
+            DangerButtonStyle {
+                objectName: "cancelRunButton"
+                visible: sheet.viewModel.isRunning
+                text: "Cancel"
+                onClicked: sheet.viewModel.cancelRun()
+            }
+            PrimaryButtonStyle {
+                objectName: "closeRunButton"
+                visible: !sheet.viewModel.isRunning
+                text: "Close"
+                onClicked: sheet.closeRequested()
+            }
+        }
+    }
+}

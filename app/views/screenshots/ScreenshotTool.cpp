@@ -1,0 +1,139 @@
+// Renders the window's main screens to PNG files offscreen, so that a person can look
+// at them: the main window, the options sheet, a finished run sheet and the About window.
+//
+//   cairnmoor_screenshots [output-folder]     (default: docs/screenshots)
+//
+// It runs over the shipped catalogue in a temporary HOME, with the fake `brew` of the
+// tests on PATH, so nothing on this machine is installed or read.
+
+#include "views/ApplicationShell.hpp"
+#include "views/CairnmoorViewModel.hpp"
+#include "views/WindowActions.hpp"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QImage>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+
+namespace {
+
+using cairnmoor::ApplicationShell;
+using cairnmoor::CairnmoorViewModel;
+using cairnmoor::WindowActions;
+
+bool waitUntil(const std::function<bool()>& condition, int milliseconds = 20000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > milliseconds) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5); // yields to the install thread; the loop checks the condition
+    }
+    return true;
+}
+
+// Lets the scene graph settle (layouts, list delegates, popups) before grabbing.
+void settle(QQuickWindow* window) {
+    for (int frame = 0; frame < 10; ++frame) {
+        window->update();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+}
+
+bool save(QQuickWindow* window, const QString& folder, const char* name) {
+    settle(window);
+    const QImage image = window->grabWindow();
+    const QString path = folder + QLatin1Char('/') + QString::fromUtf8(name);
+    if (image.isNull() || !image.save(path)) {
+        std::fprintf(stderr, "could not write %s\n", path.toUtf8().constData());
+        return false;
+    }
+    std::printf("%s\n", path.toUtf8().constData());
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    ::setenv("QT_QUICK_BACKEND", "software", 0);
+
+    QTemporaryDir scratch;
+    const std::filesystem::path root = scratch.path().toStdString();
+    std::filesystem::create_directories(root / "home");
+    std::filesystem::create_directories(root / "bin");
+    std::filesystem::create_directories(root / "state" / "casks");
+    std::filesystem::create_symlink(std::filesystem::path(CAIRNMOOR_FAKES_DIR) / "brew",
+                                    root / "bin" / "brew");
+    // One package is already there, one fails, so the run sheet shows every colour.
+    std::ofstream(root / "state" / "casks" / "firefox") << "1.0.0\n";
+    ::setenv("HOME", (root / "home").c_str(), 1);
+    ::setenv("CAIRNMOOR_FAKE_STATE", (root / "state").c_str(), 1);
+    ::setenv("CAIRNMOOR_FAKE_FAIL", "vlc", 1);
+    const std::string path = (root / "bin").string() + ":" + std::getenv("PATH");
+    ::setenv("PATH", path.c_str(), 1);
+
+    QGuiApplication application(argc, argv);
+    const QString folder =
+        argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots");
+    QDir().mkpath(folder);
+
+    CairnmoorViewModel model;
+    WindowActions actions(model);
+    ApplicationShell shell(model, actions);
+    if (!shell.load()) {
+        for (const QString& error : shell.errors()) {
+            std::fprintf(stderr, "%s\n", error.toUtf8().constData());
+        }
+        return 1;
+    }
+    QQuickWindow* window = shell.window();
+    window->resize(1080, 760);
+    QObject* content = window->findChild<QObject*>(QStringLiteral("contentView"));
+
+    model.selectRecommended();
+    bool ok = save(window, folder, "main-window.png");
+
+    content->setProperty("showOptions", true);
+    ok = save(window, folder, "options-sheet.png") && ok;
+    content->setProperty("showOptions", false);
+
+    QMetaObject::invokeMethod(content, "install");
+    if (!waitUntil([&] { return model.runFinished(); })) {
+        std::fputs("the install run did not finish\n", stderr);
+        return 1;
+    }
+    ok = save(window, folder, "run-sheet.png") && ok;
+    content->setProperty("showRun", false);
+
+    QObject* about = window->findChild<QObject*>(QStringLiteral("aboutWindow"));
+    if (about == nullptr) {
+        // Windows are not children of the main window's item tree; look it up by name.
+        for (QWindow* candidate : QGuiApplication::allWindows()) {
+            if (candidate->objectName() == QStringLiteral("aboutWindow")) {
+                about = candidate;
+            }
+        }
+    }
+    QMetaObject::invokeMethod(about, "present");
+    auto* aboutWindow = qobject_cast<QQuickWindow*>(about);
+    ok = aboutWindow != nullptr && save(aboutWindow, folder, "about-window.png") && ok;
+
+    for (const QString& error : shell.errors()) {
+        std::fprintf(stderr, "QML: %s\n", error.toUtf8().constData());
+    }
+    return ok ? 0 : 1;
+}
