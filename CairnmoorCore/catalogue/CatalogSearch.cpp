@@ -58,7 +58,10 @@ std::size_t lastCodePoint(std::string_view text, utf8proc_int32_t& codePoint) {
 // Invalid UTF-8 cannot be normalised and is compared as it is.
 std::string searchForm(std::string_view text) {
     std::string lowered = lowercased(text);
-    if (isAscii(lowered)) {
+    // Below U+0300 (UTF-8 lead bytes up to 0xCB) every character is already composed
+    // and combines with nothing, so Latin text skips the normaliser.
+    if (std::none_of(lowered.begin(), lowered.end(),
+                     [](char c) { return static_cast<unsigned char>(c) >= 0xCC; })) {
         return lowered;
     }
     utf8proc_uint8_t* composed = nullptr;
@@ -74,31 +77,56 @@ std::string searchForm(std::string_view text) {
     return result;
 }
 
-bool fieldContains(std::string_view field, std::string_view loweredQuery) {
+// Case-insensitive search of a lower-cased ASCII query in ASCII text, without a copy.
+bool asciiContains(std::string_view field, std::string_view loweredQuery) {
+    if (loweredQuery.size() > field.size()) {
+        return false;
+    }
+    const char first = loweredQuery.front();
+    const char firstUpper =
+        (first >= 'a' && first <= 'z') ? static_cast<char>(first - 'a' + 'A') : first;
+    const std::string_view rest = loweredQuery.substr(1);
+    const std::size_t last = field.size() - loweredQuery.size();
+    for (std::size_t i = 0; i <= last; ++i) {
+        if (field[i] != first && field[i] != firstUpper) {
+            continue;
+        }
+        std::size_t k = 0;
+        while (k < rest.size() && asciiLower(field[i + 1 + k]) == rest[k]) {
+            ++k;
+        }
+        if (k == rest.size()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool fieldContains(std::string_view field, std::string_view loweredQuery, bool queryIsAscii) {
     if (isAscii(field)) {
-        // The common case: compare without building a lower-cased copy.
-        const auto found =
-            std::search(field.begin(), field.end(), loweredQuery.begin(), loweredQuery.end(),
-                        [](char a, char b) { return asciiLower(a) == b; });
-        return found != field.end();
+        // The common case. An ASCII field lower-cases to ASCII, so a query with other
+        // characters cannot occur in it.
+        return queryIsAscii && asciiContains(field, loweredQuery);
     }
     return searchForm(field).find(loweredQuery) != std::string::npos;
 }
 
 bool matchesLowered(const AppEntry& entry, std::string_view loweredQuery) {
-    if (fieldContains(entry.name, loweredQuery) || fieldContains(entry.id, loweredQuery)) {
+    const bool ascii = isAscii(loweredQuery);
+    if (fieldContains(entry.name, loweredQuery, ascii) ||
+        fieldContains(entry.id, loweredQuery, ascii)) {
         return true;
     }
     if (entry.macos) {
-        if (fieldContains(entry.macos->brew, loweredQuery)) {
+        if (fieldContains(entry.macos->brew, loweredQuery, ascii)) {
             return true;
         }
-        if (entry.macos->macports && fieldContains(*entry.macos->macports, loweredQuery)) {
+        if (entry.macos->macports && fieldContains(*entry.macos->macports, loweredQuery, ascii)) {
             return true;
         }
     }
-    return fieldContains(entry.category, loweredQuery) ||
-           fieldContains(entry.summary, loweredQuery);
+    return fieldContains(entry.category, loweredQuery, ascii) ||
+           fieldContains(entry.summary, loweredQuery, ascii);
 }
 
 } // namespace
@@ -165,11 +193,17 @@ std::vector<AppEntry> filter(const std::vector<AppEntry>& entries, std::string_v
         return entries;
     }
     const std::string loweredQuery = searchForm(trimmedQuery);
-    std::vector<AppEntry> result;
+    // Find first, then copy once into a vector of the right size.
+    std::vector<const AppEntry*> found;
     for (const AppEntry& entry : entries) {
         if (matchesLowered(entry, loweredQuery)) {
-            result.push_back(entry);
+            found.push_back(&entry);
         }
+    }
+    std::vector<AppEntry> result;
+    result.reserve(found.size());
+    for (const AppEntry* entry : found) {
+        result.push_back(*entry);
     }
     return result;
 }

@@ -4,15 +4,14 @@
 #include "platform/PlatformDirectories.hpp"
 #include "platform/Posix.hpp"
 
-#include <fcntl.h>
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <fcntl.h>
+#include <pwd.h>
 #include <random>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace cairnmoor {
 
@@ -165,7 +164,11 @@ void FileManager::writeAtomically(const fs::path& path, std::string_view data) c
     fs::path temporary;
     posix::FileDescriptor fd;
     for (int attempt = 0; attempt < 16 && !fd; ++attempt) {
-        temporary = folder / ("." + path.filename().string() + "." + temporarySuffix() + ".tmp");
+        // Built by appending: GCC 12 at -O3 misreports the equivalent chain of "+" as an
+        // overlapping copy (-Wrestrict).
+        std::string name = ".";
+        name.append(path.filename().string()).append(".").append(temporarySuffix()).append(".tmp");
+        temporary = folder / name;
         fd = posix::FileDescriptor(posix::retryOnInterrupt([&] {
             return ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         }));

@@ -193,6 +193,36 @@ TEST(InvalidText, NeverCrashesAndMatchesByteForByte) {
     EXPECT_FALSE(CatalogSearch::matches(kBare, "\xFF"));
 }
 
+// ---- Substring positions ------------------------------------------------------------
+
+struct PositionCase {
+    const char* field;
+    const char* query;
+    bool matches;
+};
+
+class SubstringPositions : public ::testing::TestWithParam<PositionCase> {};
+
+TEST_P(SubstringPositions, FindTheQueryWhereverItStarts) {
+    AppEntry e = kBare;
+    e.summary = GetParam().field;
+    // The same text in an entry with an accented name takes the Unicode path.
+    AppEntry accented = e;
+    accented.name = "\xC3\x89tude";
+    accented.summary = std::string("\xC3\xA9 ") + GetParam().field;
+    EXPECT_EQ(CatalogSearch::matches(e, GetParam().query), GetParam().matches);
+    EXPECT_EQ(CatalogSearch::matches(accented, GetParam().query), GetParam().matches);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SubstringPositions,
+    ::testing::Values(PositionCase{"xyzzy", "XYZZY", true}, PositionCase{"xyzzy", "zzy", true},
+                      PositionCase{"xyzzy", "y", true}, PositionCase{"aaab", "AAB", true},
+                      PositionCase{"abab-c", "ab-c", true}, PositionCase{"port-9", "-9", true},
+                      PositionCase{"xyzzy", "xyzzyq", false}, PositionCase{"xyzz", "zzy", false},
+                      PositionCase{"x-y", "x_y", false}, PositionCase{"[]", "{}", false},
+                      PositionCase{"@Z", "`z", false})); // "@" and "`" sit beside A and a
+
 // ---- Filtering -----------------------------------------------------------------------
 
 TEST(Filtering, KeepsTheGivenOrderAndOnlyMatchingEntries) {
