@@ -49,14 +49,18 @@ if(APPLE)
 
     if(TARGET cairnmoor_views AND CAIRNMOOR_DEPLOY_QT)
         find_package(Qt6 6.4 REQUIRED COMPONENTS Core)
+        # Qt built with @rpath install names is resolved against the Qt we linked.
+        get_filename_component(CAIRNMOOR_QT_LIBRARIES "${Qt6Core_DIR}/../.." REALPATH)
         if(TARGET Qt6::macdeployqt)
-            get_target_property(CAIRNMOOR_MACDEPLOYQT Qt6::macdeployqt IMPORTED_LOCATION)
-        endif()
-        if(NOT CAIRNMOOR_MACDEPLOYQT)
+            set(CAIRNMOOR_MACDEPLOYQT "$<TARGET_FILE:Qt6::macdeployqt>")
+        else()
             find_program(CAIRNMOOR_MACDEPLOYQT macdeployqt
-                HINTS "${QT6_INSTALL_PREFIX}/${QT6_INSTALL_BINS}" "${Qt6_DIR}/../../../bin"
+                HINTS "${QT6_INSTALL_PREFIX}/${QT6_INSTALL_BINS}" "${CAIRNMOOR_QT_LIBRARIES}/../bin"
                 REQUIRED)
         endif()
+        # The deployed app finds Qt in its own Contents/Frameworks, never the build
+        # machine's Qt.
+        set_target_properties(Cairnmoor PROPERTIES INSTALL_RPATH "@executable_path/../Frameworks")
         # The views are compiled into the binary as Qt resources, so macdeployqt learns
         # the QML imports (and with them the plugins to copy) from the QML sources.
         # install_name_tool invalidates signatures, so the bundle is signed afterwards
@@ -66,7 +70,9 @@ if(APPLE)
             message(STATUS \"Deploying Qt into \${app}\")
             execute_process(
                 COMMAND \"${CAIRNMOOR_MACDEPLOYQT}\" \"\${app}\"
-                    \"-qmldir=${CMAKE_SOURCE_DIR}/app/views/qml\" -always-overwrite -verbose=1
+                    \"-qmldir=${CMAKE_SOURCE_DIR}/app/views/qml\"
+                    \"-libpath=${CAIRNMOOR_QT_LIBRARIES}\"
+                    -always-overwrite -verbose=1
                 RESULT_VARIABLE status)
             if(NOT status EQUAL 0)
                 message(FATAL_ERROR \"macdeployqt failed (\${status})\")
@@ -78,6 +84,9 @@ if(APPLE)
                 message(FATAL_ERROR \"codesign failed (\${status})\")
             endif()
             " COMPONENT Runtime)
+    else()
+        # Qt stays where it is (a Homebrew build, or no window): keep pointing at it.
+        set_target_properties(Cairnmoor PROPERTIES INSTALL_RPATH_USE_LINK_PATH TRUE)
     endif()
 else()
     install(TARGETS Cairnmoor RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime)

@@ -7,4 +7,8 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 cmake --preset release >/dev/null
 cmake --build --preset release --target Cairnmoor
-exec build/release/bin/Cairnmoor "$@"
+executable=build/release/bin/Cairnmoor
+if [[ "$(uname -s)" == Darwin ]]; then
+    executable=build/release/bin/Cairnmoor.app/Contents/MacOS/Cairnmoor
+fi
+exec "$executable" "$@"
