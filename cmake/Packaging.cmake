@@ -147,8 +147,14 @@ endif()
 # Source archive: what the Homebrew formula builds from (cpack --config CPackSourceConfig.cmake).
 set(CPACK_SOURCE_GENERATOR "TGZ")
 set(CPACK_SOURCE_PACKAGE_FILE_NAME "cairnmoor-${PROJECT_VERSION}")
+# Patterns are matched against absolute paths, so folders are anchored at the source
+# tree: a checkout that itself sits under some ".../build/..." must not lose everything.
+string(REGEX REPLACE "([][+.*()^$?|\\])" "\\\\\\1" CAIRNMOOR_SOURCE_REGEX "${CMAKE_SOURCE_DIR}")
+string(REGEX REPLACE "([][+.*()^$?|\\])" "\\\\\\1" CAIRNMOOR_BINARY_REGEX "${CMAKE_BINARY_DIR}")
 set(CPACK_SOURCE_IGNORE_FILES
-    "/\\.git/" "/\\.git$" "/build/" "/\\.cache/" "/compile_commands\\.json$" "\\.swp$" "~$")
+    "^${CAIRNMOOR_SOURCE_REGEX}/build/" "^${CAIRNMOOR_SOURCE_REGEX}/\\.git(/|$)"
+    "^${CAIRNMOOR_SOURCE_REGEX}/\\.cache/" "^${CAIRNMOOR_BINARY_REGEX}/"
+    "/compile_commands\\.json$" "\\.swp$" "~$")
 
 include(CPack)
 
