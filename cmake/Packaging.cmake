@@ -26,7 +26,7 @@ set(CAIRNMOOR_CODESIGN_IDENTITY "-" CACHE STRING
 # project(), the build date the core library was configured with, the publisher. It is
 # generated on every platform so that its content can be checked anywhere.
 include(${CAIRNMOOR_PACKAGING_DIR}/InfoPlist.cmake)
-set(CAIRNMOOR_MINIMUM_MACOS "13.0")
+set(CAIRNMOOR_MINIMUM_MACOS "${CMAKE_OSX_DEPLOYMENT_TARGET}")
 cairnmoor_write_info_plist(${CMAKE_BINARY_DIR}/packaging/Info.plist
     VERSION "${PROJECT_VERSION}"
     BUILD_DATE "${CAIRNMOOR_BUILD_DATE}"

@@ -9,14 +9,15 @@ import tempfile
 from pathlib import Path
 
 parser = argparse.ArgumentParser()
-for name in ("plist", "version", "build-date", "publisher", "identifier", "writer", "cmake"):
+for name in ("plist", "version", "build-date", "publisher", "identifier", "minimum", "writer",
+             "cmake"):
     parser.add_argument("--" + name, required=True)
 args = parser.parse_args()
 
 failures = []
 
 
-def check(plist_path, version, build_date, publisher, identifier):
+def check(plist_path, version, build_date, publisher, identifier, minimum="13.0"):
     try:
         with open(plist_path, "rb") as handle:
             info = plistlib.load(handle)
@@ -32,7 +33,7 @@ def check(plist_path, version, build_date, publisher, identifier):
         "CFBundleExecutable": "Cairnmoor",
         "CFBundleName": "Cairnmoor",
         "CFBundlePackageType": "APPL",
-        "LSMinimumSystemVersion": "13.0",
+        "LSMinimumSystemVersion": minimum,
     }
     for key, value in expected.items():
         if info.get(key) != value:
@@ -42,7 +43,7 @@ def check(plist_path, version, build_date, publisher, identifier):
 
 
 # The plist this build put into the app bundle.
-check(args.plist, args.version, args.build_date, args.publisher, args.identifier)
+check(args.plist, args.version, args.build_date, args.publisher, args.identifier, args.minimum)
 
 # Values that need escaping in XML come back unchanged.
 with tempfile.TemporaryDirectory() as work:
