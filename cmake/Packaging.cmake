@@ -63,8 +63,6 @@ if(APPLE)
         set_target_properties(Cairnmoor PROPERTIES INSTALL_RPATH "@executable_path/../Frameworks")
         # The views are compiled into the binary as Qt resources, so macdeployqt learns
         # the QML imports (and with them the plugins to copy) from the QML sources.
-        # install_name_tool invalidates signatures, so the bundle is signed afterwards
-        # (Apple silicon refuses to run unsigned code).
         install(CODE "
             set(app \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/Cairnmoor.app\")
             message(STATUS \"Deploying Qt into \${app}\")
@@ -77,17 +75,23 @@ if(APPLE)
             if(NOT status EQUAL 0)
                 message(FATAL_ERROR \"macdeployqt failed (\${status})\")
             endif()
-            execute_process(
-                COMMAND codesign --force --deep --sign \"${CAIRNMOOR_CODESIGN_IDENTITY}\" \"\${app}\"
-                RESULT_VARIABLE status)
-            if(NOT status EQUAL 0)
-                message(FATAL_ERROR \"codesign failed (\${status})\")
-            endif()
             " COMPONENT Runtime)
     else()
         # Qt stays where it is (a Homebrew build, or no window): keep pointing at it.
         set_target_properties(Cairnmoor PROPERTIES INSTALL_RPATH_USE_LINK_PATH TRUE)
     endif()
+
+    # Stripping, rpath changes and deployment all invalidate signatures, and Apple
+    # silicon refuses to run unsigned code: sign the finished bundle last.
+    install(CODE "
+        set(app \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/Cairnmoor.app\")
+        execute_process(
+            COMMAND codesign --force --deep --sign \"${CAIRNMOOR_CODESIGN_IDENTITY}\" \"\${app}\"
+            RESULT_VARIABLE status)
+        if(NOT status EQUAL 0)
+            message(FATAL_ERROR \"codesign of \${app} failed (\${status})\")
+        endif()
+        " COMPONENT Runtime)
 else()
     install(TARGETS Cairnmoor RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime)
     # Bundle::main() looks in <prefix>/share/cairnmoor, so this path is not negotiable:
