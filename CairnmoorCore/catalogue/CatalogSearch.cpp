@@ -4,14 +4,19 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 namespace cairnmoor::CatalogSearch {
 
 namespace {
 
 bool isAscii(std::string_view text) {
-    return std::all_of(text.begin(), text.end(),
-                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    // No early exit: the compiler turns this into a vector loop over short fields.
+    unsigned char bits = 0;
+    for (const char c : text) {
+        bits |= static_cast<unsigned char>(c);
+    }
+    return bits < 0x80;
 }
 
 char asciiLower(char c) {
@@ -78,26 +83,38 @@ std::string searchForm(std::string_view text) {
 }
 
 // Case-insensitive search of a lower-cased ASCII query in ASCII text, without a copy.
+// memchr finds the candidates for the first letter in either case.
 bool asciiContains(std::string_view field, std::string_view loweredQuery) {
     if (loweredQuery.size() > field.size()) {
         return false;
     }
-    const char first = loweredQuery.front();
-    const char firstUpper =
-        (first >= 'a' && first <= 'z') ? static_cast<char>(first - 'a' + 'A') : first;
+    const char lower = loweredQuery.front();
+    const char upper =
+        (lower >= 'a' && lower <= 'z') ? static_cast<char>(lower - 'a' + 'A') : lower;
     const std::string_view rest = loweredQuery.substr(1);
-    const std::size_t last = field.size() - loweredQuery.size();
-    for (std::size_t i = 0; i <= last; ++i) {
-        if (field[i] != first && field[i] != firstUpper) {
-            continue;
+    const std::size_t end = field.size() - loweredQuery.size() + 1; // candidates: [0, end)
+    std::size_t from = 0;
+    while (from < end) {
+        const char* start = field.data() + from;
+        const auto* lowerHit = static_cast<const char*>(std::memchr(start, lower, end - from));
+        const auto* upperHit =
+            upper == lower ? nullptr
+                           : static_cast<const char*>(std::memchr(start, upper, end - from));
+        const char* hit = !lowerHit   ? upperHit
+                          : !upperHit ? lowerHit
+                                      : std::min(lowerHit, upperHit);
+        if (hit == nullptr) {
+            return false;
         }
+        const std::size_t at = static_cast<std::size_t>(hit - field.data());
         std::size_t k = 0;
-        while (k < rest.size() && asciiLower(field[i + 1 + k]) == rest[k]) {
+        while (k < rest.size() && asciiLower(field[at + 1 + k]) == rest[k]) {
             ++k;
         }
         if (k == rest.size()) {
             return true;
         }
+        from = at + 1;
     }
     return false;
 }
