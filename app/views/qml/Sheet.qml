@@ -7,6 +7,7 @@ Popup {
     id: sheet
 
     modal: true
+    focus: true
     dim: true
     anchors.centerIn: T.Overlay.overlay
     // The border of the background stays visible around the content.
