@@ -293,8 +293,7 @@ struct RunWideCase {
     std::int64_t timeoutSeconds;
     bool runUpdateFirst;
     std::vector<std::pair<const char*, const char*>> knobs;
-    std::vector<std::string> log;
-    std::string message;
+    std::vector<std::string> log; // the last line is every entry's failure text
 };
 
 class RunWide : public Engine, public ::testing::WithParamInterface<RunWideCase> {};
@@ -308,13 +307,14 @@ TEST_P(RunWide, FailsEveryEntryWithTheTextLoggedOnce) {
     opts.timeoutSeconds = c.timeoutSeconds;
     opts.runUpdateFirst = c.runUpdateFirst;
     const auto results = run(c.apps, opts);
+    const std::string& message = c.log.back();
 
     ASSERT_EQ(results.size(), c.apps.size());
     std::vector<std::string> progress;
     for (std::size_t i = 0; i < results.size(); ++i) {
         EXPECT_EQ(results[i].app, c.apps[i]);
-        EXPECT_EQ(results[i].state, PackageState::failed(c.message));
-        progress.push_back("progress " + c.apps[i].id + " failed: " + c.message);
+        EXPECT_EQ(results[i].state, PackageState::failed(message));
+        progress.push_back("progress " + c.apps[i].id + " failed: " + message);
     }
     EXPECT_THAT(recorder_.logLines(), ElementsAreArray(c.log));
     // No entry was ever reported as installing, and nothing was installed.
@@ -339,24 +339,21 @@ INSTANTIATE_TEST_SUITE_P(
             30,
             true,
             {},
-            {"No MacPorts mapping for: No Port. Choose another manager or remove these apps."},
-            "No MacPorts mapping for: No Port. Choose another manager or remove these apps."},
+            {"No MacPorts mapping for: No Port. Choose another manager or remove these apps."}},
         RunWideCase{"ZeroTimeout",
                     PackageManager::homebrew,
                     {alpha, beta},
                     0,
                     true,
                     {},
-                    {"Timeout must be positive."},
-                    "Timeout must be positive."},
+                    {"Timeout must be positive."}},
         RunWideCase{"NegativeTimeout",
                     PackageManager::macports,
                     {alpha},
                     -5,
                     false,
                     {},
-                    {"Timeout must be positive."},
-                    "Timeout must be positive."},
+                    {"Timeout must be positive."}},
         RunWideCase{"UpdateFails",
                     PackageManager::homebrew,
                     {alpha, beta},
@@ -364,8 +361,7 @@ INSTANTIATE_TEST_SUITE_P(
                     true,
                     {{"CAIRNMOOR_FAKE_UPDATE_FAIL", "1"}},
                     {"$ brew update", "Error: Failed to update the package index",
-                     "Homebrew update failed; no packages were installed."},
-                    "Homebrew update failed; no packages were installed."},
+                     "Homebrew update failed; no packages were installed."}},
         RunWideCase{"UpdateTimesOut",
                     PackageManager::macports,
                     {alpha},
@@ -373,8 +369,7 @@ INSTANTIATE_TEST_SUITE_P(
                     true,
                     {{"CAIRNMOOR_FAKE_HANG", "@update"}},
                     {"$ port -N selfupdate", "--->  Fetching @update",
-                     "MacPorts update failed; no packages were installed."},
-                    "MacPorts update failed; no packages were installed."},
+                     "MacPorts update failed; no packages were installed."}},
         // The probe's own output never reaches the log; only its failure text does.
         RunWideCase{"InventoryFails",
                     PackageManager::homebrew,
@@ -383,17 +378,14 @@ INSTANTIATE_TEST_SUITE_P(
                     false,
                     {{"CAIRNMOOR_FAKE_LIST_FAIL", "3"}},
                     {"Homebrew installed-package probe failed (status 3, timeout: false, "
-                     "cancelled: false)."},
-                    "Homebrew installed-package probe failed (status 3, timeout: false, "
-                    "cancelled: false)."},
+                     "cancelled: false)."}},
         RunWideCase{"InventoryUnexpected",
                     PackageManager::macports,
                     {alpha},
                     30,
                     false,
                     {{"CAIRNMOOR_FAKE_LIST_GARBAGE", "Error: registry locked"}},
-                    {"Unexpected MacPorts inventory output: Error: registry locked"},
-                    "Unexpected MacPorts inventory output: Error: registry locked"}),
+                    {"Unexpected MacPorts inventory output: Error: registry locked"}}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(Engine, UpdateThatCannotLaunchFailsTheRun) {
