@@ -70,7 +70,10 @@ QString html(const std::vector<CreditPart>& parts) {
     for (const CreditPart& part : parts) {
         QString text = part.text.toHtmlEscaped();
         text.replace(QLatin1Char('\n'), QStringLiteral("<br/>"));
-        text.replace(QStringLiteral("   "), QStringLiteral("&nbsp;&nbsp;&nbsp;"));
+        // Separators keep their width; a link wraps as a whole, never between its words.
+        text.replace(part.link.isEmpty() ? QStringLiteral("   ") : QStringLiteral(" "),
+                     part.link.isEmpty() ? QStringLiteral("&nbsp;&nbsp;&nbsp;")
+                                         : QStringLiteral("&nbsp;"));
         const QString style =
             QStringLiteral("color:%1;font-size:%2px;%3")
                 .arg(QLatin1String(colourValue(part.colour)),

@@ -127,7 +127,7 @@ Rectangle {
                 // Follow new lines unless the user scrolled up to read.
                 property bool following: true
                 onMovementEnded: following = atYEnd
-                onCountChanged: if (following) positionViewAtEnd()
+                onCountChanged: if (following) Qt.callLater(positionViewAtEnd)
 
                 delegate: Text {
                     required property string line

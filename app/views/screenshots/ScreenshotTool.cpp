@@ -105,6 +105,8 @@ int main(int argc, char** argv) {
     QObject* content = window->findChild<QObject*>(QStringLiteral("contentView"));
 
     model.selectRecommended();
+    // Without upgrades the pre-installed package shows as already present.
+    model.setUpgradeIfPresent(false);
     bool ok = save(window, folder, "main-window.png");
 
     content->setProperty("showOptions", true);
