@@ -195,8 +195,8 @@ TEST(CatalogDecoding, NullOptionalsDecodeAsNone) {
 }
 
 TEST(CatalogDecoding, TextThatIsNotJsonFailsAsDecodeFailed) {
-    for (const std::string data : {std::string(""), std::string("{\"schema\": 2"),
-                                   std::string("\xff\xfe{}"), std::string(100000, '[')}) {
+    for (const std::string& data : {std::string(""), std::string("{\"schema\": 2"),
+                                    std::string("\xff\xfe{}"), std::string(100000, '[')}) {
         try {
             CatalogLoader::decode(data);
             ADD_FAILURE() << "decoded: " << data.substr(0, 20);
