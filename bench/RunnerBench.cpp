@@ -52,7 +52,10 @@ void BM_RunnerOverheadAgainstBareSpawn(benchmark::State& state) {
     state.counters["runner_us"] = runnerSeconds / runs * 1e6;
     state.counters["ratio"] = runnerSeconds / bareSeconds;
 }
-BENCHMARK(BM_RunnerOverheadAgainstBareSpawn)->Iterations(500)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RunnerOverheadAgainstBareSpawn)
+    ->Iterations(500)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
 
 // A child printing 1,000,000 short lines, every one handed to a callback.
 void BM_OutputThroughput(benchmark::State& state) {
@@ -72,7 +75,7 @@ void BM_OutputThroughput(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations() * lines);
 }
-BENCHMARK(BM_OutputThroughput)->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_OutputThroughput)->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime();
 
 // From cancel() being called to run() returning, for a child that obeys SIGTERM.
 void BM_CancelLatency(benchmark::State& state) {
