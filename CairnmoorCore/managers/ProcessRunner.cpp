@@ -481,10 +481,14 @@ private:
 
     // True at end of file (or when the pipe can no longer be read).
     bool readOutput() {
-        char chunk[readChunk];
+        // On the heap: background threads on macOS get small stacks.
+        if (chunk_.empty()) {
+            chunk_.resize(readChunk);
+        }
+        char* chunk = chunk_.data();
         for (int turn = 0; turn < readsPerTurn; ++turn) {
             const ssize_t count = posix::retryOnInterrupt(
-                [&] { return ::read(outputRead_.get(), chunk, sizeof chunk); });
+                [&] { return ::read(outputRead_.get(), chunk, readChunk); });
             if (count > 0) {
                 lines_.append(chunk, static_cast<std::size_t>(count));
                 continue;
@@ -519,6 +523,7 @@ private:
 
     ProcessRunner& runner_;
     LineSplitter lines_;
+    std::vector<char> chunk_;
     posix::FileDescriptor outputRead_;
     posix::FileDescriptor outputWrite_;
     posix::FileDescriptor wakeRead_;
