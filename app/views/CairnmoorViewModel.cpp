@@ -26,6 +26,9 @@ namespace cairnmoor {
 
 namespace {
 
+// About one frame.
+constexpr qint64 logFlushInterval = 16;
+
 const char* const refusalText = "Choose supported apps and an installed manager. MacPorts installs "
                                 "must be started in Terminal.";
 
@@ -90,6 +93,13 @@ CairnmoorViewModel::CairnmoorViewModel(QObject* parent)
 CairnmoorViewModel::CairnmoorViewModel(ManagerResolver resolver, QObject* parent)
     : QObject(parent), resolver_(std::move(resolver)), catalogueRowModel_(*this, this),
       runRowModel_(this), logLineModel_(this) {
+    logFlushTimer_.setSingleShot(true);
+    logFlushTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&logFlushTimer_, &QTimer::timeout, this, [this]() {
+        if (const std::shared_ptr<LogBuffer> buffer = std::move(delayedFlush_)) {
+            flushLog(*buffer);
+        }
+    });
     try {
         catalog_ = CatalogLoader::load(FileManager::defaultManager(), nullptr);
     } catch (const std::exception& error) {
@@ -444,7 +454,7 @@ bool CairnmoorViewModel::startInstall() {
                         target,
                         [weak, buffer]() {
                             if (weak) {
-                                weak->flushLog(*buffer);
+                                weak->requestLogFlush(buffer);
                             }
                         },
                         Qt::QueuedConnection);
@@ -474,7 +484,20 @@ void CairnmoorViewModel::applyProgress(const std::string& id, const PackageState
     }
 }
 
+void CairnmoorViewModel::requestLogFlush(const std::shared_ptr<LogBuffer>& buffer) {
+    const qint64 sinceLast = lastLogFlush_.isValid() ? lastLogFlush_.elapsed() : logFlushInterval;
+    if (sinceLast >= logFlushInterval) {
+        flushLog(*buffer);
+        return;
+    }
+    // The buffer keeps its flush marked as posted, so the engine's threads post nothing
+    // more until this timer has taken the lines.
+    delayedFlush_ = buffer;
+    logFlushTimer_.start(static_cast<int>(logFlushInterval - sinceLast));
+}
+
 void CairnmoorViewModel::flushLog(LogBuffer& buffer) {
+    lastLogFlush_.start();
     std::vector<QString> lines;
     {
         std::lock_guard guard(buffer.mutex);
@@ -485,6 +508,8 @@ void CairnmoorViewModel::flushLog(LogBuffer& buffer) {
 }
 
 void CairnmoorViewModel::completeRun(std::optional<std::filesystem::path> logURL) {
+    logFlushTimer_.stop();
+    delayedFlush_.reset();
     setIsRunning(false);
     setRunFinished(true);
     setOverallProgress(1.0);

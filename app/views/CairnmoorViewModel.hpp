@@ -9,11 +9,14 @@
 #include "views/RunRow.hpp"
 #include "views/RunRowModel.hpp"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QVariantList>
 
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -114,7 +117,7 @@ public:
     void setOptions(const InstallOptions& options);
     bool isRunning() const { return isRunning_; }
     const std::vector<RunRow>& runRows() const { return runRowModel_.rows(); }
-    const std::vector<QString>& logLines() const { return logLineModel_.lines(); }
+    const std::deque<QString>& logLines() const { return logLineModel_.lines(); }
     double overallProgress() const { return overallProgress_; }
     bool runFinished() const { return runFinished_; }
     const std::optional<std::filesystem::path>& lastLogURL() const { return lastLogURL_; }
@@ -239,6 +242,7 @@ private:
     void selectionDidChange();
     void applyProgress(const std::string& id, const PackageState& state,
                        std::optional<double> fraction);
+    void requestLogFlush(const std::shared_ptr<LogBuffer>& buffer);
     void flushLog(LogBuffer& buffer);
     void completeRun(std::optional<std::filesystem::path> logURL);
     void joinRunThreads();
@@ -256,6 +260,11 @@ private:
     std::map<PackageManager, std::string> managerPaths_;
     std::shared_ptr<InstallEngine> engine_;
     std::shared_ptr<LogBuffer> logBuffer_;
+    // Log lines reach the view at most once a frame: a flood of output must not keep
+    // the UI thread busy inserting rows.
+    QTimer logFlushTimer_;
+    QElapsedTimer lastLogFlush_;
+    std::shared_ptr<LogBuffer> delayedFlush_;
     std::thread runTask_;
     std::vector<std::thread> cancelTasks_;
 

@@ -48,8 +48,7 @@ void LogLineModel::clear() {
         return;
     }
     beginResetModel();
-    lines_.clear();
-    lines_.shrink_to_fit();
+    std::deque<QString>().swap(lines_);
     endResetModel();
     Q_EMIT countChanged();
 }

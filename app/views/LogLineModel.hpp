@@ -3,6 +3,7 @@
 #include <QAbstractListModel>
 #include <QString>
 
+#include <deque>
 #include <vector>
 
 namespace cairnmoor {
@@ -24,7 +25,7 @@ public:
     QHash<int, QByteArray> roleNames() const override;
     int count() const { return static_cast<int>(lines_.size()); }
 
-    const std::vector<QString>& lines() const { return lines_; }
+    const std::deque<QString>& lines() const { return lines_; }
     // The whole log as one text, lines joined by line feeds (for copying).
     Q_INVOKABLE QString text() const;
     void append(std::vector<QString> lines);
@@ -34,7 +35,7 @@ Q_SIGNALS:
     void countChanged();
 
 private:
-    std::vector<QString> lines_;
+    std::deque<QString> lines_; // grows without moving what is already there
 };
 
 } // namespace cairnmoor

@@ -45,10 +45,9 @@ std::vector<std::string> shownRows(CatalogueRowModel& rows) {
     for (int row = 0; row < rows.rowCount(); ++row) {
         const QModelIndex index = rows.index(row);
         const bool header = rows.data(index, CatalogueRowModel::IsHeaderRole).toBool();
-        result.push_back(
-            header
-                ? "#" + rows.data(index, CatalogueRowModel::CategoryRole).toString().toStdString()
-                : rows.data(index, CatalogueRowModel::AppIdRole).toString().toStdString());
+        const int role = header ? CatalogueRowModel::CategoryRole : CatalogueRowModel::AppIdRole;
+        const QString text = rows.data(index, role).toString();
+        result.push_back((header ? QStringLiteral("#") + text : text).toStdString());
     }
     return result;
 }
