@@ -389,12 +389,6 @@ TEST_F(ViewModelTest, OptionPropertiesWriteThroughToTheOptions) {
     EXPECT_EQ(model->options(), expected);
 }
 
-TEST_F(ViewModelTest, LicenceTooltipFallsBackToTheKey) {
-    auto model = makeModel();
-    EXPECT_EQ(model->licenceTooltip(std::string("open-source")), "Free and open-source software");
-    EXPECT_EQ(model->licenceTooltip(QStringLiteral("free-tier")), QStringLiteral("free-tier"));
-}
-
 TEST_F(ViewModelTest, LocatesHomebrewOnThePathAgainWhenAskedTo) {
     TempDir bin;
     std::filesystem::create_symlink(std::filesystem::path(CAIRNMOOR_FAKES_DIR) / "brew",
