@@ -164,6 +164,48 @@ TEST_F(GuiWindowTest, TheFindShortcutFocusesTheSearchField) {
     EXPECT_TRUE(waitFor([&] { return !shows(QStringLiteral("appName_alpha")); }));
 }
 
+TEST_F(GuiWindowTest, TheMenuOpensTheAboutWindowWithFreshCredits) {
+    openWindow();
+    click(QStringLiteral("appMenuButton"));
+    click(QStringLiteral("aboutMenuItem"));
+    QQuickWindow* about = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        for (QWindow* candidate : QGuiApplication::allWindows()) {
+            if (candidate->objectName() == QStringLiteral("aboutWindow") &&
+                candidate->isVisible()) {
+                about = qobject_cast<QQuickWindow*>(candidate);
+            }
+        }
+        return about != nullptr;
+    }));
+    QQuickItem* credits = nullptr;
+    std::vector<QQuickItem*> items = {about->contentItem()};
+    while (!items.empty() && credits == nullptr) {
+        QQuickItem* current = items.back();
+        items.pop_back();
+        credits = current->objectName() == QStringLiteral("aboutCredits") ? current : nullptr;
+        const QList<QQuickItem*> children = current->childItems();
+        items.insert(items.end(), children.begin(), children.end());
+    }
+    ASSERT_NE(credits, nullptr);
+    // The rich text holds the plain lines in the table's order.
+    QString shown;
+    QMetaObject::invokeMethod(credits, "getText", Q_RETURN_ARG(QString, shown), Q_ARG(int, 0),
+                              Q_ARG(int, credits->property("length").toInt()));
+    shown.replace(QChar(0x00A0), QLatin1Char(' ')); // links are kept on one line
+    const qsizetype signature = shown.indexOf(QStringLiteral("Signature: "));
+    const qsizetype built = shown.indexOf(QStringLiteral("Built: "));
+    const qsizetype checksum =
+        shown.indexOf(QStringLiteral("SHA-256 of this application's binary:"));
+    const qsizetype coffee = shown.indexOf(QStringLiteral("Buy me a coffee"));
+    EXPECT_GE(signature, 0) << shown.toStdString();
+    EXPECT_LT(signature, built);
+    EXPECT_LT(built, checksum);
+    EXPECT_LT(checksum, coffee);
+    EXPECT_EQ(about->title(), QStringLiteral("About Cairnmoor"));
+    about->close();
+}
+
 // The time-out field takes a whole number of at least 1 and ignores anything else,
 // keeping the last valid value; reopening the sheet shows the value in force.
 struct TimeoutCase {
