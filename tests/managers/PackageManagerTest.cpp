@@ -16,7 +16,11 @@ const PackageManager kHomebrew = PackageManager::homebrew;
 const PackageManager kMacPorts = PackageManager::macports;
 
 AppEntry app(std::string name, std::optional<MacOSInfo> macos) {
-    return AppEntry{.id = name, .name = name, .macos = std::move(macos)};
+    AppEntry entry;
+    entry.id = name;
+    entry.name = std::move(name);
+    entry.macos = std::move(macos);
+    return entry;
 }
 
 AppEntry withNames(const std::string& brew, std::optional<std::string> port,
