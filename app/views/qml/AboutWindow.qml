@@ -21,7 +21,7 @@ Window {
     title: "About Cairnmoor"
     flags: Qt.Dialog
     color: Theme.background
-    width: 500
+    width: 620
     height: column.implicitHeight + 48
     minimumWidth: width
     maximumWidth: width
