@@ -105,14 +105,14 @@ int main(int argc, char** argv) {
     QObject* content = window->findChild<QObject*>(QStringLiteral("contentView"));
 
     model.selectRecommended();
-    // Without upgrades the pre-installed package shows as already present.
-    model.setUpgradeIfPresent(false);
     bool ok = save(window, folder, "main-window.png");
 
     content->setProperty("showOptions", true);
     ok = save(window, folder, "options-sheet.png") && ok;
     content->setProperty("showOptions", false);
 
+    // Without upgrades the pre-installed package shows as already present.
+    model.setUpgradeIfPresent(false);
     QMetaObject::invokeMethod(content, "install");
     if (!waitUntil([&] { return model.runFinished(); })) {
         std::fputs("the install run did not finish\n", stderr);
