@@ -139,7 +139,12 @@ INSTANTIATE_TEST_SUITE_P(
 // The checks that need a particular world of their own.
 class ProfileValidation : public ::testing::Test {
 protected:
-    void SetUp() override { sandbox.writeCatalogue(); }
+    void SetUp() override {
+        if (CliSandbox::realHomebrewInTheWay()) {
+            GTEST_SKIP() << "a real Homebrew would be found before the fake";
+        }
+        sandbox.writeCatalogue();
+    }
 
     CliResult runProfile(const std::vector<std::string>& apps,
                          const std::vector<std::string>& more = {}) {
@@ -200,6 +205,9 @@ TEST_F(ProfileValidation, MissingMacPortsIsReportedWithItsOwnSentence) {
 class CatalogueFailure : public ::testing::Test {
 protected:
     void SetUp() override {
+        if (CliSandbox::realHomebrewInTheWay()) {
+            GTEST_SKIP() << "a real Homebrew would be found before the fake";
+        }
         const fs::path bin = prefix / "bin";
         fs::create_directories(bin);
         fs::copy_file(CAIRNMOOR_EXECUTABLE, bin / "Cairnmoor");

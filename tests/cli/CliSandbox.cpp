@@ -51,6 +51,10 @@ CliSandbox::CliSandbox()
     }
 }
 
+bool CliSandbox::realHomebrewInTheWay() {
+    return fs::exists("/opt/homebrew/bin/brew") || fs::exists("/usr/local/bin/brew");
+}
+
 void CliSandbox::writeCatalogue() const {
     writeCatalogue(catalogue);
 }

@@ -17,6 +17,10 @@ class CliSandbox {
 public:
     CliSandbox();
 
+    // Homebrew's fixed places are searched before PATH, so on a machine with a real
+    // Homebrew the fake would be passed over: tests that install must not run there.
+    static bool realHomebrewInTheWay();
+
     const std::filesystem::path& home() const { return home_; }
     const std::filesystem::path& work() const { return work_; }
     const std::filesystem::path& state() const { return state_; }

@@ -27,7 +27,12 @@ const std::string noInventory = R"({"skipInstalled": false, "upgradeIfPresent": 
 
 class HeadlessInstall : public ::testing::Test {
 protected:
-    void SetUp() override { sandbox.writeCatalogue(); }
+    void SetUp() override {
+        if (CliSandbox::realHomebrewInTheWay()) {
+            GTEST_SKIP() << "a real Homebrew would be found before the fake";
+        }
+        sandbox.writeCatalogue();
+    }
 
     std::string header(std::size_t count, const std::string& path) const {
         return "Installing " + std::to_string(count) + " app(s) from " + path + " using " +

@@ -37,6 +37,9 @@ struct InterruptCase {
 class InterruptedRun : public ::testing::TestWithParam<InterruptCase> {
 protected:
     void SetUp() override {
+        if (CliSandbox::realHomebrewInTheWay()) {
+            GTEST_SKIP() << "a real Homebrew would be found before the fake";
+        }
         sandbox.writeCatalogue();
         sandbox.writeProfile("team.cmprofile", {"alpha", "beta", "gamma"});
     }
@@ -88,6 +91,9 @@ INSTANTIATE_TEST_SUITE_P(Cli, InterruptedRun,
 // Nothing on standard output tells a silent run's watcher that the manager is busy,
 // so watch the manager's own record instead.
 TEST(InterruptedSilentRun, NeverExitsZero) {
+    if (CliSandbox::realHomebrewInTheWay()) {
+        GTEST_SKIP() << "a real Homebrew would be found before the fake";
+    }
     CliSandbox sandbox;
     sandbox.writeCatalogue();
     sandbox.writeProfile("team.cmprofile", {"alpha", "beta"});
