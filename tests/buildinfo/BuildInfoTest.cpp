@@ -1,6 +1,7 @@
 #include "buildinfo/BuildInfo.hpp"
 
 #include "support/TempDir.hpp"
+#include "support/TestNames.hpp"
 
 #include <gtest/gtest.h>
 
@@ -89,6 +90,11 @@ TEST(ExecutableChecksum, OfTheRunningProgramIs64LowerCaseHexDigits) {
 struct SummaryCase {
     SignatureState state;
     const char* summary;
+    friend void PrintTo(const SummaryCase& c, std::ostream* os) {
+        *os << (c.state.valid ? "valid" : "invalid") << "_"
+            << testing::testNameText(c.state.authority.value_or("none")) << "_"
+            << testing::testNameText(c.state.teamIdentifier.value_or("none"));
+    }
 };
 
 class SignatureSummary : public ::testing::TestWithParam<SummaryCase> {};

@@ -92,6 +92,7 @@ TEST(CatalogDecoding, EncodingWritesOptionalKeysOnlyWhenPresentAndRoundTrips) {
 struct DocumentChange {
     const char* label;
     std::function<void(Json&)> change;
+    friend void PrintTo(const DocumentChange& c, std::ostream* os) { *os << c.label; }
 };
 
 class DocumentsThatFail : public ::testing::TestWithParam<DocumentChange> {};

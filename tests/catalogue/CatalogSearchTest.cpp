@@ -1,5 +1,7 @@
 #include "catalogue/CatalogSearch.hpp"
 
+#include "support/TestNames.hpp"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -36,6 +38,9 @@ std::vector<std::string> ids(const std::vector<AppEntry>& entries) {
 struct FieldCase {
     const char* query;
     bool matchesGimp;
+    friend void PrintTo(const FieldCase& c, std::ostream* os) {
+        *os << testing::testNameText(c.query);
+    }
 };
 
 class SearchedFields : public ::testing::TestWithParam<FieldCase> {};
@@ -111,6 +116,9 @@ struct CaseCase {
     const char* field;
     const char* query;
     bool matches;
+    friend void PrintTo(const CaseCase& c, std::ostream* os) {
+        *os << testing::testNameText(std::string(c.field) + " " + c.query);
+    }
 };
 
 class CaseInsensitivity : public ::testing::TestWithParam<CaseCase> {};
@@ -199,6 +207,9 @@ struct PositionCase {
     const char* field;
     const char* query;
     bool matches;
+    friend void PrintTo(const PositionCase& c, std::ostream* os) {
+        *os << testing::testNameText(std::string(c.field) + " " + c.query);
+    }
 };
 
 class SubstringPositions : public ::testing::TestWithParam<PositionCase> {};

@@ -138,6 +138,7 @@ TEST(ProfileReading, DecodesEveryField) {
 struct DocumentChange {
     const char* label;
     std::function<void(Json&)> change;
+    friend void PrintTo(const DocumentChange& c, std::ostream* os) { *os << c.label; }
 };
 
 class ProfilesThatLoad : public ::testing::TestWithParam<DocumentChange> {};

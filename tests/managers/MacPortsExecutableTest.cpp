@@ -77,6 +77,7 @@ TEST_F(TrustCheck, TheExecutableMustBeReportedExecutable) {
 struct Fault {
     const char* label;
     std::function<void(StubFileManager&, const std::string&)> stage;
+    friend void PrintTo(const Fault& c, std::ostream* os) { *os << c.label; }
 };
 
 class FaultAtEveryEntry : public TrustCheck,
@@ -170,6 +171,7 @@ struct Listing {
     const char* label;
     const char* text;
     bool safe;
+    friend void PrintTo(const Listing& c, std::ostream* os) { *os << c.label; }
 };
 
 class AclListings : public ::testing::TestWithParam<Listing> {};

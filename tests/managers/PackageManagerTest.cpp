@@ -2,6 +2,7 @@
 
 #include "managers/BrewCommandBuilder.hpp"
 #include "managers/PackageManagerError.hpp"
+#include "support/TestNames.hpp"
 
 #include <gtest/gtest.h>
 
@@ -65,6 +66,9 @@ struct NameCase {
     std::string name;
     bool homebrew;
     bool macports;
+    friend void PrintTo(const NameCase& c, std::ostream* os) {
+        *os << testing::testNameText(c.name);
+    }
 };
 
 class NameRules : public ::testing::TestWithParam<NameCase> {};

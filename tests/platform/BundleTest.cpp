@@ -96,6 +96,9 @@ TEST(ProcessInformation, EnvironmentAndHostNameComeFromTheRunningProcess) {
 struct DigestCase {
     std::string input;
     const char* digest;
+    friend void PrintTo(const DigestCase& c, std::ostream* os) {
+        *os << std::string(c.digest).substr(0, 12);
+    }
 };
 
 class Sha256Digest : public ::testing::TestWithParam<DigestCase> {};

@@ -1,6 +1,7 @@
 #include "platform/JsonReading.hpp"
 
 #include "platform/DecodingError.hpp"
+#include "support/TestNames.hpp"
 
 #include <gtest/gtest.h>
 
@@ -29,6 +30,7 @@ std::string debugDescriptionOf(std::string_view data) {
 struct BadDocument {
     const char* label;
     std::string data;
+    friend void PrintTo(const BadDocument& c, std::ostream* os) { *os << c.label; }
 };
 
 class UnreadableDocuments : public ::testing::TestWithParam<BadDocument> {};
@@ -142,6 +144,9 @@ TEST(KeysAndTypes, TypeMismatchNamesTheKey) {
 struct IntegerCase {
     const char* text;
     std::optional<std::int64_t> expected; // none: must be refused
+    friend void PrintTo(const IntegerCase& c, std::ostream* os) {
+        *os << testing::testNameText(c.text);
+    }
 };
 
 class IntegerReading : public ::testing::TestWithParam<IntegerCase> {};

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace cairnmoor::testing {
+
+// Text made safe for a test's name: letters, digits and ._-+@/ stay, every other byte
+// becomes %XX; empty text is "empty". Parameter printers use it so that test names stay
+// readable and the same from build to build.
+std::string testNameText(std::string_view text);
+
+} // namespace cairnmoor::testing
