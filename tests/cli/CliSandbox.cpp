@@ -1,35 +1,41 @@
 #include "CliSandbox.hpp"
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
+#include <signal.h>
+#include <spawn.h>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace cairnmoor::testing {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-constexpr const char* catalogue = R"({
-  "schema": 2,
-  "updated": "2026-12-01",
-  "licences": {"free": "Free to use."},
+const std::string CliSandbox::catalogue = R"({
+  "schema": 2, "updated": "2026-12-01", "licences": {"free": "Free to use."},
   "categories": ["Tools"],
   "apps": [
     {"id": "alpha", "name": "Alpha", "category": "Tools", "licence": "free",
-     "homepage": "https://alpha.example", "summary": "A.",
-     "macos": {"brew": "alpha", "type": "cask"}},
+     "homepage": "https://alpha.example", "summary": "A.", "macos": {"brew": "alpha", "type": "cask"}},
     {"id": "beta", "name": "Beta", "category": "Tools", "licence": "free",
-     "homepage": "https://beta.example", "summary": "B.",
-     "macos": {"brew": "beta", "type": "formula", "macports": "beta"}},
+     "homepage": "https://beta.example", "summary": "B.", "macos": {"brew": "beta", "type": "formula"}},
     {"id": "gamma", "name": "Gamma", "category": "Tools", "licence": "free",
-     "homepage": "https://gamma.example", "summary": "G.",
-     "macos": {"brew": "gamma", "type": "cask"}},
+     "homepage": "https://gamma.example", "summary": "G.", "macos": {"brew": "gamma", "type": "cask"}},
     {"id": "delta", "name": "Delta", "category": "Tools", "licence": "free",
      "homepage": "https://delta.example", "summary": "D."}
   ]
 })";
 
-} // namespace
+const std::string CliSandbox::defaultOptions =
+    R"({"packageManager": "homebrew", "skipInstalled": true, "upgradeIfPresent": true,
+        "runUpdateFirst": false, "writeLog": true, "timeoutSeconds": 60})";
 
 CliSandbox::CliSandbox()
     : home_(root_ / "home"), work_(root_ / "work"), bin_(root_ / "bin"), state_(root_ / "state") {
@@ -37,12 +43,10 @@ CliSandbox::CliSandbox()
         fs::create_directories(folder);
     }
     fs::create_symlink(fs::path(CAIRNMOOR_FAKES_DIR) / "brew", bin_ / "brew");
-    environment = {
-        {"HOME", home_.string()},
-        {"PATH", bin_.string() + ":/usr/bin:/bin"},
-        {"CAIRNMOOR_FAKE_STATE", state_.string()},
-        {"LANG", "C.UTF-8"},
-    };
+    environment = {{"HOME", home_.string()},
+                   {"PATH", bin_.string() + ":/usr/bin:/bin"},
+                   {"CAIRNMOOR_FAKE_STATE", state_.string()},
+                   {"LANG", "C.UTF-8"}};
     // Sanitizer builds read their settings from the environment; pass them on.
     for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS", "TSAN_OPTIONS"}) {
         if (const char* value = std::getenv(name)) {
@@ -51,12 +55,30 @@ CliSandbox::CliSandbox()
     }
 }
 
-bool CliSandbox::realHomebrewInTheWay() {
-    return fs::exists("/opt/homebrew/bin/brew") || fs::exists("/usr/local/bin/brew");
+namespace {
+
+// Kills a run and, first, the groups of the package managers it started (they sit
+// out of its own group); returns its wait status.
+int killRun(pid_t pid) {
+    for (const pid_t group : childProcessGroups(pid)) {
+        ::kill(-group, SIGKILL);
+    }
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return status;
 }
 
-void CliSandbox::writeCatalogue() const {
-    writeCatalogue(catalogue);
+} // namespace
+
+CliSandbox::~CliSandbox() {
+    for (const pid_t pid : running_) {
+        killRun(pid);
+    }
+}
+
+bool CliSandbox::realHomebrewInTheWay() {
+    return fs::exists("/opt/homebrew/bin/brew") || fs::exists("/usr/local/bin/brew");
 }
 
 void CliSandbox::writeCatalogue(const std::string& json) const {
@@ -103,12 +125,88 @@ std::vector<fs::path> CliSandbox::filesLeft() const {
     return files;
 }
 
-CliResult CliSandbox::run(const std::vector<std::string>& arguments) const {
-    return runCli(executable, arguments, environment, work_);
+pid_t CliSandbox::start(const std::vector<std::string>& arguments) const {
+    std::vector<std::string> strings{executable.string()};
+    strings.insert(strings.end(), arguments.begin(), arguments.end());
+    const std::size_t argc = strings.size();
+    for (const auto& [name, value] : environment) {
+        strings.push_back(name + "=" + value);
+    }
+    std::vector<char*> argv, envp;
+    for (std::size_t i = 0; i < strings.size(); ++i) {
+        (i < argc ? argv : envp).push_back(strings[i].data());
+    }
+    argv.push_back(nullptr);
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    const int create = O_WRONLY | O_CREAT | O_TRUNC;
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, (root_ / "stdout").c_str(), create,
+                                     0600);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, (root_ / "stderr").c_str(), create,
+                                     0600);
+    posix_spawn_file_actions_addchdir_np(&actions, work_.c_str());
+    // Start with default signal handling whatever the test runner set up.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t signals;
+    sigemptyset(&signals);
+    posix_spawnattr_setsigmask(&attributes, &signals);
+    sigfillset(&signals);
+    posix_spawnattr_setsigdefault(&attributes, &signals);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    pid_t pid = -1;
+    const int error = ::posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    if (error != 0) {
+        throw std::runtime_error("cannot start " + executable.string());
+    }
+    running_.push_back(pid);
+    return pid;
 }
 
-std::unique_ptr<CliProcess> CliSandbox::start(const std::vector<std::string>& arguments) const {
-    return std::make_unique<CliProcess>(executable, arguments, environment, work_);
+std::string CliSandbox::outputSoFar() const {
+    return readFile(root_ / "stdout");
+}
+
+CliResult CliSandbox::finish(pid_t pid) const {
+    int status = 0;
+    if (!eventually([&] { return ::waitpid(pid, &status, WNOHANG) == pid; },
+                    std::chrono::seconds(60))) {
+        ADD_FAILURE() << "Cairnmoor did not end in time; killed";
+        status = killRun(pid);
+    }
+    std::erase(running_, pid);
+    CliResult result{readFile(root_ / "stdout"), readFile(root_ / "stderr")};
+    if (WIFEXITED(status)) {
+        result.status = WEXITSTATUS(status);
+    } else if (WIFSIGNALED(status)) {
+        result.termSignal = WTERMSIG(status);
+    }
+    return result;
+}
+
+std::vector<pid_t> childProcessGroups(pid_t parent) {
+    std::vector<pid_t> groups;
+    FILE* listing = ::popen("ps -A -o pid= -o ppid= -o pgid=", "r");
+    if (listing == nullptr) {
+        return groups;
+    }
+    long pid = 0, ppid = 0, pgid = 0;
+    while (std::fscanf(listing, "%ld %ld %ld", &pid, &ppid, &pgid) == 3) {
+        if (ppid == parent) {
+            groups.push_back(static_cast<pid_t>(pgid));
+        }
+    }
+    ::pclose(listing);
+    return groups;
+}
+
+bool processGroupExists(pid_t group) {
+    return ::kill(-group, 0) == 0 || errno == EPERM;
 }
 
 } // namespace cairnmoor::testing

@@ -1,21 +1,47 @@
 #pragma once
 
-#include "CliProcess.hpp"
 #include "support/TempDir.hpp"
 
+#include <chrono>
 #include <filesystem>
 #include <map>
-#include <memory>
 #include <string>
+#include <sys/types.h>
+#include <thread>
 #include <vector>
 
 namespace cairnmoor::testing {
 
+// What a finished run of the executable left behind.
+struct CliResult {
+    std::string out;
+    std::string err;
+    int status = -1;    // the exit status; -1 when it ended by a signal
+    int termSignal = 0; // the signal that ended it, if any
+};
+
+// Waits until the condition holds; false when the deadline passes first.
+template <typename Condition>
+bool eventually(Condition condition,
+                std::chrono::milliseconds deadline = std::chrono::seconds(20)) {
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
 // A user's world for one test: a temporary home, a working folder, a bin folder on
-// PATH with the fake `brew`, and the fake's state folder.
+// PATH with the fake `brew`, and the fake's state folder. The built Cairnmoor runs in
+// the working folder with exactly `environment`, standard input from /dev/null and
+// each output stream captured in a file of its own.
 class CliSandbox {
 public:
     CliSandbox();
+    ~CliSandbox();
 
     // Homebrew's fixed places are searched before PATH, so on a machine with a real
     // Homebrew the fake would be passed over: tests that install must not run there.
@@ -27,14 +53,12 @@ public:
     std::string brewPath() const { return (bin_ / "brew").string(); }
 
     // Puts a replacement catalogue where the loader looks for one: alpha (cask),
-    // beta (formula with a port), gamma (cask without a port), delta (no macOS record).
-    void writeCatalogue() const;
-    void writeCatalogue(const std::string& json) const;
+    // beta (formula), gamma (cask), delta (no macOS record).
+    void writeCatalogue(const std::string& json = catalogue) const;
     // Writes a profile into the working folder; returns its absolute path.
     std::filesystem::path writeProfile(const std::string& fileName,
                                        const std::vector<std::string>& apps,
                                        const std::string& optionsJson = defaultOptions) const;
-    // Removes the fake from PATH.
     void withoutBrew() const;
     // Marks a package as installed in the fake's state.
     void preinstall(const std::string& kind, const std::string& name) const;
@@ -46,17 +70,28 @@ public:
     std::map<std::string, std::string> environment;
     std::filesystem::path executable = CAIRNMOOR_EXECUTABLE;
 
-    CliResult run(const std::vector<std::string>& arguments) const;
-    // Starts a run that the test wants to watch or interrupt.
-    std::unique_ptr<CliProcess> start(const std::vector<std::string>& arguments) const;
+    CliResult run(const std::vector<std::string>& arguments) const {
+        return finish(start(arguments));
+    }
+    // Starts a run the test wants to watch or interrupt.
+    pid_t start(const std::vector<std::string>& arguments) const;
+    std::string outputSoFar() const;
+    // Waits for the run to end. One still going after a minute is killed, with its
+    // children's process groups, and the test fails.
+    CliResult finish(pid_t pid) const;
 
-    static inline const std::string defaultOptions =
-        R"({"packageManager": "homebrew", "skipInstalled": true, "upgradeIfPresent": true,
-            "runUpdateFirst": false, "writeLog": true, "timeoutSeconds": 60})";
+    static const std::string catalogue;
+    static const std::string defaultOptions;
 
 private:
     TempDir root_;
     std::filesystem::path home_, work_, bin_, state_;
+    mutable std::vector<pid_t> running_;
 };
+
+// The process groups of the direct children of a process (from `ps`).
+std::vector<pid_t> childProcessGroups(pid_t parent);
+// True while any process is left in the group.
+bool processGroupExists(pid_t group);
 
 } // namespace cairnmoor::testing

@@ -20,8 +20,7 @@ TEST(CommandLineHandOver, ArgumentsWithoutProfileOrManagerStartTheWindowSilently
     const std::vector<std::vector<std::string>> cases = {
         {},
         {"--silent"},
-        {"-v"},
-        {"--profile=team.cmprofile"},
+        {"--profile=team.cmprofile", "-v"},
         {"--PROFILE", "team.cmprofile"},
         {"--managers", "homebrew", "team.cmprofile"},
         {"-hv", "--help=1", "--versions"},
@@ -36,100 +35,59 @@ TEST(CommandLineHandOver, ArgumentsWithoutProfileOrManagerStartTheWindowSilently
     }
 }
 
-struct LiteralCase {
-    std::string text;
-    std::string literal;
-};
-
-class FailureMessageLiteral : public ::testing::TestWithParam<LiteralCase> {};
-
-TEST_P(FailureMessageLiteral, EscapesWhatCouldBreakOrRestyleTheLine) {
-    EXPECT_EQ(CLI::stringLiteral(GetParam().text), GetParam().literal);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cli, FailureMessageLiteral,
-    ::testing::Values(
-        LiteralCase{"", R"("")"},
-        LiteralCase{"brew exited with status 1", R"("brew exited with status 1")"},
-        LiteralCase{R"(say "hi")", R"("say \"hi\"")"},
-        LiteralCase{R"(C:\path\)", R"("C:\\path\\")"}, LiteralCase{"it's", R"("it's")"},
-        LiteralCase{"a\nb\rc\td", R"("a\nb\rc\td")"},
-        LiteralCase{std::string("nul\0end", 7), R"("nul\0end")"},
-        LiteralCase{"\x1b[31mred\x1b[0m\x7f\x01", R"("\u{1b}[31mred\u{1b}[0m\u{7f}\u{1}")"},
-        LiteralCase{"next\u0085line \u009b", R"("next\u{85}line \u{9b}")"},
-        LiteralCase{"caf\u00e9 \u2014 \U0001F600 \u00c2", "\"caf\u00e9 \u2014 \U0001F600 \u00c2\""},
-        LiteralCase{"cut \xc2", "\"cut \xc2\""}));
-
-TEST(ProgressStateText, CaseNamesAndQuotedFailure) {
-    EXPECT_EQ(CLI::stateText(PackageState::pending()), "pending");
-    EXPECT_EQ(CLI::stateText(PackageState::installing()), "installing");
-    EXPECT_EQ(CLI::stateText(PackageState::installed()), "installed");
-    EXPECT_EQ(CLI::stateText(PackageState::alreadyPresent()), "alreadyPresent");
-    EXPECT_EQ(CLI::stateText(PackageState::skipped()), "skipped");
+// Whatever the manager said, its failure stays on one progress line and cannot restyle
+// the terminal; printable text, UTF-8 included, is left alone.
+TEST(FailureMessageLiteral, EscapesWhatCouldBreakOrRestyleTheLine) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {R"(say "hi" it's C:\path\)", R"("say \"hi\" it's C:\\path\\")"},
+        {std::string("a\nb\rc\td\0end", 11), R"("a\nb\rc\td\0end")"},
+        {"\x1b[31mred\x1b[0m\x7f\x01", R"("\u{1b}[31mred\u{1b}[0m\u{7f}\u{1}")"},
+        {"next\u0085line \u009b", R"("next\u{85}line \u{9b}")"},
+        {"caf\u00e9 \u2014 \U0001F600 \u00c2", "\"caf\u00e9 \u2014 \U0001F600 \u00c2\""},
+        {"cut \xc2", "\"cut \xc2\""},
+    };
+    for (const auto& [text, literal] : cases) {
+        EXPECT_EQ(CLI::stringLiteral(text), literal);
+    }
     EXPECT_EQ(CLI::stateText(PackageState::failed("Could not launch /a \"b\".")),
               R"(failed("Could not launch /a \"b\"."))");
 }
 
-// Waits on the watcher's own thread calling back.
-struct Calls {
+// The callback runs on the watcher's own thread, not in a signal handler, and only
+// for the first signal; stopping puts the earlier handling back.
+TEST(InterruptWatching, FirstSignalIsPassedOnOnceAndHandlingRestored) {
+    struct sigaction before {};
+    ::sigaction(SIGTERM, nullptr, &before);
     std::mutex lock;
     std::condition_variable changed;
-    std::vector<int> signals;
+    std::vector<int> caught;
     std::thread::id thread;
-
-    bool waitFor(std::size_t count) {
-        std::unique_lock guard(lock);
-        return changed.wait_for(guard, std::chrono::seconds(10),
-                                [&] { return signals.size() >= count; });
-    }
-};
-
-class InterruptWatching : public ::testing::TestWithParam<int> {};
-
-TEST_P(InterruptWatching, SignalIsPassedOnOnceAndHandlingRestored) {
-    const int signalNumber = GetParam();
-    struct sigaction before {};
-    ::sigaction(signalNumber, nullptr, &before);
-
-    Calls calls;
     {
-        InterruptWatcher watcher([&](int caught) {
-            const std::lock_guard guard(calls.lock);
-            calls.signals.push_back(caught);
-            calls.thread = std::this_thread::get_id();
-            calls.changed.notify_all();
+        InterruptWatcher watcher([&](int signalNumber) {
+            const std::lock_guard guard(lock);
+            caught.push_back(signalNumber);
+            thread = std::this_thread::get_id();
+            changed.notify_all();
         });
         EXPECT_EQ(watcher.signalNumber(), 0);
         // Without the watcher each of these would end the test process.
-        ASSERT_EQ(::raise(signalNumber), 0);
-        ASSERT_TRUE(calls.waitFor(1));
+        ASSERT_EQ(::raise(SIGTERM), 0);
+        {
+            std::unique_lock guard(lock);
+            ASSERT_TRUE(
+                changed.wait_for(guard, std::chrono::seconds(10), [&] { return !caught.empty(); }));
+        }
         ASSERT_EQ(::raise(SIGINT), 0);
-        ASSERT_EQ(::raise(signalNumber), 0);
+        ASSERT_EQ(::raise(SIGHUP), 0);
         watcher.stop();
-        EXPECT_EQ(watcher.signalNumber(), signalNumber);
+        EXPECT_EQ(watcher.signalNumber(), SIGTERM);
         watcher.stop();
     }
-    EXPECT_EQ(calls.signals, std::vector<int>{signalNumber});
-    EXPECT_NE(calls.thread, std::this_thread::get_id());
-
+    EXPECT_EQ(caught, std::vector<int>{SIGTERM});
+    EXPECT_NE(thread, std::this_thread::get_id());
     struct sigaction after {};
-    ::sigaction(signalNumber, nullptr, &after);
+    ::sigaction(SIGTERM, nullptr, &after);
     EXPECT_EQ(after.sa_handler, before.sa_handler);
-}
-
-INSTANTIATE_TEST_SUITE_P(Cli, InterruptWatching, ::testing::Values(SIGINT, SIGTERM, SIGHUP));
-
-TEST(InterruptWatcherLifetime, OneAtATimeAndFreshAfterStop) {
-    {
-        InterruptWatcher first([](int) {});
-        EXPECT_THROW(InterruptWatcher([](int) {}), std::logic_error);
-        ::raise(SIGHUP);
-    }
-    // A new watcher starts without the earlier watcher's signal.
-    InterruptWatcher second([](int) {});
-    second.stop();
-    EXPECT_EQ(second.signalNumber(), 0);
 }
 
 } // namespace
