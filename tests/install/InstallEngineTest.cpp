@@ -40,6 +40,8 @@ AppEntry app(const std::string& id, const std::string& name, const std::string& 
 const AppEntry alpha = app("alpha", "Alpha", "alpha", "cask", "alpha");
 const AppEntry beta = app("beta", "Beta", "beta", "formula", "beta");
 const AppEntry gamma = app("gamma", "Gamma", "gamma", "cask", "gamma");
+const PackageManager brew = PackageManager::homebrew;
+const PackageManager port = PackageManager::macports;
 
 // Every callback in the order it came: "progress <id> <state>[: message]" and "log <line>".
 class Recorder {
@@ -127,7 +129,7 @@ protected:
     static std::string fake(PackageManager manager) {
         return std::string(CAIRNMOOR_FAKES_DIR) + "/" + std::string(manager.executableName());
     }
-    static InstallOptions options(PackageManager manager = PackageManager::homebrew) {
+    static InstallOptions options(PackageManager manager = brew) {
         InstallOptions options;
         options.packageManager = manager;
         options.timeoutSeconds = 30;
@@ -189,7 +191,7 @@ TEST_F(Engine, InstallsEachEntryWithItsCommandLineAndOutputInOrder) {
 }
 
 TEST_F(Engine, MacPortsRunsItsOwnCommandLinesAndNoCaskInventory) {
-    InstallOptions opts = options(PackageManager::macports);
+    InstallOptions opts = options(port);
     opts.runUpdateFirst = true;
     const auto results = run({alpha}, opts);
     EXPECT_THAT(statesOf(results), ElementsAre(PackageState::installed()));
@@ -262,29 +264,20 @@ TEST_F(Engine, GivenInventoriesAreUsedAndNotTaken) {
     opts.upgradeIfPresent = false;
     // The older form: both given, nothing probed; "alpha" counts as present though the
     // fake does not have it.
-    const auto results = engine_.run({alpha, beta}, opts, fake(PackageManager::homebrew),
-                                     std::set<std::string>{"alpha"}, std::set<std::string>{},
-                                     recorder_.progress(), recorder_.log());
+    const auto results =
+        engine_.run({alpha, beta}, opts, fake(brew), std::set<std::string>{"alpha"},
+                    std::set<std::string>{}, recorder_.progress(), recorder_.log());
     EXPECT_THAT(statesOf(results),
                 ElementsAre(PackageState::alreadyPresent(), PackageState::installed()));
     EXPECT_EQ(invocations(), "brew install beta\n");
 
     // Only the casks given: the formula inventory is still taken.
     InstallEngine second;
-    second.run({beta}, opts, fake(PackageManager::homebrew), std::set<std::string>{}, std::nullopt,
-               {}, {});
+    second.run({beta}, opts, fake(brew), std::set<std::string>{}, std::nullopt, {}, {});
     EXPECT_EQ(invocations(), "brew install beta\nbrew list --formula\n");
 }
 
 // --- Run-wide failures -------------------------------------------------------------------
-
-TEST_F(Engine, EmptySelectionLogsOnceAndReportsNothing) {
-    InstallOptions opts = options();
-    opts.runUpdateFirst = true;
-    EXPECT_TRUE(run({}, opts).empty());
-    EXPECT_THAT(recorder_.events(), ElementsAre("log No apps selected."));
-    EXPECT_EQ(invocations(), "");
-}
 
 struct RunWideCase {
     const char* name;
@@ -294,6 +287,8 @@ struct RunWideCase {
     bool runUpdateFirst;
     std::vector<std::pair<const char*, const char*>> knobs;
     std::vector<std::string> log; // the last line is every entry's failure text
+    const char* invocations;      // everything the fake was asked to do
+    const char* path = nullptr;   // none: the fake
 };
 
 class RunWide : public Engine, public ::testing::WithParamInterface<RunWideCase> {};
@@ -306,97 +301,88 @@ TEST_P(RunWide, FailsEveryEntryWithTheTextLoggedOnce) {
     InstallOptions opts = options(c.manager);
     opts.timeoutSeconds = c.timeoutSeconds;
     opts.runUpdateFirst = c.runUpdateFirst;
-    const auto results = run(c.apps, opts);
+    const auto results =
+        run(c.apps, opts, c.path ? std::optional<std::string>(c.path) : std::nullopt);
     const std::string& message = c.log.back();
 
-    ASSERT_EQ(results.size(), c.apps.size());
-    std::vector<std::string> progress;
-    for (std::size_t i = 0; i < results.size(); ++i) {
-        EXPECT_EQ(results[i].app, c.apps[i]);
-        EXPECT_EQ(results[i].state, PackageState::failed(message));
-        progress.push_back("progress " + c.apps[i].id + " failed: " + message);
-    }
-    EXPECT_THAT(recorder_.logLines(), ElementsAreArray(c.log));
-    // No entry was ever reported as installing, and nothing was installed.
+    // The log lines, then each entry's final state; nothing reported as installing.
     std::vector<std::string> expected;
     for (const std::string& line : c.log) {
         expected.push_back("log " + line);
     }
-    expected.insert(expected.end(), progress.begin(), progress.end());
+    ASSERT_EQ(results.size(), c.apps.size());
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        EXPECT_EQ(results[i], (PackageResult{c.apps[i], PackageState::failed(message)}));
+        expected.push_back("progress " + c.apps[i].id + " failed: " + message);
+    }
     EXPECT_THAT(recorder_.events(), ElementsAreArray(expected));
-    EXPECT_THAT(invocations(), Not(HasSubstr("install ")));
+    EXPECT_EQ(invocations(), c.invocations);
 }
 
 const AppEntry withoutPort = app("noport", "No Port", "noport", "formula");
-
 INSTANTIATE_TEST_SUITE_P(
     Failures, RunWide,
     ::testing::Values(
+        RunWideCase{"EmptySelection", brew, {}, 30, true, {}, {"No apps selected."}, ""},
         RunWideCase{
             "UnmappedUnderMacPorts",
-            PackageManager::macports,
+            port,
             {alpha, withoutPort, beta},
             30,
             true,
             {},
-            {"No MacPorts mapping for: No Port. Choose another manager or remove these apps."}},
-        RunWideCase{"ZeroTimeout",
-                    PackageManager::homebrew,
+            {"No MacPorts mapping for: No Port. Choose another manager or remove these apps."},
+            ""},
+        RunWideCase{
+            "ZeroTimeout", brew, {alpha, beta}, 0, true, {}, {"Timeout must be positive."}, ""},
+        RunWideCase{
+            "NegativeTimeout", port, {alpha}, -5, false, {}, {"Timeout must be positive."}, ""},
+        RunWideCase{"UpdateCannotLaunch",
+                    brew,
                     {alpha, beta},
-                    0,
+                    30,
                     true,
                     {},
-                    {"Timeout must be positive."}},
-        RunWideCase{"NegativeTimeout",
-                    PackageManager::macports,
-                    {alpha},
-                    -5,
-                    false,
-                    {},
-                    {"Timeout must be positive."}},
+                    {"$ brew update", "Could not launch /nonexistent/bin/brew."},
+                    "",
+                    "/nonexistent/bin/brew"},
         RunWideCase{"UpdateFails",
-                    PackageManager::homebrew,
+                    brew,
                     {alpha, beta},
                     30,
                     true,
                     {{"CAIRNMOOR_FAKE_UPDATE_FAIL", "1"}},
                     {"$ brew update", "Error: Failed to update the package index",
-                     "Homebrew update failed; no packages were installed."}},
+                     "Homebrew update failed; no packages were installed."},
+                    "brew update\n"},
         RunWideCase{"UpdateTimesOut",
-                    PackageManager::macports,
+                    port,
                     {alpha},
                     1,
                     true,
                     {{"CAIRNMOOR_FAKE_HANG", "@update"}},
                     {"$ port -N selfupdate", "--->  Fetching @update",
-                     "MacPorts update failed; no packages were installed."}},
+                     "MacPorts update failed; no packages were installed."},
+                    "port -N selfupdate\n"},
         // The probe's own output never reaches the log; only its failure text does.
         RunWideCase{"InventoryFails",
-                    PackageManager::homebrew,
+                    brew,
                     {alpha, beta},
                     30,
                     false,
                     {{"CAIRNMOOR_FAKE_LIST_FAIL", "3"}},
                     {"Homebrew installed-package probe failed (status 3, timeout: false, "
-                     "cancelled: false)."}},
+                     "cancelled: false)."},
+                    "brew list --cask\n"},
         RunWideCase{"InventoryUnexpected",
-                    PackageManager::macports,
+                    port,
                     {alpha},
                     30,
                     false,
                     {{"CAIRNMOOR_FAKE_LIST_GARBAGE", "Error: registry locked"}},
-                    {"Unexpected MacPorts inventory output: Error: registry locked"}}),
+                    {"Unexpected MacPorts inventory output: Error: registry locked"},
+                    "port -q installed active\n"}),
     [](const auto& info) { return info.param.name; });
-
-TEST_F(Engine, UpdateThatCannotLaunchFailsTheRun) {
-    InstallOptions opts = options();
-    opts.runUpdateFirst = true;
-    const auto results = run({alpha, beta}, opts, "/nonexistent/bin/brew");
-    const PackageState failed = PackageState::failed("Could not launch /nonexistent/bin/brew.");
-    EXPECT_THAT(statesOf(results), ElementsAre(failed, failed));
-    EXPECT_THAT(recorder_.logLines(),
-                ElementsAre("$ brew update", "Could not launch /nonexistent/bin/brew."));
-}
 
 // --- Failures of single packages ---------------------------------------------------------
 
@@ -427,15 +413,15 @@ TEST_P(PackageFailure, FailsThatEntryOnlyAndKeepsTheTextOutOfTheLog) {
 
 INSTANTIATE_TEST_SUITE_P(
     Failures, PackageFailure,
-    ::testing::Values(
-        PackageFailureCase{"HomebrewExitStatus", PackageManager::homebrew, "CAIRNMOOR_FAKE_FAIL",
-                           "alpha:7", 30, "brew exited with status 7"},
-        PackageFailureCase{"MacPortsExitStatus", PackageManager::macports, "CAIRNMOOR_FAKE_FAIL",
-                           "alpha", 30, "port exited with status 1"},
-        PackageFailureCase{"HomebrewTimeout", PackageManager::homebrew, "CAIRNMOOR_FAKE_HANG",
-                           "alpha", 1, "Homebrew command timed out"},
-        PackageFailureCase{"MacPortsTimeoutIgnoringSigterm", PackageManager::macports,
-                           "CAIRNMOOR_FAKE_IGNORE_TERM", "alpha", 1, "MacPorts command timed out"}),
+    ::testing::Values(PackageFailureCase{"HomebrewExitStatus", brew, "CAIRNMOOR_FAKE_FAIL",
+                                         "alpha:7", 30, "brew exited with status 7"},
+                      PackageFailureCase{"MacPortsExitStatus", port, "CAIRNMOOR_FAKE_FAIL", "alpha",
+                                         30, "port exited with status 1"},
+                      PackageFailureCase{"HomebrewTimeout", brew, "CAIRNMOOR_FAKE_HANG", "alpha", 1,
+                                         "Homebrew command timed out"},
+                      PackageFailureCase{"MacPortsTimeoutIgnoringSigterm", port,
+                                         "CAIRNMOOR_FAKE_IGNORE_TERM", "alpha", 1,
+                                         "MacPorts command timed out"}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(Engine, PackageThatCannotLaunchIsFailedAndLoggedAndTheRunGoesOn) {
@@ -455,77 +441,96 @@ TEST_F(Engine, PackageThatCannotLaunchIsFailedAndLoggedAndTheRunGoesOn) {
 
 // --- Cancellation ------------------------------------------------------------------------
 
-TEST_F(Engine, CancelBeforeTheRunSkipsEverythingAndRunsNothing) {
-    engine_.cancel();
+struct CancelCase {
+    const char* name;
+    const char* hang;
+    bool runUpdateFirst;
+    const char* cancelAfter; // a "log ..." event or a recorded command line; none: before the run
+    std::vector<PackageState> states;
+    const char* invocations;
+    std::vector<std::string> events;
+};
+
+class Cancel : public Engine, public ::testing::WithParamInterface<CancelCase> {};
+
+TEST_P(Cancel, SkipsEveryEntryNotFinishedAndStopsForGood) {
+    const CancelCase& c = GetParam();
+    if (c.hang) {
+        ::setenv("CAIRNMOOR_FAKE_HANG", c.hang, 1);
+    }
+    if (!c.cancelAfter) {
+        engine_.cancel();
+    }
+    std::thread canceller([&] {
+        if (c.cancelAfter && (std::string_view(c.cancelAfter).starts_with("log ")
+                                  ? recorder_.waitFor(c.cancelAfter)
+                                  : waitForInvocation(c.cancelAfter))) {
+            engine_.cancel();
+        }
+    });
     InstallOptions opts = options();
-    opts.runUpdateFirst = true;
-    const auto results = run({alpha, beta}, opts);
-    EXPECT_THAT(statesOf(results), ElementsAre(PackageState::skipped(), PackageState::skipped()));
-    EXPECT_THAT(recorder_.events(), ElementsAre("progress alpha skipped", "progress beta skipped"));
-    EXPECT_EQ(invocations(), "");
-}
-
-TEST_F(Engine, CancelDuringTheUpdateSkipsEveryEntry) {
-    ::setenv("CAIRNMOOR_FAKE_HANG", "@update", 1);
-    InstallOptions opts = options();
-    opts.runUpdateFirst = true;
-    std::thread canceller([&] {
-        if (recorder_.waitFor("log ==> Downloading @update")) {
-            engine_.cancel();
-        }
-    });
-    const auto results = run({alpha, beta}, opts);
-    canceller.join();
-    EXPECT_THAT(statesOf(results), ElementsAre(PackageState::skipped(), PackageState::skipped()));
-    EXPECT_THAT(recorder_.logLines(),
-                ElementsAre("$ brew update", "==> Downloading @update",
-                            "Homebrew update failed; no packages were installed."));
-    EXPECT_EQ(invocations(), "brew update\n");
-}
-
-TEST_F(Engine, CancelDuringTheInventorySkipsEveryEntry) {
-    ::setenv("CAIRNMOOR_FAKE_HANG", "@list", 1);
-    std::thread canceller([&] {
-        if (waitForInvocation("brew list --cask")) {
-            engine_.cancel();
-        }
-    });
-    const auto results = run({alpha, beta}, options());
-    canceller.join();
-    EXPECT_THAT(statesOf(results), ElementsAre(PackageState::skipped(), PackageState::skipped()));
-    const auto lines = recorder_.logLines();
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_THAT(lines[0],
-                ::testing::StartsWith("Homebrew installed-package probe failed (status "));
-    EXPECT_THAT(lines[0], ::testing::EndsWith(", timeout: false, cancelled: true)."));
-    EXPECT_EQ(invocations(), "brew list --cask\n");
-}
-
-TEST_F(Engine, CancelDuringTheSecondPackageKeepsTheFirstAndSkipsTheRest) {
-    ::setenv("CAIRNMOOR_FAKE_HANG", "beta", 1);
-    std::thread canceller([&] {
-        if (recorder_.waitFor("log ==> Downloading beta")) {
-            engine_.cancel();
-        }
-    });
+    opts.runUpdateFirst = c.runUpdateFirst;
     const auto start = std::chrono::steady_clock::now();
-    const auto results = run({alpha, beta, gamma}, options());
+    const auto results = run({alpha, beta, gamma}, opts);
     canceller.join();
     EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
-    EXPECT_THAT(statesOf(results), ElementsAre(PackageState::installed(), PackageState::skipped(),
-                                               PackageState::skipped()));
-    EXPECT_THAT(invocations(), Not(HasSubstr("gamma")));
-    const auto events = recorder_.events();
-    EXPECT_THAT(events, ::testing::Contains("progress beta installing"));
-    EXPECT_THAT(events, Not(::testing::Contains("progress gamma installing")));
-    EXPECT_EQ(events.back(), "progress gamma skipped");
+    EXPECT_THAT(statesOf(results), ElementsAreArray(c.states));
+    EXPECT_EQ(invocations(), c.invocations);
+    EXPECT_THAT(recorder_.events(), ElementsAreArray(c.events));
 
-    // The cancel is for good: a later run of the same engine skips everything.
+    // A later run of the same engine skips everything.
     Recorder later;
-    const auto again = engine_.run({alpha}, options(), fake(PackageManager::homebrew), std::nullopt,
-                                   std::nullopt, later.progress(), later.log());
+    const auto again = engine_.run({alpha}, options(), fake(brew), std::nullopt, std::nullopt,
+                                   later.progress(), later.log());
     EXPECT_THAT(statesOf(again), ElementsAre(PackageState::skipped()));
 }
+
+const PackageState skipped = PackageState::skipped();
+
+INSTANTIATE_TEST_SUITE_P(
+    Phases, Cancel,
+    ::testing::Values(
+        CancelCase{"BeforeTheRun",
+                   nullptr,
+                   true,
+                   nullptr,
+                   {skipped, skipped, skipped},
+                   "",
+                   {"progress alpha skipped", "progress beta skipped", "progress gamma skipped"}},
+        CancelCase{"DuringTheUpdate",
+                   "@update",
+                   true,
+                   "log ==> Downloading @update",
+                   {skipped, skipped, skipped},
+                   "brew update\n",
+                   {"log $ brew update", "log ==> Downloading @update",
+                    "log Homebrew update failed; no packages were installed.",
+                    "progress alpha skipped", "progress beta skipped", "progress gamma skipped"}},
+        CancelCase{"DuringTheInventory",
+                   "@list",
+                   false,
+                   "brew list --cask",
+                   {skipped, skipped, skipped},
+                   "brew list --cask\n",
+                   {"log Homebrew installed-package probe failed (status 15, timeout: false, "
+                    "cancelled: true).",
+                    "progress alpha skipped", "progress beta skipped", "progress gamma skipped"}},
+        // The first package stays installed; the third never starts.
+        CancelCase{"DuringTheSecondOfThreePackages",
+                   "beta",
+                   false,
+                   "log ==> Downloading beta",
+                   {PackageState::installed(), skipped, skipped},
+                   "brew list --cask\nbrew list --formula\nbrew install --cask alpha\n"
+                   "brew install beta\n",
+                   {"progress alpha installing", "log $ brew install --cask alpha",
+                    "log ==> Downloading https://downloads.example.invalid/alpha-1.0.0.tar.gz",
+                    "log ==> Fetching alpha", "log Warning: alpha comes from a fake repository",
+                    "log ==> Installing Cask alpha", "log ==> Summary: alpha 1.0.0 installed",
+                    "progress alpha installed", "progress beta installing",
+                    "log $ brew install beta", "log ==> Downloading beta", "progress beta skipped",
+                    "progress gamma skipped"}}),
+    [](const auto& info) { return info.param.name; });
 
 } // namespace
 } // namespace cairnmoor

@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <sstream>
 #include <string>
-#include <sys/stat.h>
 #include <thread>
 #include <vector>
 
@@ -17,89 +17,68 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// 18:39:05 on 5 December 2026 in the local time zone, whatever that is.
-std::chrono::system_clock::time_point localDate(int year, int month, int day, int hour, int minute,
-                                                int second) {
-    std::tm fields{};
-    fields.tm_year = year - 1900;
-    fields.tm_mon = month - 1;
-    fields.tm_mday = day;
-    fields.tm_hour = hour;
-    fields.tm_min = minute;
-    fields.tm_sec = second;
-    fields.tm_isdst = -1;
-    return std::chrono::system_clock::from_time_t(std::mktime(&fields));
-}
-
 // --- Where the file goes and what it is called ------------------------------------------
 
 struct NameCase {
     const char* host;
-    const char* fileName;
+    int year, month, day, hour, minute, second; // local time
+    const char* library;                        // none: the home folder's Library
+    const char* path;
 };
 
 class LogFileName : public ::testing::TestWithParam<NameCase> {};
 
-TEST_P(LogFileName, CombinesHostAndLocalTimeStamp) {
+TEST_P(LogFileName, CombinesHostAndZeroPaddedLocalTimeStamp) {
+    const NameCase& c = GetParam();
     testing::StubFileManager files;
-    files.library = {"/Users/ann/Library"};
-    const fs::path url =
-        InstallLog::path(GetParam().host, localDate(2026, 12, 5, 18, 39, 5), files);
-    EXPECT_EQ(url, fs::path("/Users/ann/Library/Logs/Cairnmoor") / GetParam().fileName);
+    files.home = "/home/ann";
+    if (c.library) {
+        files.library = {c.library};
+    }
+    std::tm fields{};
+    fields.tm_year = c.year - 1900;
+    fields.tm_mon = c.month - 1;
+    fields.tm_mday = c.day;
+    fields.tm_hour = c.hour;
+    fields.tm_min = c.minute;
+    fields.tm_sec = c.second;
+    fields.tm_isdst = -1;
+    const auto date = std::chrono::system_clock::from_time_t(std::mktime(&fields));
+    EXPECT_EQ(InstallLog::path(c.host, date, files), fs::path(c.path));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Hosts, LogFileName,
-    ::testing::Values(NameCase{"studio", "Cairnmoor-studio-20261205-183905.log"},
-                      NameCase{"a/b//c", "Cairnmoor-a-b--c-20261205-183905.log"},
-                      NameCase{"", "Cairnmoor--20261205-183905.log"},
-                      NameCase{"Ann's Mac.local",
-                               "Cairnmoor-Ann's Mac.local-20261205-183905.log"}));
-
-TEST(LogFileLocation, StampIsZeroPaddedTwentyFourHour) {
-    testing::StubFileManager files;
-    files.library = {"/L"};
-    EXPECT_EQ(InstallLog::path("h", localDate(2027, 1, 2, 3, 4, 5), files).filename(),
-              "Cairnmoor-h-20270102-030405.log");
-    EXPECT_EQ(InstallLog::path("h", localDate(2026, 7, 9, 23, 59, 59), files).filename(),
-              "Cairnmoor-h-20260709-235959.log");
-}
-
-TEST(LogFileLocation, WithoutALibraryFolderUsesTheHomeLibrary) {
-    testing::StubFileManager files;
-    files.home = "/home/ann";
-    const fs::path url = InstallLog::path("studio", localDate(2026, 12, 5, 18, 39, 5), files);
-    EXPECT_EQ(url.parent_path(), fs::path("/home/ann/Library/Logs/Cairnmoor"));
-}
-
-TEST(LogFileLocation, ComputingThePathCreatesNothing) {
-    testing::TempDir dir;
-    testing::StubFileManager files;
-    files.library = {dir / "Library"};
-    InstallLog::path("studio", std::chrono::system_clock::now(), files);
-    EXPECT_FALSE(fs::exists(dir / "Library"));
-}
+    ::testing::Values(
+        NameCase{"studio", 2026, 12, 5, 18, 39, 5, "/Users/ann/Library",
+                 "/Users/ann/Library/Logs/Cairnmoor/Cairnmoor-studio-20261205-183905.log"},
+        NameCase{"a/b//c", 2026, 12, 5, 18, 39, 5, "/L",
+                 "/L/Logs/Cairnmoor/Cairnmoor-a-b--c-20261205-183905.log"},
+        NameCase{"", 2026, 12, 5, 18, 39, 5, "/L",
+                 "/L/Logs/Cairnmoor/Cairnmoor--20261205-183905.log"},
+        NameCase{"Ann's Mac.local", 2027, 1, 2, 3, 4, 5, "/L",
+                 "/L/Logs/Cairnmoor/Cairnmoor-Ann's Mac.local-20270102-030405.log"},
+        NameCase{"h", 2026, 7, 9, 23, 59, 59, nullptr,
+                 "/home/ann/Library/Logs/Cairnmoor/Cairnmoor-h-20260709-235959.log"}));
 
 // --- Creating the folder and the file ---------------------------------------------------
 
-TEST(LogFileCreation, ParentFolderIsCreatedWithItsParentsAndMayExist) {
+TEST(LogFileCreation, PathCreatesNothingAndTheFolderComesWithItsParents) {
     testing::TempDir dir;
     testing::StubFileManager files;
     files.library = {dir / "Library"};
     const fs::path url = InstallLog::path("studio", std::chrono::system_clock::now(), files);
+    EXPECT_FALSE(fs::exists(dir / "Library"));
     InstallLog::createParentDirectory(url, files);
     EXPECT_TRUE(fs::is_directory(dir / "Library/Logs/Cairnmoor"));
     EXPECT_NO_THROW(InstallLog::createParentDirectory(url, files));
     EXPECT_FALSE(fs::exists(url));
-}
 
-TEST(LogFileCreation, FolderThatCannotBeCreatedThrows) {
-    testing::TempDir dir;
-    dir.write("Library", "a file where the folder should be");
-    testing::StubFileManager files;
-    files.library = {dir / "Library"};
-    const fs::path url = InstallLog::path("studio", std::chrono::system_clock::now(), files);
-    EXPECT_THROW(InstallLog::createParentDirectory(url, files), FileError);
+    // A file where a folder should be.
+    files.library = {dir.write("file", "not a folder")};
+    EXPECT_THROW(InstallLog::createParentDirectory(
+                     InstallLog::path("studio", std::chrono::system_clock::now(), files), files),
+                 FileError);
 }
 
 TEST(LogFileCreation, AnEarlierRunsFileIsNeverReplaced) {
@@ -115,10 +94,7 @@ TEST(LogFileCreation, AnEarlierRunsFileIsNeverReplaced) {
     EXPECT_EQ(testing::readFile(url), "$ brew install --cask alpha\n");
     EXPECT_EQ(fs::file_size(second), 0u);
     EXPECT_EQ(fs::file_size(third), 0u);
-}
 
-TEST(LogFileCreation, MissingFolderThrowsAndCreatesNothing) {
-    testing::TempDir dir;
     EXPECT_THROW(InstallLog::createFile(dir / "missing/run.log"), FileError);
     EXPECT_FALSE(fs::exists(dir / "missing"));
 }
@@ -163,18 +139,15 @@ TEST(LogLines, LinesFromTwoThreadsNeverInterleave) {
         InstallLog::appendLine(url, b);
     }
     first.join();
-    const std::string contents = testing::readFile(url);
     std::size_t as = 0;
     std::size_t bs = 0;
-    std::size_t start = 0;
-    while (start < contents.size()) {
-        const std::size_t end = contents.find('\n', start);
-        ASSERT_NE(end, std::string::npos);
-        const std::string line = contents.substr(start, end - start);
+    const std::string text = testing::readFile(url);
+    ASSERT_EQ(text.back(), '\n');
+    std::istringstream contents(text);
+    for (std::string line; std::getline(contents, line);) {
+        ASSERT_TRUE(line == a || line == b) << "mixed line: " << line.substr(0, 40);
         as += line == a;
         bs += line == b;
-        ASSERT_TRUE(line == a || line == b) << "mixed line at offset " << start;
-        start = end + 1;
     }
     EXPECT_EQ(as, 200u);
     EXPECT_EQ(bs, 200u);

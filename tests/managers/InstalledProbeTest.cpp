@@ -4,7 +4,6 @@
 #include "managers/PackageManagerError.hpp"
 #include "support/TempDir.hpp"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -68,12 +67,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {" two words "},
                   {},
                   "Unexpected Homebrew inventory output: two words"},
-        ParseCase{"LeadingHyphen", brew, {"-x"}, {}, "Unexpected Homebrew inventory output: -x"},
-        ParseCase{"MacPortsShapeIsNotAName",
-                  brew,
-                  {"wget @1.0 (active)"},
-                  {},
-                  "Unexpected Homebrew inventory output: wget @1.0 (active)"}),
+        ParseCase{"LeadingHyphen", brew, {"-x"}, {}, "Unexpected Homebrew inventory output: -x"}),
     [](const auto& info) { return info.param.name; });
 
 INSTANTIATE_TEST_SUITE_P(
@@ -118,100 +112,41 @@ INSTANTIATE_TEST_SUITE_P(
                   "Unexpected MacPorts inventory output: No ports are installed"}),
     [](const auto& info) { return info.param.name; });
 
-// --- Running the inventory command against the fake managers ----------------------------
+// --- Failures of the inventory command itself -------------------------------------------
 
-class ProbeRun : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ::setenv("CAIRNMOOR_FAKE_STATE", state_.path().c_str(), 1);
-        for (const char* knob : {"CAIRNMOOR_FAKE_LIST_FAIL", "CAIRNMOOR_FAKE_LIST_GARBAGE",
-                                 "CAIRNMOOR_FAKE_HANG", "CAIRNMOOR_FAKE_FAIL"}) {
-            ::unsetenv(knob);
-        }
-    }
-    void TearDown() override {
-        for (const char* knob :
-             {"CAIRNMOOR_FAKE_STATE", "CAIRNMOOR_FAKE_LIST_FAIL", "CAIRNMOOR_FAKE_LIST_GARBAGE"}) {
-            ::unsetenv(knob);
-        }
-    }
-
-    void install(const std::string& relative) const { state_.write(relative, ""); }
-    std::string invocations() const { return testing::readFile(state_ / "invocations.log"); }
-    std::string failureOf(PackageManager manager, bool cask, ProcessRunner& runner) const {
+TEST(ProbeRun, FailuresCarryTheStatusAndFlagsOrPassTheLaunchErrorOn) {
+    testing::TempDir state;
+    ::setenv("CAIRNMOOR_FAKE_STATE", state.path().c_str(), 1);
+    ::setenv("CAIRNMOOR_FAKE_LIST_FAIL", "3", 1);
+    const std::string fakePort = std::string(CAIRNMOOR_FAKES_DIR) + "/port";
+    const std::string fakeBrew = std::string(CAIRNMOOR_FAKES_DIR) + "/brew";
+    const auto failureOf = [](const std::string& path, PackageManager manager,
+                              ProcessRunner& runner) -> std::string {
         try {
-            InstalledProbe::installed(fake(manager), manager, cask, runner);
+            InstalledProbe::installed(path, manager, false, runner);
         } catch (const PackageManagerError& error) {
             return error.what();
         }
         return "(no failure)";
-    }
-    static std::string fake(PackageManager manager) {
-        return std::string(CAIRNMOOR_FAKES_DIR) + "/" + std::string(manager.executableName());
-    }
-
-    testing::TempDir state_;
-};
-
-TEST_F(ProbeRun, TakesEachInventoryWithItsOwnArguments) {
-    install("casks/firefox");
-    install("casks/iterm2");
-    install("formulae/wget");
-    install("ports/wget");
-    ProcessRunner runner;
-    EXPECT_EQ(InstalledProbe::installed(fake(brew), brew, true, runner),
-              (Names{"firefox", "iterm2"}));
-    EXPECT_EQ(InstalledProbe::installed(fake(brew), brew, false, runner), (Names{"wget"}));
-    // MacPorts has no casks: the flag changes nothing.
-    EXPECT_EQ(InstalledProbe::installed(fake(port), port, true, runner), (Names{"wget"}));
-    EXPECT_EQ(invocations(), "brew list --cask\nbrew list --formula\nport -q installed active\n");
-}
-
-TEST_F(ProbeRun, EmptyInventoriesGiveEmptySets) {
-    ProcessRunner runner;
-    EXPECT_EQ(InstalledProbe::installed(fake(brew), brew, true, runner), Names{});
-    EXPECT_EQ(InstalledProbe::installed(fake(port), port, false, runner), Names{});
-}
-
-TEST_F(ProbeRun, FailedCommandReportsStatusAndFlags) {
-    install("casks/firefox");
-    ::setenv("CAIRNMOOR_FAKE_LIST_FAIL", "1", 1);
+    };
     ProcessRunner runner;
     EXPECT_EQ(
-        failureOf(brew, true, runner),
-        "Homebrew installed-package probe failed (status 1, timeout: false, cancelled: false).");
-    ::setenv("CAIRNMOOR_FAKE_LIST_FAIL", "3", 1);
-    EXPECT_EQ(
-        failureOf(port, false, runner),
+        failureOf(fakePort, port, runner),
         "MacPorts installed-package probe failed (status 3, timeout: false, cancelled: false).");
-}
-
-TEST_F(ProbeRun, UnexpectedLineFailsTheWholeProbe) {
-    install("casks/firefox");
-    ::setenv("CAIRNMOOR_FAKE_LIST_GARBAGE", "1", 1);
-    ProcessRunner runner;
-    EXPECT_EQ(failureOf(brew, true, runner), "Unexpected Homebrew inventory output: ==> Casks");
-    EXPECT_EQ(failureOf(port, false, runner),
-              "Unexpected MacPorts inventory output: The following ports are currently installed:");
-}
-
-TEST_F(ProbeRun, CancelledRunnerFailsAtOnce) {
-    ProcessRunner runner;
-    runner.cancel();
-    EXPECT_EQ(
-        failureOf(brew, false, runner),
-        "Homebrew installed-package probe failed (status -1, timeout: false, cancelled: true).");
-    EXPECT_FALSE(std::filesystem::exists(state_ / "invocations.log"));
-}
-
-TEST_F(ProbeRun, LaunchFailurePassesThroughUnchanged) {
-    ProcessRunner runner;
     try {
         InstalledProbe::installed("/nonexistent/brew", brew, true, runner);
         ADD_FAILURE() << "expected a launch failure";
     } catch (const CommandError& error) {
         EXPECT_EQ(std::string(error.what()), "Could not launch /nonexistent/brew.");
     }
+    // A cancelled runner fails the probe without launching anything.
+    runner.cancel();
+    EXPECT_EQ(
+        failureOf(fakeBrew, brew, runner),
+        "Homebrew installed-package probe failed (status -1, timeout: false, cancelled: true).");
+    EXPECT_EQ(testing::readFile(state / "invocations.log"), "port -q installed active\n");
+    ::unsetenv("CAIRNMOOR_FAKE_LIST_FAIL");
+    ::unsetenv("CAIRNMOOR_FAKE_STATE");
 }
 
 } // namespace

@@ -6,12 +6,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
-#include <cmath>
 #include <condition_variable>
 #include <fcntl.h>
-#include <fstream>
 #include <limits>
 #include <mutex>
 #include <signal.h>
@@ -43,12 +40,9 @@ public:
         std::lock_guard guard(lock_);
         return lines_;
     }
-    // Waits (with a deadline) until a line equal to `line` has arrived.
-    bool waitFor(const std::string& line, std::chrono::seconds limit = 10s) {
+    bool waitForFirstLine() {
         std::unique_lock guard(lock_);
-        return changed_.wait_for(guard, limit, [&] {
-            return std::find(lines_.begin(), lines_.end(), line) != lines_.end();
-        });
+        return changed_.wait_for(guard, 10s, [&] { return !lines_.empty(); });
     }
 
 private:
@@ -66,26 +60,22 @@ double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// Every descriptor this process has open, so a test can prove a run leaves none behind.
 int openDescriptorCount() {
     int count = 0;
     for (int fd = 0; fd < 4096; ++fd) {
-        if (::fcntl(fd, F_GETFD) != -1) {
-            ++count;
-        }
+        count += ::fcntl(fd, F_GETFD) != -1;
     }
     return count;
 }
 
 bool hasUnreapedChild() {
     int status = 0;
-    const pid_t result = ::waitpid(-1, &status, WNOHANG);
-    return !(result == -1 && errno == ECHILD);
+    return !(::waitpid(-1, &status, WNOHANG) == -1 && errno == ECHILD);
 }
 
 // Waits (with a deadline) until no process with this identifier exists.
-bool processGone(pid_t processId, std::chrono::seconds limit = 5s) {
-    const auto end = Clock::now() + limit;
+bool processGone(pid_t processId) {
+    const auto end = Clock::now() + 5s;
     while (Clock::now() < end) {
         if (::kill(processId, 0) != 0 && errno == ESRCH) {
             return true;
@@ -95,12 +85,13 @@ bool processGone(pid_t processId, std::chrono::seconds limit = 5s) {
     return false;
 }
 
-// --- Output delivery -------------------------------------------------------------------
+// --- Output delivery and exit status ---------------------------------------------------
 
 struct OutputCase {
     const char* name;
     const char* script;
     std::vector<std::string> lines;
+    CommandResult result = {0, false, false};
 };
 
 class OutputDelivery : public ::testing::TestWithParam<OutputCase> {};
@@ -109,7 +100,8 @@ TEST_P(OutputDelivery, DeliversExactlyTheValidLinesInOrder) {
     ProcessRunner runner;
     Collector collector;
     const CommandResult result = shell(runner, GetParam().script, 0, collector.handler());
-    EXPECT_TRUE(result.succeeded());
+    EXPECT_EQ(result, GetParam().result);
+    EXPECT_EQ(result.succeeded(), GetParam().result.exitCode == 0);
     EXPECT_THAT(collector.lines(), ElementsAreArray(GetParam().lines));
 }
 
@@ -118,7 +110,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         OutputCase{"LastLineWithoutLineFeed", "printf 'a\\nb'", {"a", "b"}},
         OutputCase{"CarriageReturnKept", "printf 'x\\r\\n'", {"x\r"}},
-        OutputCase{"EmptyLines", "printf '\\n\\n'", {"", ""}}, OutputCase{"NoOutput", "true", {}},
+        OutputCase{"EmptyLines", "printf '\\n\\n'", {"", ""}},
         OutputCase{
             "InvalidLineBetweenGoodOnes", "printf 'one\\n\\377\\376 bad\\ntwo\\n'", {"one", "two"}},
         OutputCase{"InvalidFinalRemainderDropped", "printf 'ok\\n\\303'", {"ok"}},
@@ -130,14 +122,16 @@ INSTANTIATE_TEST_SUITE_P(
                    {"caf\u00e9 \U0001F37A"}},
         OutputCase{"StandardErrorMergedInOrder",
                    "echo one; echo two >&2; echo three",
-                   {"one", "two", "three"}}),
+                   {"one", "two", "three"}},
+        // A failing status is a result, not an error; a signal reports its number.
+        OutputCase{"ExitSeven", "echo x; exit 7", {"x"}, {7, false, false}},
+        OutputCase{"Killed", "kill -9 $$", {}, {9, false, false}}),
     [](const auto& info) { return info.param.name; });
 
 TEST(OutputVolume, HundredMegabytesArriveCompleteAndInOrder) {
     // One million lines of 100 bytes each, numbered so any loss or reordering shows.
-    constexpr long lineCount = 1'000'000;
     ProcessRunner runner;
-    long expected = 0;
+    long count = 0;
     bool inOrder = true;
     std::size_t bytes = 0;
     const CommandResult result = runner.run(
@@ -145,13 +139,13 @@ TEST(OutputVolume, HundredMegabytesArriveCompleteAndInOrder) {
         {"BEGIN { pad = sprintf(\"%90s\", \"\"); for (i = 0; i < 1000000; i++) printf \"%09d "
          "%s\\n\", i, pad }"},
         0, [&](const std::string& line) {
-            inOrder = inOrder && line.size() == 100 && std::stol(line.substr(0, 9)) == expected;
-            ++expected;
+            inOrder = inOrder && line.size() == 100 && std::stol(line.substr(0, 9)) == count;
+            ++count;
             bytes += line.size() + 1;
         });
     EXPECT_TRUE(result.succeeded());
     EXPECT_TRUE(inOrder);
-    EXPECT_EQ(expected, lineCount);
+    EXPECT_EQ(count, 1'000'000);
     EXPECT_EQ(bytes, 101'000'000u);
 }
 
@@ -181,40 +175,14 @@ TEST(OutputVolume, OverlongLineComesInPiecesCutBetweenCharacters) {
     EXPECT_EQ(lines.back(), "tail");
 }
 
-// --- Exit status -----------------------------------------------------------------------
-
-struct StatusCase {
-    const char* name;
-    const char* script;
-    CommandResult expected;
-};
-
-class ExitStatus : public ::testing::TestWithParam<StatusCase> {};
-
-TEST_P(ExitStatus, IsReportedAsAResultNotAnError) {
-    ProcessRunner runner;
-    const CommandResult result = shell(runner, GetParam().script);
-    EXPECT_EQ(result, GetParam().expected);
-    EXPECT_EQ(result.succeeded(), GetParam().expected.exitCode == 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(Statuses, ExitStatus,
-                         ::testing::Values(StatusCase{"Zero", "exit 0", {0, false, false}},
-                                           StatusCase{"One", "exit 1", {1, false, false}},
-                                           StatusCase{"Seven", "exit 7", {7, false, false}},
-                                           // A child ended by a signal reports its number.
-                                           StatusCase{"Killed", "kill -9 $$", {9, false, false}}),
-                         [](const auto& info) { return info.param.name; });
-
-// --- Time limit ------------------------------------------------------------------------
+// --- Stopping a child: time limit and cancel --------------------------------------------
 
 class NoTimeLimit : public ::testing::TestWithParam<double> {};
 
 TEST_P(NoTimeLimit, LetsTheChildFinish) {
     // Zero, negative and NaN mean no limit; huge values must not wrap into the past.
     ProcessRunner runner;
-    const CommandResult result = shell(runner, "sleep 0.3; exit 0", GetParam());
-    EXPECT_EQ(result, (CommandResult{0, false, false}));
+    EXPECT_EQ(shell(runner, "sleep 0.3; exit 0", GetParam()), (CommandResult{0, false, false}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Limits, NoTimeLimit,
@@ -222,80 +190,45 @@ INSTANTIATE_TEST_SUITE_P(Limits, NoTimeLimit,
                                            9.223372036854775807e18, 1e300,
                                            std::numeric_limits<double>::infinity()));
 
-TEST(TimeLimit, EndsAChildThatRunsTooLongWithSigterm) {
-    ProcessRunner runner;
-    const auto start = Clock::now();
-    const CommandResult result = runner.run("/bin/sleep", {"30"}, 0.2);
-    EXPECT_EQ(result, (CommandResult{SIGTERM, true, false}));
-    EXPECT_FALSE(result.succeeded());
-    EXPECT_LT(secondsSince(start), 5.0);
-}
-
-TEST(TimeLimit, KillsAChildIgnoringSigtermAfterTheGracePeriod) {
-    ProcessRunner runner;
-    const auto start = Clock::now();
-    const CommandResult result = shell(runner, "trap '' TERM; exec sleep 30", 0.2);
-    const double elapsed = secondsSince(start);
-    EXPECT_EQ(result, (CommandResult{SIGKILL, true, false}));
-    EXPECT_GE(elapsed, 0.65);
-    EXPECT_LT(elapsed, 5.0);
-}
-
-TEST(TimeLimit, ReachesEveryProcessOfTheGroup) {
-    ProcessRunner runner;
-    Collector collector;
-    const CommandResult result =
-        shell(runner, "sleep 30 & echo $!; trap '' TERM; wait", 0.2, collector.handler());
-    EXPECT_TRUE(result.timedOut);
-    ASSERT_EQ(collector.lines().size(), 1u);
-    EXPECT_TRUE(processGone(std::stoi(collector.lines()[0])));
-}
-
-// --- Cancellation ----------------------------------------------------------------------
-
-TEST(Cancellation, BeforeTheRunStartsNothing) {
-    testing::TempDir dir;
-    ProcessRunner runner;
-    runner.cancel();
-    EXPECT_TRUE(runner.isCancelled());
-    const CommandResult result = shell(runner, "touch '" + (dir / "ran").string() + "'");
-    EXPECT_EQ(result, (CommandResult{-1, false, true}));
-    EXPECT_FALSE(std::filesystem::exists(dir / "ran"));
-}
-
-struct CancelCase {
+struct StopCase {
     const char* name;
-    const char* script;
-    int exitCode;
-    double minimumSeconds;
+    bool cancel; // from another thread; otherwise a 0.2 s time limit
+    bool ignoresSigterm;
 };
 
-class CancelWhileRunning : public ::testing::TestWithParam<CancelCase> {};
+class Stopping : public ::testing::TestWithParam<StopCase> {};
 
-TEST_P(CancelWhileRunning, StopsTheChildAndEveryLaterRun) {
+TEST_P(Stopping, EndsTheWholeGroupWithSigtermThenSigkill) {
+    // The shell prints its own child's id, so the test can see that it went too.
+    const StopCase& c = GetParam();
     ProcessRunner runner;
     Collector collector;
     std::thread canceller([&] {
-        if (collector.waitFor("ready")) {
+        if (c.cancel && collector.waitForFirstLine()) {
             runner.cancel();
         }
     });
     const auto start = Clock::now();
-    const CommandResult result = shell(runner, GetParam().script, 0, collector.handler());
+    const CommandResult result = shell(
+        runner, std::string(c.ignoresSigterm ? "trap '' TERM; " : "") + "sleep 30 & echo $!; wait",
+        c.cancel ? 0 : 0.2, collector.handler());
     const double elapsed = secondsSince(start);
     canceller.join();
-    EXPECT_EQ(result, (CommandResult{GetParam().exitCode, false, true}));
-    EXPECT_GE(elapsed, GetParam().minimumSeconds);
+    EXPECT_EQ(result, (CommandResult{c.ignoresSigterm ? SIGKILL : SIGTERM, !c.cancel, c.cancel}));
+    EXPECT_GE(elapsed, c.ignoresSigterm ? (c.cancel ? 0.45 : 0.65) : 0.0);
     EXPECT_LT(elapsed, 5.0);
-    EXPECT_EQ(shell(runner, "exit 0"), (CommandResult{-1, false, true}));
+    ASSERT_EQ(collector.lines().size(), 1u);
+    EXPECT_TRUE(processGone(std::stoi(collector.lines()[0])));
+    // A cancel is for good; a time-out is not.
+    EXPECT_EQ(shell(runner, "exit 0"), (CommandResult{c.cancel ? -1 : 0, false, c.cancel}));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Children, CancelWhileRunning,
-    ::testing::Values(CancelCase{"ObeysSigterm", "echo ready; exec sleep 30", SIGTERM, 0.0},
-                      CancelCase{"IgnoresSigterm", "trap '' TERM; echo ready; exec sleep 30",
-                                 SIGKILL, 0.45}),
-    [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Children, Stopping,
+                         ::testing::Values(StopCase{"TimeLimitObeyed", false, false},
+                                           StopCase{"TimeLimitIgnored", false, true},
+                                           StopCase{"CancelObeyed", true, false},
+                                           StopCase{"CancelIgnored", true, true}),
+                         [](const auto& info) { return info.param.name; });
 
 TEST(Cancellation, RacingTheLaunchNeverLeavesAChildRunning) {
     // Cancels land before, during and just after the launch; every one must stop the
@@ -364,8 +297,15 @@ TEST(Hygiene, RunsLeaveNoDescriptorsAndNoZombies) {
         EXPECT_TRUE(runner.run("/bin/sleep", {"5"}, 0.05).timedOut);
         EXPECT_THROW(runner.run("/nonexistent/x", {}, 1), CommandError);
     }
+    // An exception from the callback must still stop and reap the child at once.
+    const auto start = Clock::now();
+    EXPECT_THROW(shell(runner, "echo x; exec sleep 30", 0,
+                       [](const std::string&) { throw std::runtime_error("callback failed"); }),
+                 std::runtime_error);
+    EXPECT_LT(secondsSince(start), 5.0);
     EXPECT_EQ(openDescriptorCount(), before);
     EXPECT_FALSE(hasUnreapedChild());
+    EXPECT_TRUE(shell(runner, "exit 0").succeeded());
 }
 
 TEST(Hygiene, ChildInheritsNoStrayDescriptor) {
@@ -411,17 +351,6 @@ TEST(Hygiene, ChildStartsWithDefaultSigpipeAndNothingBlocked) {
     EXPECT_TRUE(pipe.succeeded());
     EXPECT_THAT(collector.lines(), ElementsAre("141"));
     EXPECT_EQ(term, (CommandResult{SIGTERM, true, false}));
-}
-
-TEST(Hygiene, ExceptionFromTheCallbackStopsAndReapsTheChild) {
-    ProcessRunner runner;
-    const auto start = Clock::now();
-    EXPECT_THROW(shell(runner, "echo x; exec sleep 30", 0,
-                       [](const std::string&) { throw std::runtime_error("callback failed"); }),
-                 std::runtime_error);
-    EXPECT_LT(secondsSince(start), 5.0);
-    EXPECT_FALSE(hasUnreapedChild());
-    EXPECT_TRUE(shell(runner, "exit 0").succeeded());
 }
 
 } // namespace
