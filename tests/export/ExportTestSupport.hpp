@@ -3,7 +3,6 @@
 #include "catalogue/AppEntry.hpp"
 #include "install/InstallOptions.hpp"
 
-#include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
@@ -18,7 +17,7 @@ AppEntry port(const std::string& name, const std::string& macports);
 AppEntry unmapped(const std::string& name);
 
 InstallOptions options(PackageManager manager, bool skipInstalled, bool upgradeIfPresent,
-                       bool runUpdateFirst, bool writeLog);
+                       bool runUpdateFirst = false, bool writeLog = false);
 
 std::vector<std::string> splitLines(const std::string& text);
 
@@ -27,8 +26,8 @@ struct CommandOutput {
     int status = -1;
 };
 
-// Runs `program arguments...` through /bin/sh with exactly the given environment,
-// reading its combined output to the end (so background writers have finished too).
+// Runs `program arguments...` with exactly the given environment, reading its combined
+// output to the end (so background writers have finished too).
 CommandOutput runCommand(const std::vector<std::string>& command,
                          const std::map<std::string, std::string>& environment);
 

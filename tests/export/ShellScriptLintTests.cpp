@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <set>
 #include <string>
 #include <unistd.h>
@@ -13,53 +12,45 @@
 namespace cairnmoor {
 namespace {
 
-using testing::cask;
-using testing::formula;
-using testing::options;
 using testing::port;
-using testing::unmapped;
 
-// Every shape the exporter can produce: both managers, every option combination, every
-// way of naming the executable, awkward catalogue texts and both short forms. Identical
-// texts are checked once.
-std::set<std::string> everyScriptVariant() {
-    const std::vector<AppEntry> awkward = {
-        cask("It's `here` $HOME \"quoted\" *", "alpha"),
-        formula("Tab\there\nnewline", "c++-tools", "c++-tools"),
-        formula("\xE6\x97\xA5\xE6\x9C\xAC", "beta@2", "beta"),
-        port("-n", "gamma"),
-    };
-    const std::vector<std::vector<AppEntry>> selections = {
-        awkward, {}, {unmapped("Nope $(x)"), port("One", "one")}};
-    const std::vector<std::optional<std::string>> paths = {
-        std::nullopt, "/opt/local/bin/port", "/opt/homebrew/bin/brew", "/Users/a b/it's/brew"};
-
-    std::set<std::string> scripts;
-    for (const PackageManager manager : PackageManager::allCases) {
-        for (int bits = 0; bits < 16; ++bits) {
-            const auto opts = options(manager, (bits & 1) != 0, (bits & 2) != 0, (bits & 4) != 0,
-                                      (bits & 8) != 0);
-            for (const auto& selection : selections) {
-                for (const auto& path : paths) {
-                    scripts.insert(ScriptExporter::shellScript(selection, opts, path));
-                }
-            }
-        }
-    }
-    return scripts;
-}
-
+// Every variant the exporter can produce, written to files: both managers, every option
+// combination, every way of naming the executable, awkward catalogue texts and both
+// short forms. Identical texts are written once.
 class ShellScriptLint : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const std::string& script : everyScriptVariant()) {
+        const std::vector<std::vector<AppEntry>> selections = {
+            {testing::cask("It's `here` $HOME \"quoted\" *", "alpha"),
+             testing::formula("Tab\there\nnewline", "c++-tools", "c++-tools"),
+             testing::formula("\xE6\x97\xA5\xE6\x9C\xAC", "beta@2", "beta"), port("-n", "gamma")},
+            {},
+            {testing::unmapped("Nope $(x)"), port("One", "one")}};
+        const std::vector<std::optional<std::string>> paths = {
+            std::nullopt, "/opt/local/bin/port", "/opt/homebrew/bin/brew", "/Users/a b/it's/brew"};
+        std::set<std::string> scripts;
+        for (const PackageManager manager : PackageManager::allCases) {
+            for (int bits = 0; bits < 16; ++bits) {
+                const auto opts = testing::options(manager, (bits & 1) != 0, (bits & 2) != 0,
+                                                   (bits & 4) != 0, (bits & 8) != 0);
+                for (const auto& selection : selections) {
+                    for (const auto& path : paths) {
+                        scripts.insert(ScriptExporter::shellScript(selection, opts, path));
+                    }
+                }
+            }
+        }
+        for (const std::string& script : scripts) {
             const std::string name = "script-" + std::to_string(files_.size()) + ".sh";
             files_.push_back(dir_.write(name, script).string());
         }
     }
 
-    std::map<std::string, std::string> environment() const {
-        return {{"PATH", "/usr/bin:/bin"}, {"HOME", dir_.path().string()}, {"LC_ALL", "C.UTF-8"}};
+    testing::CommandOutput check(std::vector<std::string> command) const {
+        command.insert(command.end(), files_.begin(), files_.end());
+        return testing::runCommand(
+            command,
+            {{"PATH", "/usr/bin:/bin"}, {"HOME", dir_.path().string()}, {"LC_ALL", "C.UTF-8"}});
     }
 
     testing::TempDir dir_;
@@ -68,30 +59,27 @@ protected:
 
 TEST_F(ShellScriptLint, EveryVariantParsesInBash) {
     // One bash run checks them all; a failing file names itself in the output.
-    std::vector<std::string> command = {"/bin/bash", "-c",
-                                        "status=0; for f in \"$@\"; do bash -n \"$f\" || "
-                                        "{ echo \"FAILED: $f\"; status=1; }; done; exit $status",
-                                        "lint"};
-    command.insert(command.end(), files_.begin(), files_.end());
-    const auto checked = testing::runCommand(command, environment());
-    EXPECT_EQ(checked.status, 0) << checked.output;
-    EXPECT_EQ(checked.output, "");
+    const auto result = check({"/bin/bash", "-c",
+                               "status=0; for f in \"$@\"; do bash -n \"$f\" || "
+                               "{ echo \"FAILED: $f\"; status=1; }; done; exit $status",
+                               "lint"});
+    EXPECT_EQ(result.status, 0) << result.output;
+    EXPECT_EQ(result.output, "");
 }
 
 TEST_F(ShellScriptLint, EveryVariantPassesShellcheck) {
     if (::access("/usr/bin/shellcheck", X_OK) != 0) {
         GTEST_SKIP() << "shellcheck is not installed";
     }
-    std::vector<std::string> command = {
-        "/usr/bin/shellcheck", "--shell=bash", "--severity=style", "--format=gcc",
-        // SC2016: single-quoted "$HOME" or backticks in an app name are meant literally;
-        // that is what the quoting is for.
-        "--exclude=SC2016",
-        // SC2034: the Homebrew inventory always reads both lists, so a selection without
-        // casks (or without formulae) leaves one of them unused; reading it is harmless.
-        "--exclude=SC2034"};
-    command.insert(command.end(), files_.begin(), files_.end());
-    const auto result = testing::runCommand(command, environment());
+    const auto result =
+        check({"/usr/bin/shellcheck", "--shell=bash", "--severity=style", "--format=gcc",
+               // SC2016: single-quoted "$HOME" or backticks in an app name
+               // are meant literally; that is what the quoting is for.
+               "--exclude=SC2016",
+               // SC2034: the Homebrew inventory always reads both lists, so
+               // a selection without casks (or without formulae) leaves one
+               // of them unused; reading it is harmless.
+               "--exclude=SC2034"});
     EXPECT_EQ(result.status, 0) << result.output;
     EXPECT_EQ(result.output, "");
 }
