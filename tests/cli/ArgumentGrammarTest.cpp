@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 namespace cairnmoor::testing {
@@ -17,21 +16,19 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string help = "Cairnmoor " + BuildInfo::version() +
-                         " - bulk software installer for macOS (Homebrew or MacPorts)\n"
-                         "\n"
-                         "Usage:\n"
-                         "  Cairnmoor                                Launch the graphical app.\n"
-                         "  Cairnmoor --profile <file> [--silent]    Install a saved *.cmprofile "
-                         "without a window.\n"
-                         "  Cairnmoor --help                         Show this help.\n"
-                         "  Cairnmoor --version                      Print the version and exit.\n"
-                         "\n"
-                         "--manager homebrew|macports overrides the saved profile's package "
-                         "manager.\n"
-                         "MacPorts normally needs root: run this CLI with sudo, or use the GUI's\n"
-                         "Install in Terminal action. Homebrew must run as your normal user.\n"
-                         "Exit status when installing a profile is non-zero if any package "
-                         "failed.\n";
+                         R"( - bulk software installer for macOS (Homebrew or MacPorts)
+
+Usage:
+  Cairnmoor                                Launch the graphical app.
+  Cairnmoor --profile <file> [--silent]    Install a saved *.cmprofile without a window.
+  Cairnmoor --help                         Show this help.
+  Cairnmoor --version                      Print the version and exit.
+
+--manager homebrew|macports overrides the saved profile's package manager.
+MacPorts normally needs root: run this CLI with sudo, or use the GUI's
+Install in Terminal action. Homebrew must run as your normal user.
+Exit status when installing a profile is non-zero if any package failed.
+)";
 const std::string badFormat =
     "The data couldn\u2019t be read because it isn\u2019t in the correct format.\n";
 
@@ -73,9 +70,9 @@ TEST_P(ArgumentGrammar, FirstApplicableCheckDecides) {
     sandbox.writeProfile("zero.cmprofile", {"alpha"},
                          R"({"skipInstalled": true, "upgradeIfPresent": true,
                              "runUpdateFirst": false, "writeLog": true, "timeoutSeconds": 0})");
-    std::ofstream(sandbox.work() / "broken.cmprofile") << R"({"schema": 2, "apps": [)";
+    sandbox.write("work/broken.cmprofile", R"({"schema": 2, "apps": [)");
     if (!c.withBrew) {
-        sandbox.withoutBrew();
+        fs::remove(sandbox.brewPath());
     }
     const CliResult result = sandbox.run(words(c.arguments));
     EXPECT_EQ(result.out, c.status == 0 ? c.text : "");

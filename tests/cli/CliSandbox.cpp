@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -18,34 +16,29 @@ namespace cairnmoor::testing {
 
 namespace fs = std::filesystem;
 
-const std::string CliSandbox::catalogue = R"({
-  "schema": 2, "updated": "2026-12-01", "licences": {"free": "Free to use."},
-  "categories": ["Tools"],
-  "apps": [
-    {"id": "alpha", "name": "Alpha", "category": "Tools", "licence": "free",
-     "homepage": "https://alpha.example", "summary": "A.", "macos": {"brew": "alpha", "type": "cask"}},
-    {"id": "beta", "name": "Beta", "category": "Tools", "licence": "free",
-     "homepage": "https://beta.example", "summary": "B.", "macos": {"brew": "beta", "type": "formula"}},
-    {"id": "gamma", "name": "Gamma", "category": "Tools", "licence": "free",
-     "homepage": "https://gamma.example", "summary": "G.", "macos": {"brew": "gamma", "type": "cask"}},
-    {"id": "delta", "name": "Delta", "category": "Tools", "licence": "free",
-     "homepage": "https://delta.example", "summary": "D."}
-  ]
-})";
+const std::string CliSandbox::catalogue = R"({"schema": 2, "updated": "2026-12-01",
+  "licences": {"free": "Free to use."}, "categories": ["Tools"], "apps": [
+  {"id": "alpha", "name": "Alpha", "category": "Tools", "licence": "free", "homepage": "https://a.example",
+   "summary": "A.", "macos": {"brew": "alpha", "type": "cask"}},
+  {"id": "beta", "name": "Beta", "category": "Tools", "licence": "free", "homepage": "https://b.example",
+   "summary": "B.", "macos": {"brew": "beta", "type": "formula"}},
+  {"id": "gamma", "name": "Gamma", "category": "Tools", "licence": "free", "homepage": "https://g.example",
+   "summary": "G.", "macos": {"brew": "gamma", "type": "cask"}},
+  {"id": "delta", "name": "Delta", "category": "Tools", "licence": "free", "homepage": "https://d.example",
+   "summary": "D."}]})";
 
 const std::string CliSandbox::defaultOptions =
     R"({"packageManager": "homebrew", "skipInstalled": true, "upgradeIfPresent": true,
         "runUpdateFirst": false, "writeLog": true, "timeoutSeconds": 60})";
 
-CliSandbox::CliSandbox()
-    : home_(root_ / "home"), work_(root_ / "work"), bin_(root_ / "bin"), state_(root_ / "state") {
-    for (const fs::path& folder : {home_, work_, bin_, state_}) {
-        fs::create_directories(folder);
+CliSandbox::CliSandbox() {
+    for (const char* folder : {"home", "work", "bin", "state"}) {
+        fs::create_directories(root_ / folder);
     }
-    fs::create_symlink(fs::path(CAIRNMOOR_FAKES_DIR) / "brew", bin_ / "brew");
+    fs::create_symlink(fs::path(CAIRNMOOR_FAKES_DIR) / "brew", brewPath());
     environment = {{"HOME", home_.string()},
-                   {"PATH", bin_.string() + ":/usr/bin:/bin"},
-                   {"CAIRNMOOR_FAKE_STATE", state_.string()},
+                   {"PATH", (root_ / "bin").string() + ":/usr/bin:/bin"},
+                   {"CAIRNMOOR_FAKE_STATE", (root_ / "state").string()},
                    {"LANG", "C.UTF-8"}};
     // Sanitizer builds read their settings from the environment; pass them on.
     for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS", "TSAN_OPTIONS"}) {
@@ -82,47 +75,26 @@ bool CliSandbox::realHomebrewInTheWay() {
 }
 
 void CliSandbox::writeCatalogue(const std::string& json) const {
-    root_.write("home/Library/Application Support/Cairnmoor/catalog.json", json);
+    write("home/Library/Application Support/Cairnmoor/catalog.json", json);
 }
 
-fs::path CliSandbox::writeProfile(const std::string& fileName, const std::vector<std::string>& apps,
-                                  const std::string& optionsJson) const {
+void CliSandbox::writeProfile(const std::string& fileName, const std::vector<std::string>& apps,
+                              const std::string& optionsJson) const {
     std::string list;
     for (const std::string& id : apps) {
         list += (list.empty() ? "\"" : ", \"") + id + "\"";
     }
-    return root_.write("work/" + fileName, R"({"schema": 2, "created": "2026-12-01T10:00:00Z",)"
-                                           R"( "apps": [)" +
-                                               list + R"(], "options": )" + optionsJson + "}");
-}
-
-void CliSandbox::withoutBrew() const {
-    fs::remove(bin_ / "brew");
-}
-
-void CliSandbox::preinstall(const std::string& kind, const std::string& name) const {
-    root_.write("state/" + kind + "/" + name, "1.0.0\n");
+    write("work/" + fileName, R"({"schema": 2, "created": "2026-12-01T10:00:00Z", "apps": [)" +
+                                  list + R"(], "options": )" + optionsJson + "}");
 }
 
 std::vector<std::string> CliSandbox::invocations() const {
     std::vector<std::string> lines;
-    std::ifstream log(state_ / "invocations.log");
+    std::ifstream log(root_ / "state/invocations.log");
     for (std::string line; std::getline(log, line);) {
         lines.push_back(line);
     }
     return lines;
-}
-
-std::vector<fs::path> CliSandbox::filesLeft() const {
-    std::vector<fs::path> files;
-    for (const fs::path& folder : {home_, work_}) {
-        for (const auto& item : fs::recursive_directory_iterator(folder)) {
-            if (!item.is_directory()) {
-                files.push_back(item.path());
-            }
-        }
-    }
-    return files;
 }
 
 pid_t CliSandbox::start(const std::vector<std::string>& arguments) const {
@@ -143,10 +115,9 @@ pid_t CliSandbox::start(const std::vector<std::string>& arguments) const {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     const int create = O_WRONLY | O_CREAT | O_TRUNC;
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, (root_ / "stdout").c_str(), create,
-                                     0600);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, (root_ / "stderr").c_str(), create,
-                                     0600);
+    const fs::path out = root_ / "stdout", err = root_ / "stderr";
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), create, 0600);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), create, 0600);
     posix_spawn_file_actions_addchdir_np(&actions, work_.c_str());
     // Start with default signal handling whatever the test runner set up.
     posix_spawnattr_t attributes;
@@ -168,10 +139,6 @@ pid_t CliSandbox::start(const std::vector<std::string>& arguments) const {
     return pid;
 }
 
-std::string CliSandbox::outputSoFar() const {
-    return readFile(root_ / "stdout");
-}
-
 CliResult CliSandbox::finish(pid_t pid) const {
     int status = 0;
     if (!eventually([&] { return ::waitpid(pid, &status, WNOHANG) == pid; },
@@ -180,33 +147,23 @@ CliResult CliSandbox::finish(pid_t pid) const {
         status = killRun(pid);
     }
     std::erase(running_, pid);
-    CliResult result{readFile(root_ / "stdout"), readFile(root_ / "stderr")};
-    if (WIFEXITED(status)) {
-        result.status = WEXITSTATUS(status);
-    } else if (WIFSIGNALED(status)) {
-        result.termSignal = WTERMSIG(status);
-    }
-    return result;
+    return {readFile(root_ / "stdout"), readFile(root_ / "stderr"),
+            WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status)};
 }
 
 std::vector<pid_t> childProcessGroups(pid_t parent) {
     std::vector<pid_t> groups;
     FILE* listing = ::popen("ps -A -o pid= -o ppid= -o pgid=", "r");
-    if (listing == nullptr) {
-        return groups;
-    }
     long pid = 0, ppid = 0, pgid = 0;
-    while (std::fscanf(listing, "%ld %ld %ld", &pid, &ppid, &pgid) == 3) {
+    while (listing != nullptr && std::fscanf(listing, "%ld %ld %ld", &pid, &ppid, &pgid) == 3) {
         if (ppid == parent) {
             groups.push_back(static_cast<pid_t>(pgid));
         }
     }
-    ::pclose(listing);
+    if (listing != nullptr) {
+        ::pclose(listing);
+    }
     return groups;
-}
-
-bool processGroupExists(pid_t group) {
-    return ::kill(-group, 0) == 0 || errno == EPERM;
 }
 
 } // namespace cairnmoor::testing

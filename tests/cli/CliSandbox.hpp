@@ -16,16 +16,14 @@ namespace cairnmoor::testing {
 struct CliResult {
     std::string out;
     std::string err;
-    int status = -1;    // the exit status; -1 when it ended by a signal
-    int termSignal = 0; // the signal that ended it, if any
+    int status = -1; // the exit status, or minus the signal that ended the run
 };
 
 // Waits until the condition holds; false when the deadline passes first.
 template <typename Condition>
 bool eventually(Condition condition,
                 std::chrono::milliseconds deadline = std::chrono::seconds(20)) {
-    const auto end = std::chrono::steady_clock::now() + deadline;
-    while (!condition()) {
+    for (const auto end = std::chrono::steady_clock::now() + deadline; !condition();) {
         if (std::chrono::steady_clock::now() > end) {
             return false;
         }
@@ -49,23 +47,19 @@ public:
 
     const std::filesystem::path& home() const { return home_; }
     const std::filesystem::path& work() const { return work_; }
-    const std::filesystem::path& state() const { return state_; }
-    std::string brewPath() const { return (bin_ / "brew").string(); }
+    std::string brewPath() const { return (root_ / "bin/brew").string(); }
+    // Writes a file under the sandbox: "home/...", "work/...", "state/...".
+    void write(const std::string& relative, const std::string& text) const {
+        root_.write(relative, text);
+    }
 
-    // Puts a replacement catalogue where the loader looks for one: alpha (cask),
-    // beta (formula), gamma (cask), delta (no macOS record).
+    // Puts a replacement catalogue where the loader looks for one. The test catalogue
+    // has alpha (cask), beta (formula), gamma (cask) and delta (no macOS record).
     void writeCatalogue(const std::string& json = catalogue) const;
-    // Writes a profile into the working folder; returns its absolute path.
-    std::filesystem::path writeProfile(const std::string& fileName,
-                                       const std::vector<std::string>& apps,
-                                       const std::string& optionsJson = defaultOptions) const;
-    void withoutBrew() const;
-    // Marks a package as installed in the fake's state.
-    void preinstall(const std::string& kind, const std::string& name) const;
+    void writeProfile(const std::string& fileName, const std::vector<std::string>& apps,
+                      const std::string& optionsJson = defaultOptions) const;
     // What the fake was asked to do, one command line per entry.
     std::vector<std::string> invocations() const;
-    // Every file under the home and working folders, for spotting stray files.
-    std::vector<std::filesystem::path> filesLeft() const;
 
     std::map<std::string, std::string> environment;
     std::filesystem::path executable = CAIRNMOOR_EXECUTABLE;
@@ -75,7 +69,7 @@ public:
     }
     // Starts a run the test wants to watch or interrupt.
     pid_t start(const std::vector<std::string>& arguments) const;
-    std::string outputSoFar() const;
+    std::string outputSoFar() const { return readFile(root_ / "stdout"); }
     // Waits for the run to end. One still going after a minute is killed, with its
     // children's process groups, and the test fails.
     CliResult finish(pid_t pid) const;
@@ -85,13 +79,11 @@ public:
 
 private:
     TempDir root_;
-    std::filesystem::path home_, work_, bin_, state_;
+    std::filesystem::path home_ = root_ / "home", work_ = root_ / "work";
     mutable std::vector<pid_t> running_;
 };
 
 // The process groups of the direct children of a process (from `ps`).
 std::vector<pid_t> childProcessGroups(pid_t parent);
-// True while any process is left in the group.
-bool processGroupExists(pid_t group);
 
 } // namespace cairnmoor::testing

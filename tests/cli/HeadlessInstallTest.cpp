@@ -1,10 +1,13 @@
 // Profile installs through the fake brew: what the user sees on each stream, the
-// status, what the manager was asked to do, and that no log file is left behind.
+// status, what the manager was asked to do, that no log file is left behind, and what
+// an interrupt does to a run.
 
 #include "CliSandbox.hpp"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <csignal>
 #include <filesystem>
 
 namespace cairnmoor::testing {
@@ -31,9 +34,13 @@ protected:
 
     // Every profile here asks for a log; the command line never writes one.
     void TearDown() override {
-        for (const fs::path& file : sandbox.filesLeft()) {
-            EXPECT_TRUE(file.filename() == "catalog.json" || file.extension() == ".cmprofile")
-                << "stray file " << file;
+        for (const fs::path& folder : {sandbox.home(), sandbox.work()}) {
+            for (const auto& item : fs::recursive_directory_iterator(folder)) {
+                const fs::path& file = item.path();
+                EXPECT_TRUE(item.is_directory() || file.filename() == "catalog.json" ||
+                            file.extension() == ".cmprofile")
+                    << "stray file " << file;
+            }
         }
         EXPECT_FALSE(fs::exists(sandbox.home() / "Library" / "Logs"));
     }
@@ -49,7 +56,6 @@ protected:
 // Duplicates count once, the catalogue's order wins, the path is shown as typed, and
 // a failure shows as it happens and again after the run.
 TEST_F(HeadlessInstall, FailingPackageInAnOtherwiseGoodRun) {
-    fs::create_directories(sandbox.work() / "profiles");
     sandbox.writeProfile("profiles/team.cmprofile", {"beta", "alpha", "beta"});
     sandbox.environment["CAIRNMOOR_FAKE_FAIL"] = "alpha:3";
     const std::string typed = "./profiles/../profiles/team.cmprofile";
@@ -78,14 +84,12 @@ TEST_F(HeadlessInstall, SilentRunShowsOnlyFailuresAndSummary) {
                           "Summary: 3 processed, 2 failed.\n");
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(result.status, 1);
-    // One failure does not stop the others.
-    EXPECT_TRUE(fs::exists(sandbox.state() / "formulae" / "beta"));
 }
 
 // Every saved option reaches the engine; only the manager is overridden (the first
 // --manager decides), and a package left as it was is no failure.
 TEST_F(HeadlessInstall, SavedOptionsAndManagerOverrideReachTheRun) {
-    sandbox.preinstall("casks", "alpha");
+    sandbox.write("state/casks/alpha", "1.0.0\n");
     sandbox.writeProfile("team.cmprofile", {"alpha", "beta"},
                          R"({"packageManager": "macports", "skipInstalled": true,
                              "upgradeIfPresent": false, "runUpdateFirst": true,
@@ -121,6 +125,67 @@ TEST_F(HeadlessInstall, LinesStayWholeUnderFloodingOutput) {
     }
     EXPECT_EQ(flooded, 6000u);
 }
+
+// An interrupt stops the manager's process group (out of the terminal's reach), the
+// rest is skipped, the report still comes, and the status says the run was
+// interrupted, even when nothing failed.
+struct InterruptCase {
+    std::string name;
+    int signalNumber;
+    bool silent; // a silent run also has no failure before the interrupt
+};
+
+class InterruptedRun : public HeadlessInstall,
+                       public ::testing::WithParamInterface<InterruptCase> {};
+
+TEST_P(InterruptedRun, StopsTheManagerSkipsTheRestAndReports) {
+    const InterruptCase& c = GetParam();
+    sandbox.writeProfile("team.cmprofile", {"alpha", "beta", "gamma"});
+    sandbox.environment["CAIRNMOOR_FAKE_FAIL"] = c.silent ? "" : "alpha";
+    sandbox.environment["CAIRNMOOR_FAKE_HANG"] = "beta";
+    std::vector<std::string> arguments{"--profile", "team.cmprofile"};
+    if (c.silent) {
+        arguments.push_back("--silent");
+    }
+    const pid_t pid = sandbox.start(arguments);
+    // A silent run shows nothing while it works: the manager's own record tells when
+    // it is busy with beta.
+    ASSERT_TRUE(eventually([&] {
+        const auto calls = sandbox.invocations();
+        return !calls.empty() && calls.back() == "brew install beta" &&
+               !childProcessGroups(pid).empty() &&
+               (c.silent || sandbox.outputSoFar().ends_with("==> Downloading beta\n"));
+    }));
+    const std::vector<pid_t> groups = childProcessGroups(pid);
+    ASSERT_EQ(groups.size(), 1u);
+    ASSERT_NE(groups[0], pid) << "the manager runs in a group of its own";
+
+    ::kill(pid, c.signalNumber);
+    const CliResult result = sandbox.finish(pid);
+    EXPECT_EQ(result.out, c.silent ? "Summary: 3 processed, 0 failed.\n"
+                                   : header(3, "team.cmprofile") +
+                                         "alpha: installing\n$ brew install --cask alpha\n"
+                                         "Error: alpha: simulated failure\n"
+                                         "alpha: failed(\"brew exited with status 1\")\n"
+                                         "beta: installing\n$ brew install beta\n"
+                                         "==> Downloading beta\nbeta: skipped\ngamma: skipped\n"
+                                         "FAILED: Alpha - brew exited with status 1\n"
+                                         "Summary: 3 processed, 1 failed.\n");
+    EXPECT_EQ(result.err, "");
+    // Not ended by the signal: the run reports and says it was interrupted.
+    EXPECT_EQ(result.status, 128 + c.signalNumber);
+    if (::kill(-groups[0], 0) == 0 || errno == EPERM) {
+        ::kill(-groups[0], SIGKILL);
+        ADD_FAILURE() << "the manager outlived the interrupt";
+    }
+    EXPECT_EQ(sandbox.invocations().back(), "brew install beta");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cli, InterruptedRun,
+                         ::testing::Values(InterruptCase{"CtrlC", SIGINT, false},
+                                           InterruptCase{"Terminate", SIGTERM, false},
+                                           InterruptCase{"HangUpSilent", SIGHUP, true}),
+                         [](const auto& info) { return info.param.name; });
 
 } // namespace
 } // namespace cairnmoor::testing
