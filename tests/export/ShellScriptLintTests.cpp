@@ -28,21 +28,21 @@ protected:
             {testing::unmapped("Nope $(x)"), port("One", "one")}};
         const std::vector<std::optional<std::string>> paths = {
             std::nullopt, "/opt/local/bin/port", "/opt/homebrew/bin/brew", "/Users/a b/it's/brew"};
-        std::set<std::string> scripts;
+        std::set<std::string> seen;
         for (const PackageManager manager : PackageManager::allCases) {
             for (int bits = 0; bits < 16; ++bits) {
                 const auto opts = testing::options(manager, (bits & 1) != 0, (bits & 2) != 0,
                                                    (bits & 4) != 0, (bits & 8) != 0);
                 for (const auto& selection : selections) {
                     for (const auto& path : paths) {
-                        scripts.insert(ScriptExporter::shellScript(selection, opts, path));
+                        const auto script = ScriptExporter::shellScript(selection, opts, path);
+                        if (seen.insert(script).second) {
+                            const auto name = "script-" + std::to_string(files_.size()) + ".sh";
+                            files_.push_back(dir_.write(name, script).string());
+                        }
                     }
                 }
             }
-        }
-        for (const std::string& script : scripts) {
-            const std::string name = "script-" + std::to_string(files_.size()) + ".sh";
-            files_.push_back(dir_.write(name, script).string());
         }
     }
 

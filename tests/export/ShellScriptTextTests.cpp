@@ -224,15 +224,6 @@ TEST_P(ShellScriptOptions, EachOptionShapesOnlyItsOwnPart) {
     EXPECT_EQ(countLines(lines, "log_"), log ? 5U : 0U);
     EXPECT_EQ(countLines(lines, "Processing "), 3U);
 
-    // The empty line after the manager function is there with or without the log.
-    auto function = std::find(lines.begin(), lines.end(),
-                              macports ? "port() {" : R"(brew() { "$MANAGER" "$@"; })");
-    ASSERT_NE(function, lines.end());
-    if (macports) {
-        function = std::find(function, lines.end(), "}");
-    }
-    EXPECT_EQ(std::find(function, lines.end(), "") - function, log ? 6 : 1);
-
     // Terminal scripts have no time limit, so the per-package one changes nothing.
     InstallOptions otherTimeout = opts;
     otherTimeout.timeoutSeconds = 1;
