@@ -20,6 +20,7 @@
 #include <exception>
 #include <limits>
 #include <mutex>
+#include <string_view>
 #include <utility>
 
 namespace cairnmoor {
@@ -76,6 +77,15 @@ std::optional<std::int64_t> parseWholeNumber(const std::string& text) {
     return value;
 }
 
+std::vector<AppEntry> copies(const std::vector<const AppEntry*>& entries) {
+    std::vector<AppEntry> result;
+    result.reserve(entries.size());
+    for (const AppEntry* app : entries) {
+        result.push_back(*app);
+    }
+    return result;
+}
+
 } // namespace
 
 // Log lines waiting for the UI thread. The engine's threads append; the UI takes the
@@ -107,7 +117,7 @@ CairnmoorViewModel::CairnmoorViewModel(ManagerResolver resolver, QObject* parent
         loadError_ = error.what();
     }
     refreshManagers();
-    catalogueRowModel_.rebuild();
+    catalogDidChange();
 }
 
 CairnmoorViewModel::~CairnmoorViewModel() {
@@ -138,6 +148,7 @@ void CairnmoorViewModel::setSearchText(const QString& text) {
         return;
     }
     searchText_ = text;
+    searchDidChange();
     Q_EMIT searchTextChanged();
     catalogueRowModel_.rebuild();
     Q_EMIT derivedChanged();
@@ -152,6 +163,7 @@ void CairnmoorViewModel::setSelectedIds(std::set<std::string> ids) {
 }
 
 void CairnmoorViewModel::selectionDidChange() {
+    forgetSelectionDerived();
     Q_EMIT selectedIdsChanged();
     catalogueRowModel_.refreshRowState();
     Q_EMIT derivedChanged();
@@ -163,6 +175,9 @@ void CairnmoorViewModel::setOptions(const InstallOptions& options) {
     }
     const bool managerChanges = options.packageManager != options_.packageManager;
     options_ = options;
+    if (managerChanges) {
+        forgetSelectionDerived();
+    }
     Q_EMIT optionsChanged();
     if (managerChanges) {
         catalogueRowModel_.refreshRowState();
@@ -193,42 +208,87 @@ void CairnmoorViewModel::setOverallProgress(double value) {
 
 // ---------------------------------------------------------------- derived values
 
-std::vector<AppEntry> CairnmoorViewModel::filteredApps() const {
-    return CatalogSearch::filter(catalog_.macApps(), searchText_.toStdString());
-}
-
-std::vector<std::string> CairnmoorViewModel::categories() const {
-    const std::vector<AppEntry> apps = catalog_.macApps();
-    std::vector<std::string> result;
-    for (const std::string& category : catalog_.categories) {
-        const bool used = std::any_of(apps.begin(), apps.end(), [&](const AppEntry& app) {
-            return app.category == category;
-        });
-        if (used) {
-            result.push_back(category);
+void CairnmoorViewModel::catalogDidChange() {
+    macApps_.clear();
+    macAppsById_.clear();
+    for (const AppEntry& app : catalog_.apps) {
+        if (app.macos) {
+            macApps_.push_back(&app);
+            macAppsById_.emplace(app.id, &app);
         }
     }
-    return result;
+    std::set<std::string_view> used;
+    for (const AppEntry* app : macApps_) {
+        used.insert(app->category);
+    }
+    categories_.clear();
+    for (const std::string& category : catalog_.categories) {
+        if (used.contains(category)) {
+            categories_.push_back(category);
+        }
+    }
+    searchDidChange();
+    forgetSelectionDerived();
+    catalogueRowModel_.rebuild();
+}
+
+void CairnmoorViewModel::searchDidChange() {
+    shown_.clear();
+    shownByCategory_.clear();
+    const std::string query = searchText_.toStdString();
+    if (CatalogSearch::trimmed(query).empty()) {
+        shown_ = macApps_;
+    } else {
+        for (const AppEntry* app : macApps_) {
+            if (CatalogSearch::matches(*app, query)) {
+                shown_.push_back(app);
+            }
+        }
+    }
+    for (const AppEntry* app : shown_) {
+        shownByCategory_[app->category].push_back(app);
+    }
+    categoryStates_.clear();
+}
+
+void CairnmoorViewModel::forgetSelectionDerived() {
+    selected_.reset();
+    unsupported_.reset();
+    categoryStates_.clear();
+}
+
+std::vector<AppEntry> CairnmoorViewModel::filteredApps() const {
+    return copies(shown_);
+}
+
+const std::vector<const AppEntry*>&
+CairnmoorViewModel::shownApps(const std::string& category) const {
+    static const std::vector<const AppEntry*> none;
+    const auto found = shownByCategory_.find(category);
+    return found == shownByCategory_.end() ? none : found->second;
 }
 
 std::vector<AppEntry> CairnmoorViewModel::apps(const std::string& category) const {
-    std::vector<AppEntry> result;
-    for (AppEntry& app : filteredApps()) {
-        if (app.category == category) {
-            result.push_back(std::move(app));
+    return copies(shownApps(category));
+}
+
+const std::vector<const AppEntry*>& CairnmoorViewModel::selectedEntries() const {
+    if (!selected_) {
+        std::vector<const AppEntry*> result;
+        if (!selectedIds_.empty()) {
+            for (const AppEntry* app : macApps_) {
+                if (selectedIds_.contains(app->id)) {
+                    result.push_back(app);
+                }
+            }
         }
+        selected_ = std::move(result);
     }
-    return result;
+    return *selected_;
 }
 
 std::vector<AppEntry> CairnmoorViewModel::selectedApps() const {
-    std::vector<AppEntry> result;
-    for (AppEntry& app : catalog_.macApps()) {
-        if (selectedIds_.contains(app.id)) {
-            result.push_back(std::move(app));
-        }
-    }
-    return result;
+    return copies(selectedEntries());
 }
 
 std::optional<std::string> CairnmoorViewModel::managerPath() const {
@@ -239,18 +299,25 @@ std::optional<std::string> CairnmoorViewModel::managerPath() const {
     return found->second;
 }
 
-std::vector<AppEntry> CairnmoorViewModel::unsupportedSelection() const {
-    std::vector<AppEntry> result;
-    for (AppEntry& app : selectedApps()) {
-        if (!options_.packageManager.token(app)) {
-            result.push_back(std::move(app));
+const std::vector<const AppEntry*>& CairnmoorViewModel::unsupportedEntries() const {
+    if (!unsupported_) {
+        std::vector<const AppEntry*> result;
+        for (const AppEntry* app : selectedEntries()) {
+            if (!options_.packageManager.token(*app)) {
+                result.push_back(app);
+            }
         }
+        unsupported_ = std::move(result);
     }
-    return result;
+    return *unsupported_;
+}
+
+std::vector<AppEntry> CairnmoorViewModel::unsupportedSelection() const {
+    return copies(unsupportedEntries());
 }
 
 bool CairnmoorViewModel::canInstall() const {
-    return !selectedApps().empty() && unsupportedSelection().empty() && managerPath() &&
+    return !selectedEntries().empty() && unsupportedEntries().empty() && managerPath() &&
            !isRunning_;
 }
 
@@ -260,13 +327,16 @@ std::string CairnmoorViewModel::licenceTooltip(const std::string& key) const {
 }
 
 std::optional<bool> CairnmoorViewModel::categorySelectionState(const std::string& category) const {
+    if (const auto known = categoryStates_.find(category); known != categoryStates_.end()) {
+        return known->second;
+    }
     std::size_t eligible = 0;
     std::size_t selected = 0;
-    for (const AppEntry& app : apps(category)) {
-        const bool isSelected = selectedIds_.contains(app.id);
+    for (const AppEntry* app : shownApps(category)) {
+        const bool isSelected = selectedIds_.contains(app->id);
         // An entry the manager cannot install still counts while it is selected, so
         // that it can be seen and unticked.
-        if (!options_.packageManager.token(app) && !isSelected) {
+        if (!options_.packageManager.token(*app) && !isSelected) {
             continue;
         }
         ++eligible;
@@ -274,21 +344,22 @@ std::optional<bool> CairnmoorViewModel::categorySelectionState(const std::string
             ++selected;
         }
     }
+    std::optional<bool> state = std::nullopt;
     if (eligible == 0 || selected == 0) {
-        return false;
+        state = false;
+    } else if (selected == eligible) {
+        state = true;
     }
-    if (selected == eligible) {
-        return true;
-    }
-    return std::nullopt;
+    categoryStates_.emplace(category, state);
+    return state;
 }
 
 Profile CairnmoorViewModel::currentProfile() const {
     Profile profile;
     profile.schema = 2;
     profile.created = Profile::iso8601Now();
-    for (const AppEntry& app : selectedApps()) {
-        profile.apps.push_back(app.id);
+    for (const AppEntry* app : selectedEntries()) {
+        profile.apps.push_back(app->id);
     }
     profile.options = options_;
     return profile;
@@ -306,13 +377,13 @@ void CairnmoorViewModel::toggle(const AppEntry& app) {
 
 void CairnmoorViewModel::setCategory(const std::string& category, bool selected) {
     std::set<std::string> ids = selectedIds_;
-    for (const AppEntry& app : apps(category)) {
+    for (const AppEntry* app : shownApps(category)) {
         if (selected) {
-            if (options_.packageManager.token(app)) {
-                ids.insert(app.id);
+            if (options_.packageManager.token(*app)) {
+                ids.insert(app->id);
             }
         } else {
-            ids.erase(app.id);
+            ids.erase(app->id);
         }
     }
     setSelectedIds(std::move(ids));
@@ -320,9 +391,9 @@ void CairnmoorViewModel::setCategory(const std::string& category, bool selected)
 
 void CairnmoorViewModel::selectRecommended() {
     std::set<std::string> ids = selectedIds_;
-    for (const AppEntry& app : catalog_.macApps()) {
-        if (app.isRecommended() && options_.packageManager.token(app)) {
-            ids.insert(app.id);
+    for (const AppEntry* app : macApps_) {
+        if (app->isRecommended() && options_.packageManager.token(*app)) {
+            ids.insert(app->id);
         }
     }
     setSelectedIds(std::move(ids));
@@ -345,13 +416,9 @@ void CairnmoorViewModel::refreshManagers() {
 }
 
 void CairnmoorViewModel::loadProfile(const Profile& profile) {
-    std::set<std::string> known;
-    for (const AppEntry& app : catalog_.macApps()) {
-        known.insert(app.id);
-    }
     std::set<std::string> unknown; // sorted, each named once
     for (const std::string& id : profile.apps) {
-        if (!known.contains(id)) {
+        if (!macAppsById_.contains(id)) {
             unknown.insert(id);
         }
     }
@@ -529,12 +596,8 @@ void CairnmoorViewModel::cancelRun() {
 // ---------------------------------------------------------------- QML helpers
 
 const AppEntry* CairnmoorViewModel::findApp(const std::string& id) const {
-    for (const AppEntry& app : catalog_.apps) {
-        if (app.id == id && app.macos) {
-            return &app;
-        }
-    }
-    return nullptr;
+    const auto found = macAppsById_.find(id);
+    return found == macAppsById_.end() ? nullptr : found->second;
 }
 
 void CairnmoorViewModel::toggle(const QString& id) {
@@ -615,7 +678,8 @@ QString CairnmoorViewModel::licenceTooltip(const QString& key) const {
 
 QVariantList CairnmoorViewModel::appsIn(const QString& category) const {
     QVariantList result;
-    for (const AppEntry& app : apps(category.toStdString())) {
+    for (const AppEntry* entry : shownApps(category.toStdString())) {
+        const AppEntry& app = *entry;
         QVariantMap row;
         row.insert(QStringLiteral("kind"), QStringLiteral("app"));
         row.insert(QStringLiteral("isHeader"), false);
@@ -735,7 +799,7 @@ QStringList CairnmoorViewModel::managerNames() const {
 
 QStringList CairnmoorViewModel::categoryList() const {
     QStringList names;
-    for (const std::string& category : categories()) {
+    for (const std::string& category : categories_) {
         names.push_back(QString::fromStdString(category));
     }
     return names;
@@ -756,13 +820,13 @@ QString CairnmoorViewModel::managerStatusText() const {
 }
 
 int CairnmoorViewModel::unsupportedCount() const {
-    return static_cast<int>(unsupportedSelection().size());
+    return static_cast<int>(unsupportedEntries().size());
 }
 
 QStringList CairnmoorViewModel::unsupportedNames() const {
     QStringList names;
-    for (const AppEntry& app : unsupportedSelection()) {
-        names.push_back(QString::fromStdString(app.name));
+    for (const AppEntry* app : unsupportedEntries()) {
+        names.push_back(QString::fromStdString(app->name));
     }
     return names;
 }
@@ -779,11 +843,11 @@ QString CairnmoorViewModel::unsupportedWarningText() const {
 }
 
 bool CairnmoorViewModel::canExportScript() const {
-    return !selectedApps().empty() && unsupportedSelection().empty();
+    return !selectedEntries().empty() && unsupportedEntries().empty();
 }
 
 bool CairnmoorViewModel::canExportBrewfile() const {
-    return options_.packageManager == PackageManager::homebrew && !selectedApps().empty();
+    return options_.packageManager == PackageManager::homebrew && !selectedEntries().empty();
 }
 
 QString CairnmoorViewModel::installButtonText() const {

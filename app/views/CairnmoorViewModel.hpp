@@ -25,6 +25,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 namespace cairnmoor {
@@ -126,13 +127,22 @@ public:
     // The engine of the current or last run (kept so the run can be cancelled).
     std::shared_ptr<InstallEngine> engine() const { return engine_; }
 
-    // --- derived values (computed on each read) ---
+    // --- derived values ---
+    // Kept between changes: the mac entries and categories per catalogue, the shown
+    // entries per search, the selection's entries and category states until the
+    // selection, search or manager changes. The copying accessors are for callers
+    // outside the window's hot paths.
     std::vector<AppEntry> filteredApps() const;
-    std::vector<std::string> categories() const;
+    const std::vector<std::string>& categories() const { return categories_; }
     std::vector<AppEntry> apps(const std::string& category) const;
     std::vector<AppEntry> selectedApps() const;
     std::optional<std::string> managerPath() const;
     std::vector<AppEntry> unsupportedSelection() const;
+    // The same without copies; valid until the next change of the search, selection or
+    // manager.
+    const std::vector<const AppEntry*>& shownApps(const std::string& category) const;
+    const std::vector<const AppEntry*>& selectedEntries() const;
+    const std::vector<const AppEntry*>& unsupportedEntries() const;
     bool canInstall() const;
     std::string licenceTooltip(const std::string& key) const;
     // true all eligible selected, false none (or nothing eligible), none mixed.
@@ -235,6 +245,9 @@ private:
     struct LogBuffer;
 
     const AppEntry* findApp(const std::string& id) const;
+    void catalogDidChange();
+    void searchDidChange();
+    void forgetSelectionDerived();
     void setLoadError(std::string text);
     void setIsRunning(bool value);
     void setRunFinished(bool value);
@@ -267,6 +280,18 @@ private:
     std::shared_ptr<LogBuffer> delayedFlush_;
     std::thread runTask_;
     std::vector<std::thread> cancelTasks_;
+
+    // Derived from catalog_ (pointers into its entries; rebuilt with it).
+    std::vector<const AppEntry*> macApps_;
+    std::unordered_map<std::string, const AppEntry*> macAppsById_; // first entry per id
+    std::vector<std::string> categories_;
+    // Derived from the catalogue and searchText_.
+    std::vector<const AppEntry*> shown_;
+    std::unordered_map<std::string, std::vector<const AppEntry*>> shownByCategory_;
+    // Derived from the selection (and the manager), made on first read.
+    mutable std::optional<std::vector<const AppEntry*>> selected_;
+    mutable std::optional<std::vector<const AppEntry*>> unsupported_;
+    mutable std::unordered_map<std::string, std::optional<bool>> categoryStates_;
 
     CatalogueRowModel catalogueRowModel_;
     RunRowModel runRowModel_;

@@ -28,23 +28,24 @@ QVariant CatalogueRowModel::data(const QModelIndex& index, int role) const {
         return {};
     }
     const Row& row = rows_[static_cast<std::size_t>(index.row())];
+    const bool isHeader = row.app == nullptr;
     switch (role) {
     case KindRole:
-        return row.isHeader ? QStringLiteral("header") : QStringLiteral("app");
+        return isHeader ? QStringLiteral("header") : QStringLiteral("app");
     case IsHeaderRole:
-        return row.isHeader;
+        return isHeader;
     case CategoryRole:
-        return qs(row.category);
+        return qs(*row.category);
     case CategoryStateRole:
-        return row.isHeader ? stateValue(owner_.categorySelectionState(row.category)) : 0;
+        return isHeader ? stateValue(owner_.categorySelectionState(*row.category)) : 0;
     case CategoryCheckedRole:
-        return row.isHeader && owner_.categorySelectionState(row.category) == true;
+        return isHeader && owner_.categorySelectionState(*row.category) == true;
     default:
         break;
     }
-    if (row.isHeader) {
+    if (isHeader) {
         if (role == Qt::DisplayRole || role == NameRole) {
-            return qs(row.category);
+            return qs(*row.category);
         }
         return role == AppIdRole || role == SummaryRole || role == LicenceRole ||
                        role == LicenceTooltipRole || role == HomepageRole ||
@@ -52,7 +53,7 @@ QVariant CatalogueRowModel::data(const QModelIndex& index, int role) const {
                    ? QVariant(QString())
                    : QVariant(false);
     }
-    const AppEntry& app = row.app;
+    const AppEntry& app = *row.app;
     switch (role) {
     case AppIdRole:
         return qs(app.id);
@@ -103,13 +104,10 @@ QHash<int, QByteArray> CatalogueRowModel::roleNames() const {
 
 void CatalogueRowModel::rebuild() {
     std::vector<Row> rows;
-    const std::vector<AppEntry> shown = owner_.filteredApps();
     for (const std::string& category : owner_.categories()) {
-        rows.push_back(Row{true, category, {}});
-        for (const AppEntry& app : shown) {
-            if (app.category == category) {
-                rows.push_back(Row{false, category, app});
-            }
+        rows.push_back(Row{&category, nullptr});
+        for (const AppEntry* app : owner_.shownApps(category)) {
+            rows.push_back(Row{&category, app});
         }
     }
     const bool countChanges = rows.size() != rows_.size();

@@ -57,10 +57,11 @@ Q_SIGNALS:
     void countChanged();
 
 private:
+    // Points into the owner's catalogue and categories, which outlive the rows: both
+    // change only together with a rebuild.
     struct Row {
-        bool isHeader = false;
-        std::string category;
-        AppEntry app; // app rows only
+        const std::string* category = nullptr;
+        const AppEntry* app = nullptr; // none on header rows
     };
 
     const CairnmoorViewModel& owner_;

@@ -1,6 +1,7 @@
 // The window model without a run: derived lists, selection, categories, managers,
 // options and profiles, driven as the views drive it.
 #include "ViewModelTestFixture.hpp"
+#include "catalogue/CatalogSearch.hpp"
 #include "install/Profile.hpp"
 #include "managers/PackageManagerError.hpp"
 
@@ -387,6 +388,88 @@ TEST_F(ViewModelTest, OptionPropertiesWriteThroughToTheOptions) {
     expected.runUpdateFirst = true;
     expected.writeLog = false;
     EXPECT_EQ(model->options(), expected);
+}
+
+// The model keeps derived values between changes. After every kind of change, each of
+// them, already read before it, must equal what the catalogue, search, selection and
+// manager give when worked out afresh.
+void expectFresh(CairnmoorViewModel& model, const std::string& step) {
+    SCOPED_TRACE(step);
+    const std::vector<AppEntry> shown =
+        CatalogSearch::filter(model.catalog().macApps(), model.searchText().toStdString());
+    const PackageManager manager = model.options().packageManager;
+    std::vector<std::string> selectedIds;
+    std::vector<std::string> unsupported;
+    for (const AppEntry& app : model.catalog().macApps()) {
+        if (model.selectedIds().contains(app.id)) {
+            selectedIds.push_back(app.id);
+            if (!manager.token(app)) {
+                unsupported.push_back(app.id);
+            }
+        }
+    }
+    EXPECT_EQ(ids(model.filteredApps()), ids(shown));
+    EXPECT_EQ(ids(model.selectedApps()), selectedIds);
+    EXPECT_EQ(ids(model.unsupportedSelection()), unsupported);
+    EXPECT_EQ(model.unsupportedCount(), static_cast<int>(unsupported.size()));
+    EXPECT_EQ(model.canExportScript(), !selectedIds.empty() && unsupported.empty());
+
+    std::vector<std::string> rows;
+    for (const std::string& category : model.categories()) {
+        rows.push_back("#" + category);
+        std::vector<std::string> inCategory;
+        std::size_t eligible = 0;
+        std::size_t chosen = 0;
+        for (const AppEntry& app : shown) {
+            if (app.category != category) {
+                continue;
+            }
+            inCategory.push_back(app.id);
+            const bool isChosen = model.selectedIds().contains(app.id);
+            eligible += manager.token(app) || isChosen ? 1 : 0;
+            chosen += isChosen ? 1 : 0;
+        }
+        rows.insert(rows.end(), inCategory.begin(), inCategory.end());
+        EXPECT_EQ(ids(model.apps(category)), inCategory) << category;
+        const int state = chosen == 0 ? 0 : (chosen == eligible ? 1 : -1);
+        EXPECT_EQ(model.categorySelectionState(QString::fromStdString(category)), state)
+            << category;
+        EXPECT_EQ(
+            roleOf(*model.catalogueRows(), "#" + category, CatalogueRowModel::CategoryStateRole)
+                .toInt(),
+            state)
+            << category;
+    }
+    EXPECT_EQ(shownRows(*model.catalogueRows()), rows);
+}
+
+TEST_F(ViewModelTest, DerivedValuesFollowEveryChangeAfterBeingRead) {
+    auto model = makeModel(bothManagers);
+    expectFresh(*model, "start");
+    model->toggle(QStringLiteral("beta"));
+    expectFresh(*model, "toggle");
+    model->setSearchText(QStringLiteral("a"));
+    expectFresh(*model, "search");
+    model->setCategory(QStringLiteral("Browsers"), true);
+    expectFresh(*model, "category under a search");
+    useManager(*model, PackageManager::macports);
+    expectFresh(*model, "manager");
+    model->setSearchText(QStringLiteral("E"));
+    expectFresh(*model, "another search");
+    model->setCategory(QStringLiteral("Developer"), true);
+    expectFresh(*model, "category with an unsupported entry");
+    model->selectRecommended();
+    expectFresh(*model, "recommended");
+    Profile profile;
+    profile.apps = {"echo", "gamma"};
+    model->loadProfile(profile); // back to Homebrew with the profile's options
+    expectFresh(*model, "profile");
+    model->setSearchText(QString());
+    expectFresh(*model, "search cleared");
+    model->setCategory(QStringLiteral("Browsers"), false);
+    expectFresh(*model, "category off");
+    model->clearSelection();
+    expectFresh(*model, "selection cleared");
 }
 
 TEST_F(ViewModelTest, LocatesHomebrewOnThePathAgainWhenAskedTo) {
