@@ -3,7 +3,15 @@
 add_library(cairnmoor_options INTERFACE)
 target_compile_features(cairnmoor_options INTERFACE cxx_std_20)
 target_compile_options(cairnmoor_options INTERFACE -Wall -Wextra -Wpedantic)
+# Decided once, at the first configure, and kept in the cache: a later re-configure
+# from a shell without CI set must not quietly drop -Werror.
 if(DEFINED ENV{CI})
+    set(CAIRNMOOR_WERROR_DEFAULT ON)
+else()
+    set(CAIRNMOOR_WERROR_DEFAULT OFF)
+endif()
+option(CAIRNMOOR_WERROR "Treat compiler warnings as errors" ${CAIRNMOOR_WERROR_DEFAULT})
+if(CAIRNMOOR_WERROR)
     target_compile_options(cairnmoor_options INTERFACE -Werror)
 endif()
 if(CAIRNMOOR_SANITIZE)
