@@ -12,7 +12,7 @@ debian_packages=(
     qml6-module-qtquick-dialogs qml6-module-qtquick-window qml6-module-qtquick-templates
     qml6-module-qtqml-workerscript qml6-module-qt-labs-platform qml6-module-qttest
     libgl-dev shellcheck hyperfine libfuzzer-14-dev
-    dpkg-dev file ruby
+    dpkg-dev file ruby fonts-dejavu-core
 )
 brew_packages=(cmake ninja pkg-config qt nlohmann-json utf8proc googletest google-benchmark
     shellcheck hyperfine)
