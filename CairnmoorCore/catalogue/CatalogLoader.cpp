@@ -159,9 +159,9 @@ Catalog load(const FileManager& fileManager, const Bundle* bundle) {
 std::string encode(const Catalog& catalog) {
     Json apps = Json::array();
     for (const AppEntry& entry : catalog.apps) {
-        Json item = {{"id", entry.id},           {"name", entry.name},
-                     {"category", entry.category}, {"licence", entry.licence},
-                     {"homepage", entry.homepage}, {"summary", entry.summary}};
+        Json item = {
+            {"id", entry.id},           {"name", entry.name},         {"category", entry.category},
+            {"licence", entry.licence}, {"homepage", entry.homepage}, {"summary", entry.summary}};
         if (entry.macos) {
             Json macos = {{"brew", entry.macos->brew}, {"type", entry.macos->type}};
             if (entry.macos->macports) {

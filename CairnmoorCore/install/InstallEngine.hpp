@@ -28,15 +28,14 @@ public:
 
     // Blocks until the run is over. `installedCasks` / `installedPackages` none make the
     // engine take that inventory itself. Both handlers must be safe from any thread.
-    std::vector<PackageResult> run(const std::vector<AppEntry>& apps,
-                                   const InstallOptions& options,
+    std::vector<PackageResult> run(const std::vector<AppEntry>& apps, const InstallOptions& options,
                                    const std::string& packageManagerPath,
                                    const std::optional<std::set<std::string>>& installedCasks,
                                    const std::optional<std::set<std::string>>& installedPackages,
                                    const ProgressHandler& onProgress, const LogHandler& onLog);
     // The older form: the two inventories are given, so none is taken.
-    std::vector<PackageResult> run(const std::vector<AppEntry>& apps,
-                                   const InstallOptions& options, const std::string& brewPath,
+    std::vector<PackageResult> run(const std::vector<AppEntry>& apps, const InstallOptions& options,
+                                   const std::string& brewPath,
                                    const std::set<std::string>& alreadyInstalledCasks,
                                    const std::set<std::string>& alreadyInstalledFormulas,
                                    const ProgressHandler& onProgress, const LogHandler& onLog);

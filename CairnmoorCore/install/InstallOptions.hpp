@@ -12,7 +12,7 @@ struct InstallOptions {
     bool skipInstalled = true;
     bool upgradeIfPresent = true; // wins over skipInstalled
     bool runUpdateFirst = false;
-    bool writeLog = true; // only in-window runs write a log file
+    bool writeLog = true;              // only in-window runs write a log file
     std::int64_t timeoutSeconds = 900; // per package; at least 1
 
     bool operator==(const InstallOptions&) const = default;

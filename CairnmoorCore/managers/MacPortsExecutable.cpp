@@ -7,7 +7,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-
 namespace cairnmoor::MacPortsExecutable {
 
 bool validate(std::string_view executablePath, const FileManager& fileManager,
@@ -56,8 +55,8 @@ bool isTrusted(std::string_view executablePath, const FileManager& fileManager) 
 namespace {
 
 bool grantsChange(std::string_view line) {
-    static constexpr std::string_view permissions[] = {
-        "write", "append", "delete", "add_file", "add_subdirectory", "chown"};
+    static constexpr std::string_view permissions[] = {"write",    "append",           "delete",
+                                                       "add_file", "add_subdirectory", "chown"};
     for (const std::string_view permission : permissions) {
         if (line.find(permission) != std::string_view::npos) {
             return true;
@@ -101,9 +100,9 @@ bool hasSafeACL(const std::string& path) {
     const char* arguments[] = {"/bin/ls", "-lde", path.c_str(), nullptr};
     const char* environment[] = {"PATH=/usr/bin:/bin:/usr/sbin:/sbin", "LC_ALL=C", nullptr};
     pid_t child = -1;
-    const int spawned = ::posix_spawn(&child, "/bin/ls", &actions, nullptr,
-                                      const_cast<char* const*>(arguments),
-                                      const_cast<char* const*>(environment));
+    const int spawned =
+        ::posix_spawn(&child, "/bin/ls", &actions, nullptr, const_cast<char* const*>(arguments),
+                      const_cast<char* const*>(environment));
     posix_spawn_file_actions_destroy(&actions);
     writeEnd.close();
     if (spawned != 0) {

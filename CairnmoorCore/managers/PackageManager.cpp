@@ -5,7 +5,7 @@
 namespace cairnmoor {
 
 const std::array<PackageManager, 2> PackageManager::allCases = {PackageManager::homebrew,
-                                                                 PackageManager::macports};
+                                                                PackageManager::macports};
 
 std::optional<PackageManager> PackageManager::fromRawValue(std::string_view rawValue) {
     if (rawValue == "homebrew") {

@@ -3,7 +3,6 @@
 #include "buildinfo/BuildConstants.hpp"
 
 #include <dlfcn.h>
-
 #include <system_error>
 
 namespace cairnmoor {

@@ -2,7 +2,6 @@
 
 #include <CoreFoundation/CoreFoundation.h>
 #include <mach-o/dyld.h>
-
 #include <system_error>
 #include <vector>
 
@@ -30,8 +29,8 @@ std::optional<fs::path> toPath(CFURLRef url) {
         return std::nullopt;
     }
     char buffer[4096];
-    const bool ok = CFURLGetFileSystemRepresentation(url, true,
-                                                     reinterpret_cast<UInt8*>(buffer), sizeof buffer);
+    const bool ok = CFURLGetFileSystemRepresentation(url, true, reinterpret_cast<UInt8*>(buffer),
+                                                     sizeof buffer);
     CFRelease(url);
     if (!ok) {
         return std::nullopt;
@@ -100,8 +99,8 @@ const Bundle& Bundle::main() {
             // A bare executable (build tree, or an install prefix from a package
             // manager): resources sit in share/cairnmoor beside bin/, and the
             // information dictionary is the one written into the build.
-            const fs::path prefix = executable ? executable->parent_path().parent_path()
-                                               : fs::current_path();
+            const fs::path prefix =
+                executable ? executable->parent_path().parent_path() : fs::current_path();
             std::error_code error;
             const fs::path shared = prefix / "share" / "cairnmoor";
             bundlePath = prefix;

@@ -2,7 +2,6 @@
 
 #include <CoreFoundation/CoreFoundation.h>
 #include <Security/Security.h>
-
 #include <vector>
 
 namespace cairnmoor::CodeSignature {

@@ -1,8 +1,7 @@
 #include "platform/ProcessInfo.hpp"
 
-#include <unistd.h>
-
 #include <climits>
+#include <unistd.h>
 
 extern char** environ;
 

@@ -1,7 +1,6 @@
 #include "platform/Sha256.hpp"
 
 #include <CommonCrypto/CommonDigest.h>
-
 #include <array>
 
 namespace cairnmoor::Sha256 {

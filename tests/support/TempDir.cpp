@@ -1,11 +1,10 @@
 #include "support/TempDir.hpp"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <unistd.h>
 #include <vector>
 
 namespace cairnmoor::testing {
