@@ -1,4 +1,5 @@
 #include "platform/Bundle.hpp"
+#include "platform/CoreFoundationText.hpp"
 
 #include <CoreFoundation/CoreFoundation.h>
 #include <mach-o/dyld.h>
@@ -10,19 +11,6 @@ namespace cairnmoor {
 namespace fs = std::filesystem;
 
 namespace {
-
-std::optional<std::string> toString(CFStringRef text) {
-    if (text == nullptr) {
-        return std::nullopt;
-    }
-    const CFIndex length = CFStringGetLength(text);
-    const CFIndex size = CFStringGetMaximumSizeForEncoding(length, kCFStringEncodingUTF8) + 1;
-    std::vector<char> buffer(static_cast<std::size_t>(size));
-    if (!CFStringGetCString(text, buffer.data(), size, kCFStringEncodingUTF8)) {
-        return std::nullopt;
-    }
-    return std::string(buffer.data());
-}
 
 std::optional<fs::path> toPath(CFURLRef url) {
     if (url == nullptr) {
@@ -43,13 +31,13 @@ void copyEntry(const void* key, const void* value, void* context) {
     if (CFGetTypeID(key) != CFStringGetTypeID()) {
         return;
     }
-    const auto name = toString(static_cast<CFStringRef>(key));
+    const auto name = utf8String(static_cast<CFStringRef>(key));
     if (!name) {
         return;
     }
     const CFTypeID type = CFGetTypeID(value);
     if (type == CFStringGetTypeID()) {
-        if (auto text = toString(static_cast<CFStringRef>(value))) {
+        if (auto text = utf8String(static_cast<CFStringRef>(value))) {
             dictionary[*name] = *text;
         }
     } else if (type == CFBooleanGetTypeID()) {

@@ -1,4 +1,5 @@
 #include "platform/CodeSignature.hpp"
+#include "platform/CoreFoundationText.hpp"
 
 #include <CoreFoundation/CoreFoundation.h>
 #include <Security/Security.h>
@@ -17,19 +18,6 @@ struct CFReleaser {
         }
     }
 };
-
-std::optional<std::string> toString(CFStringRef text) {
-    if (text == nullptr) {
-        return std::nullopt;
-    }
-    const CFIndex length = CFStringGetLength(text);
-    const CFIndex size = CFStringGetMaximumSizeForEncoding(length, kCFStringEncodingUTF8) + 1;
-    std::vector<char> buffer(static_cast<std::size_t>(size));
-    if (!CFStringGetCString(text, buffer.data(), size, kCFStringEncodingUTF8)) {
-        return std::nullopt;
-    }
-    return std::string(buffer.data());
-}
 
 } // namespace
 
@@ -65,13 +53,13 @@ Info inspect(const std::filesystem::path& bundlePath) {
                     static_cast<SecCertificateRef>(const_cast<void*>(leaf)), &name.ref) ==
                     errSecSuccess &&
                 name.ref != nullptr) {
-                info.authority = toString(name.ref);
+                info.authority = utf8String(name.ref);
             }
         }
     }
     const void* team = CFDictionaryGetValue(signing.ref, kSecCodeInfoTeamIdentifier);
     if (team != nullptr && CFGetTypeID(team) == CFStringGetTypeID()) {
-        info.teamIdentifier = toString(static_cast<CFStringRef>(team));
+        info.teamIdentifier = utf8String(static_cast<CFStringRef>(team));
     }
     return info;
 }
