@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <ostream>
 #include <sstream>
 
 namespace cairnmoor::testing {
@@ -42,6 +43,11 @@ struct GrammarCase {
     std::string apps = "alpha beta"; // of team.cmprofile
     bool withBrew = true;
 };
+
+// Test names show the case, not its bytes.
+void PrintTo(const GrammarCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 std::vector<std::string> words(const std::string& text) {
     std::vector<std::string> result;

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <csignal>
 #include <filesystem>
+#include <ostream>
 
 namespace cairnmoor::testing {
 namespace {
@@ -134,6 +135,11 @@ struct InterruptCase {
     int signalNumber;
     bool silent; // a silent run also has no failure before the interrupt
 };
+
+// Test names show the case, not its bytes.
+void PrintTo(const InterruptCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class InterruptedRun : public HeadlessInstall,
                        public ::testing::WithParamInterface<InterruptCase> {};

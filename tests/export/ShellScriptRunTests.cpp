@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -88,6 +89,11 @@ struct RunCase {
     std::string invocations;
     std::string output; // a piece the output holds
 };
+
+// Test names show the case, not its bytes.
+void PrintTo(const RunCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ShellScriptInstall : public ShellScriptRun, public ::testing::WithParamInterface<RunCase> {};
 

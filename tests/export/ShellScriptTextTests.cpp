@@ -1,5 +1,6 @@
 #include "ExportTestSupport.hpp"
 #include "export/ScriptExporter.hpp"
+#include "support/TestNames.hpp"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

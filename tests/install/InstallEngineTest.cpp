@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -185,6 +186,11 @@ struct PresenceCase {
     const char* invocations; // everything the fake was asked to do
 };
 
+// Test names show the case, not its bytes.
+void PrintTo(const PresenceCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class Presence : public Engine, public ::testing::WithParamInterface<PresenceCase> {};
 
 TEST_P(Presence, DecidesBetweenLeavingInstallingAndUpgrading) {
@@ -264,6 +270,11 @@ struct RunWideCase {
     const char* invocations;      // everything the fake was asked to do
     const char* path = nullptr;   // none: the fake
 };
+
+// Test names show the case, not its bytes.
+void PrintTo(const RunWideCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class RunWide : public Engine, public ::testing::WithParamInterface<RunWideCase> {};
 
@@ -369,6 +380,11 @@ struct PackageFailureCase {
     std::string message;
 };
 
+// Test names show the case, not its bytes.
+void PrintTo(const PackageFailureCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class PackageFailure : public Engine, public ::testing::WithParamInterface<PackageFailureCase> {};
 
 TEST_P(PackageFailure, FailsThatEntryOnlyAndKeepsTheTextOutOfTheLog) {
@@ -424,6 +440,11 @@ struct CancelCase {
     const char* invocations;
     std::vector<std::string> events;
 };
+
+// Test names show the case, not its bytes.
+void PrintTo(const CancelCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class Cancel : public Engine, public ::testing::WithParamInterface<CancelCase> {};
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -25,6 +26,11 @@ struct NameCase {
     const char* library;                        // none: the home folder's Library
     const char* path;
 };
+
+// Test names show the case, not its bytes.
+void PrintTo(const NameCase& c, std::ostream* os) {
+    *os << c.host;
+}
 
 class LogFileName : public ::testing::TestWithParam<NameCase> {};
 

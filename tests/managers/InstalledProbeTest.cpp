@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <optional>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -26,6 +27,11 @@ struct ParseCase {
     Names names;                      // when the parse succeeds
     std::optional<std::string> error; // when it fails
 };
+
+// Test names show the case, not its bytes.
+void PrintTo(const ParseCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class InventoryParse : public ::testing::TestWithParam<ParseCase> {};
 

@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <limits>
 #include <mutex>
+#include <ostream>
 #include <signal.h>
 #include <string>
 #include <sys/wait.h>
@@ -93,6 +94,11 @@ struct OutputCase {
     std::vector<std::string> lines;
     CommandResult result = {0, false, false};
 };
+
+// Test names show the case, not its bytes.
+void PrintTo(const OutputCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class OutputDelivery : public ::testing::TestWithParam<OutputCase> {};
 
@@ -195,6 +201,11 @@ struct StopCase {
     bool cancel; // from another thread; otherwise a 0.2 s time limit
     bool ignoresSigterm;
 };
+
+// Test names show the case, not its bytes.
+void PrintTo(const StopCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class Stopping : public ::testing::TestWithParam<StopCase> {};
 

@@ -25,3 +25,11 @@ std::string testNameText(std::string_view text) {
 }
 
 } // namespace cairnmoor::testing
+
+namespace cairnmoor {
+
+void PrintTo(PackageManager manager, std::ostream* os) {
+    *os << manager.rawValue();
+}
+
+} // namespace cairnmoor

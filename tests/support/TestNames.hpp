@@ -1,5 +1,8 @@
 #pragma once
 
+#include "managers/PackageManager.hpp"
+
+#include <ostream>
 #include <string>
 #include <string_view>
 
@@ -11,3 +14,10 @@ namespace cairnmoor::testing {
 std::string testNameText(std::string_view text);
 
 } // namespace cairnmoor::testing
+
+namespace cairnmoor {
+
+// Parameterised tests over managers print "homebrew" / "macports".
+void PrintTo(PackageManager manager, std::ostream* os);
+
+} // namespace cairnmoor
