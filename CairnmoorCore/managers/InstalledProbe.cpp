@@ -1,5 +1,6 @@
 #include "managers/InstalledProbe.hpp"
 
+#include "managers/BrewCommandBuilder.hpp"
 #include "managers/PackageManagerError.hpp"
 
 #include <mutex>
@@ -96,12 +97,9 @@ std::string unexpected(PackageManager manager, std::string_view line) {
 std::set<std::string> installed(const std::string& path, PackageManager manager, bool cask,
                                 ProcessRunner& runner) {
     Box box;
-    std::vector<std::string> arguments;
-    if (manager == PackageManager::homebrew) {
-        arguments = {"list", cask ? "--cask" : "--formula"};
-    } else {
-        arguments = {"-q", "installed", "active"};
-    }
+    const std::vector<std::string> arguments =
+        manager == PackageManager::homebrew ? BrewCommandBuilder::listInstalledArguments(cask)
+                                            : std::vector<std::string>{"-q", "installed", "active"};
     const CommandResult result =
         runner.run(path, arguments, probeTimeoutSeconds, [&box](const std::string& line) {
             std::lock_guard guard(box.lock);
