@@ -1,11 +1,15 @@
 #include "install/InstallEngine.hpp"
 
+#include "managers/AdminPrompt.hpp"
 #include "managers/InstalledProbe.hpp"
 #include "managers/PackageManagerError.hpp"
 
 #include <exception>
 
 namespace cairnmoor {
+
+InstallEngine::InstallEngine(ProcessRunner::Settings settings) : runner_(std::move(settings)) {}
+
 namespace {
 
 // "$ brew install --cask alpha": the executable's name, never its full path.
@@ -18,7 +22,8 @@ std::string commandLine(PackageManager manager, const std::vector<std::string>& 
     return line;
 }
 
-PackageState stateOfFinished(const CommandResult& result, PackageManager manager) {
+PackageState stateOfFinished(const CommandResult& result, PackageManager manager,
+                             bool neededPassword) {
     if (result.cancelled) {
         return PackageState::skipped();
     }
@@ -28,8 +33,12 @@ PackageState stateOfFinished(const CommandResult& result, PackageManager manager
     if (result.exitCode == 0) {
         return PackageState::installed();
     }
-    return PackageState::failed(std::string(manager.executableName()) + " exited with status " +
-                                std::to_string(result.exitCode));
+    std::string message = std::string(manager.executableName()) + " exited with status " +
+                          std::to_string(result.exitCode);
+    if (neededPassword) {
+        message += AdminPrompt::failureNote;
+    }
+    return PackageState::failed(std::move(message));
 }
 
 } // namespace
@@ -97,10 +106,11 @@ InstallEngine::run(const std::vector<AppEntry>& apps, const InstallOptions& opti
     if ((options.skipInstalled || options.upgradeIfPresent) && !runner_.isCancelled()) {
         try {
             if (manager == PackageManager::homebrew && !installedCasks) {
-                casks = InstalledProbe::installed(packageManagerPath, manager, true, runner_);
+                casks = InstalledProbe::installed(packageManagerPath, manager, true, runner_, log);
             }
             if (!installedPackages) {
-                packages = InstalledProbe::installed(packageManagerPath, manager, false, runner_);
+                packages =
+                    InstalledProbe::installed(packageManagerPath, manager, false, runner_, log);
             }
         } catch (const std::exception& error) {
             return runWideFailure(error.what());
@@ -132,9 +142,15 @@ InstallEngine::run(const std::vector<AppEntry>& apps, const InstallOptions& opti
             }
             progress(app.id, PackageState::installing());
             log(commandLine(manager, *arguments));
+            bool neededPassword = false;
+            const auto watchOutput = [&](const std::string& line) {
+                neededPassword = neededPassword || AdminPrompt::isRefusal(line);
+                log(line);
+            };
             try {
-                return stateOfFinished(runner_.run(packageManagerPath, *arguments, timeout, onLog),
-                                       manager);
+                const CommandResult result =
+                    runner_.run(packageManagerPath, *arguments, timeout, watchOutput);
+                return stateOfFinished(result, manager, neededPassword);
             } catch (const std::exception& error) {
                 // A launch failure; any other failure of the runner is reported the same way.
                 log(error.what());

@@ -22,7 +22,9 @@ public:
     using ProgressHandler = std::function<void(const std::string& id, const PackageState& state)>;
     using LogHandler = std::function<void(const std::string& line)>;
 
-    InstallEngine() = default;
+    // `settings` say how the manager's commands are started (terminal, environment);
+    // the engine hands them to its runner and never looks at them itself.
+    explicit InstallEngine(ProcessRunner::Settings settings = {});
     InstallEngine(const InstallEngine&) = delete;
     InstallEngine& operator=(const InstallEngine&) = delete;
 
@@ -40,7 +42,7 @@ public:
                                    const std::set<std::string>& alreadyInstalledFormulas,
                                    const ProgressHandler& onProgress, const LogHandler& onLog);
     // From any thread, also while run() is blocked: stops the command in progress and
-    // skips every package not yet handled. May block for the runner's grace period.
+    // skips every package not yet handled. Never blocks.
     void cancel();
 
 private:

@@ -9,16 +9,18 @@ namespace cairnmoor {
 class CommandError : public std::runtime_error {
 public:
     static CommandError cannotLaunch(const std::string& executablePath) {
-        return CommandError(executablePath);
+        return CommandError(executablePath, "Could not launch " + executablePath + ".");
     }
+    // When this process, not the executable, was the obstacle (no descriptors or memory
+    // left), the text says so: blaming the executable would send the user astray.
+    static CommandError cannotLaunch(const std::string& executablePath, int errorNumber);
 
     // The executable path exactly as it was passed to the runner.
     const std::string& executablePath() const noexcept { return executablePath_; }
 
 private:
-    explicit CommandError(const std::string& executablePath)
-        : std::runtime_error("Could not launch " + executablePath + "."),
-          executablePath_(executablePath) {}
+    CommandError(const std::string& executablePath, const std::string& text)
+        : std::runtime_error(text), executablePath_(executablePath) {}
 
     std::string executablePath_;
 };

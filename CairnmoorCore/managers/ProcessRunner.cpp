@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <condition_variable>
 #include <cstddef>
 #include <cstring>
 #include <fcntl.h>
@@ -16,6 +17,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <stdexcept>
+#include <string_view>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <system_error>
@@ -41,7 +43,52 @@ constexpr std::size_t readChunk = 64 * 1024;
 // Reads per loop turn before deadlines are looked at again, so a flood cannot starve them.
 constexpr int readsPerTurn = 16;
 
-// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
+// The expected length of a UTF-8 sequence starting with `lead` and the range its
+// second byte must fall in (no overlong forms, no surrogates, nothing above U+10FFFF);
+// 0 for a byte that cannot start one.
+std::size_t sequenceLength(unsigned char lead, unsigned char& low, unsigned char& high) {
+    low = 0x80;
+    high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        return 2;
+    }
+    if (lead >= 0xE0 && lead <= 0xEF) {
+        if (lead == 0xE0) {
+            low = 0xA0;
+        } else if (lead == 0xED) {
+            high = 0x9F;
+        }
+        return 3;
+    }
+    if (lead >= 0xF0 && lead <= 0xF4) {
+        if (lead == 0xF0) {
+            low = 0x90;
+        } else if (lead == 0xF4) {
+            high = 0x8F;
+        }
+        return 4;
+    }
+    return 0;
+}
+
+// How many bytes at `p` belong to one well-formed character, or (when it is not one)
+// to the longest start of one, which is replaced as a whole: at least 1.
+std::size_t characterLength(const unsigned char* p, const unsigned char* end, bool& valid) {
+    unsigned char low;
+    unsigned char high;
+    const std::size_t length = sequenceLength(*p, low, high);
+    valid = false;
+    if (length == 0 || end - p < 2 || p[1] < low || p[1] > high) {
+        return 1;
+    }
+    std::size_t taken = 2;
+    while (taken < length && p + taken < end && (p[taken] & 0xC0) == 0x80) {
+        ++taken;
+    }
+    valid = taken == length;
+    return taken;
+}
+
 bool isValidUtf8(const unsigned char* p, std::size_t size) {
     const unsigned char* end = p + size;
     while (p < end) {
@@ -57,47 +104,38 @@ bool isValidUtf8(const unsigned char* p, std::size_t size) {
         if (p == end) {
             break;
         }
-        const unsigned char c = *p;
-        if (c < 0x80) {
+        if (*p < 0x80) {
             ++p;
             continue;
         }
-        std::size_t length;
-        unsigned char low = 0x80;
-        unsigned char high = 0xBF;
-        if (c >= 0xC2 && c <= 0xDF) {
-            length = 2;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            length = 3;
-            if (c == 0xE0) {
-                low = 0xA0;
-            } else if (c == 0xED) {
-                high = 0x9F;
-            }
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            length = 4;
-            if (c == 0xF0) {
-                low = 0x90;
-            } else if (c == 0xF4) {
-                high = 0x8F;
-            }
+        bool valid;
+        p += characterLength(p, end, valid);
+        if (!valid) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The text with every ill-formed part replaced by U+FFFD, so that nothing a child
+// printed disappears without a trace.
+void assignRepaired(std::string& out, const unsigned char* p, std::size_t size) {
+    out.clear();
+    const unsigned char* end = p + size;
+    while (p < end) {
+        if (*p < 0x80) {
+            out.push_back(static_cast<char>(*p++));
+            continue;
+        }
+        bool valid;
+        const std::size_t length = characterLength(p, end, valid);
+        if (valid) {
+            out.append(reinterpret_cast<const char*>(p), length);
         } else {
-            return false;
-        }
-        if (static_cast<std::size_t>(end - p) < length) {
-            return false;
-        }
-        if (p[1] < low || p[1] > high) {
-            return false;
-        }
-        for (std::size_t i = 2; i < length; ++i) {
-            if ((p[i] & 0xC0) != 0x80) {
-                return false;
-            }
+            out.append("\xEF\xBF\xBD");
         }
         p += length;
     }
-    return true;
 }
 
 // The length of the next piece of an over-long line: at most maxPiece bytes, shortened
@@ -117,7 +155,7 @@ std::size_t pieceLength(const char* data, std::size_t size) {
     return cut;
 }
 
-// Splits the child's bytes into lines at line feeds and hands each valid one on.
+// Splits the child's bytes into lines at line feeds and hands each one on.
 class LineSplitter {
 public:
     explicit LineSplitter(const ProcessRunner::OutputHandler& onOutput) : onOutput_(onOutput) {}
@@ -166,10 +204,15 @@ private:
     }
 
     void deliver(const char* data, std::size_t size) {
-        if (!onOutput_ || !isValidUtf8(reinterpret_cast<const unsigned char*>(data), size)) {
+        if (!onOutput_) {
             return;
         }
-        line_.assign(data, size);
+        const auto* bytes = reinterpret_cast<const unsigned char*>(data);
+        if (isValidUtf8(bytes, size)) {
+            line_.assign(data, size);
+        } else {
+            assignRepaired(line_, bytes, size);
+        }
         onOutput_(line_);
     }
 
@@ -202,12 +245,6 @@ int pollTimeout(std::optional<Clock::time_point> wake, Clock::time_point now) {
     }
     const auto remaining = std::chrono::ceil<std::chrono::milliseconds>(*wake - now).count();
     return static_cast<int>(std::min<long long>(remaining, INT_MAX));
-}
-
-void earliest(std::optional<Clock::time_point>& wake, Clock::time_point candidate) {
-    if (!wake || candidate < *wake) {
-        wake = candidate;
-    }
 }
 
 // Signals the child's whole process group; the child alone if that fails.
@@ -246,6 +283,83 @@ int exitCodeOf(int status) {
     return -1;
 }
 
+// Our environment with the settings' variables put in (replacing any of the same name).
+class Environment {
+public:
+    explicit Environment(const std::vector<std::pair<std::string, std::string>>& additions) {
+        for (const auto& [name, value] : additions) {
+            owned_.push_back(name + "=" + value);
+        }
+        for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+            const std::string_view text(*entry);
+            const std::string_view name = text.substr(0, text.find('='));
+            const bool replaced =
+                std::any_of(additions.begin(), additions.end(),
+                            [&](const auto& added) { return added.first == name; });
+            if (!replaced) {
+                pointers_.push_back(*entry);
+            }
+        }
+        for (std::string& entry : owned_) {
+            pointers_.push_back(entry.data());
+        }
+        pointers_.push_back(nullptr);
+    }
+
+    char* const* get() { return pointers_.data(); }
+
+private:
+    std::vector<std::string> owned_;
+    std::vector<char*> pointers_;
+};
+
+// The controlling terminal while this process is its foreground job, lent to one
+// child's process group for the length of its command, as a shell does.
+class TerminalLoan {
+public:
+    TerminalLoan() = default;
+    TerminalLoan(const TerminalLoan&) = delete;
+    TerminalLoan& operator=(const TerminalLoan&) = delete;
+    ~TerminalLoan() { takeBack(); }
+
+    // Holds the terminal only when this process is in its foreground right now.
+    void openIfForeground() {
+        posix::FileDescriptor terminal(posix::retryOnInterrupt(
+            [] { return ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC); }));
+        if (terminal && ::tcgetpgrp(terminal.get()) == ::getpgrp()) {
+            terminal_ = std::move(terminal);
+        }
+    }
+    bool held() const { return static_cast<bool>(terminal_); }
+
+    void lendTo(pid_t group) {
+        // Calls from a background group would stop us with SIGTTOU, and so would our own
+        // progress lines under `stty tostop` while the child holds the terminal.
+        sigset_t ttou;
+        sigemptyset(&ttou);
+        sigaddset(&ttou, SIGTTOU);
+        ::pthread_sigmask(SIG_BLOCK, &ttou, &savedMask_);
+        lent_ = true;
+        ::tcsetpgrp(terminal_.get(), group);
+        // The child may have met the terminal before it was its own and been stopped.
+        ::kill(-group, SIGCONT);
+    }
+
+    void takeBack() {
+        if (!lent_) {
+            return;
+        }
+        lent_ = false;
+        ::tcsetpgrp(terminal_.get(), ::getpgrp());
+        ::pthread_sigmask(SIG_SETMASK, &savedMask_, nullptr);
+    }
+
+private:
+    posix::FileDescriptor terminal_;
+    bool lent_ = false;
+    sigset_t savedMask_{};
+};
+
 // posix_spawn's attribute and file-action objects, destroyed on every path.
 struct SpawnSetup {
     posix_spawnattr_t attributes;
@@ -262,15 +376,18 @@ struct SpawnSetup {
         }
     }
 
-    // Child in a process group of its own (so signals reach everything it starts),
-    // SIGPIPE at its default and nothing blocked whatever this process does with
-    // them, and `output` as both its standard output and standard error.
-    int prepare(int output) {
+    // The child in a process group of its own (so signals reach everything it starts):
+    // with the terminal's session when it is to share the terminal, else in a session
+    // of its own without one and reading /dev/null. The signals we ignore are back at
+    // their defaults and nothing is blocked, whatever this process does with them.
+    int prepare(int output, int errorOutput, bool withTerminal) {
         if (int error = posix_spawnattr_init(&attributes); error != 0) {
             return error;
         }
         hasAttributes = true;
-        short flags = POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK;
+        short flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK;
+        // A new session is a new process group too; asking for both fails.
+        flags |= withTerminal ? POSIX_SPAWN_SETPGROUP : POSIX_SPAWN_SETSID;
 #if defined(__APPLE__) && defined(POSIX_SPAWN_CLOEXEC_DEFAULT)
         // Descriptors other code opened without close-on-exec stay out of the child.
         flags |= POSIX_SPAWN_CLOEXEC_DEFAULT;
@@ -278,6 +395,8 @@ struct SpawnSetup {
         sigset_t defaults;
         sigemptyset(&defaults);
         sigaddset(&defaults, SIGPIPE);
+        sigaddset(&defaults, SIGXFSZ);
+        sigaddset(&defaults, SIGTTOU);
         sigset_t unblocked;
         sigemptyset(&unblocked);
         if (int error = posix_spawnattr_setflags(&attributes, flags); error != 0) {
@@ -296,20 +415,28 @@ struct SpawnSetup {
             return error;
         }
         hasActions = true;
+        if (withTerminal) {
+#if defined(__APPLE__) && defined(POSIX_SPAWN_CLOEXEC_DEFAULT)
+            if (int error = posix_spawn_file_actions_addinherit_np(&actions, STDIN_FILENO);
+                error != 0) {
+                return error;
+            }
+#endif
+        } else if (int error = posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null",
+                                                                O_RDONLY, 0);
+                   error != 0) {
+            return error;
+        }
         if (int error = posix_spawn_file_actions_adddup2(&actions, output, STDOUT_FILENO);
             error != 0) {
             return error;
         }
-        if (int error = posix_spawn_file_actions_adddup2(&actions, output, STDERR_FILENO);
+        if (int error = posix_spawn_file_actions_adddup2(&actions, errorOutput, STDERR_FILENO);
             error != 0) {
             return error;
         }
-#if defined(__APPLE__) && defined(POSIX_SPAWN_CLOEXEC_DEFAULT)
-        if (int error = posix_spawn_file_actions_addinherit_np(&actions, STDIN_FILENO);
-            error != 0) {
-            return error;
-        }
-#elif defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+#if !defined(__APPLE__) && defined(__GLIBC__) &&                                                   \
+    (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
         if (int error = posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
             error != 0) {
             return error;
@@ -319,40 +446,69 @@ struct SpawnSetup {
     }
 };
 
+// One output stream of the child: its pipe and its lines.
+struct Stream {
+    explicit Stream(const ProcessRunner::OutputHandler& onOutput) : lines(onOutput) {}
+
+    posix::FileDescriptor readEnd;
+    posix::FileDescriptor writeEnd;
+    LineSplitter lines;
+    bool eof = false;
+};
+
 } // namespace
 
-// One child process from launch to reaping. Whatever happens (a launch failure, an
-// exception from the output callback), the destructor leaves no child unreaped, no
-// thread running and no descriptor open, and the runner idle again.
+// One child process from launch to reaping, on three threads: the caller's reads and
+// delivers the output, a waiter notices the exit, and a watchdog keeps the time limit
+// and the termination sequence, so that neither depends on a handler returning.
+// Whatever happens (a launch failure, an exception from a handler), the destructor
+// leaves no child unreaped, no thread running and no descriptor open, and the runner
+// idle again.
 class ProcessRunner::Run {
 public:
-    Run(ProcessRunner& runner, const OutputHandler& onOutput) : runner_(runner), lines_(onOutput) {}
+    Run(ProcessRunner& runner, const OutputHandler& onOutput, const OutputHandler& onErrorOutput)
+        : runner_(runner), output_(onOutput), errorOutput_(onErrorOutput),
+          separateErrors_(static_cast<bool>(onErrorOutput)) {}
     Run(const Run&) = delete;
     Run& operator=(const Run&) = delete;
 
     ~Run() {
         if (processId_ > 0 && !reaped_) {
+            {
+                std::lock_guard guard(mutex_);
+                finished_ = true;
+            }
+            changed_.notify_all();
             unregister();
             signalGroup(processId_, SIGKILL);
-            if (waiter_.joinable()) {
-                waiter_.join();
-            }
+            joinHelpers();
             int status = 0;
             posix::retryOnInterrupt([&] { return ::waitpid(processId_, &status, 0); });
-        } else if (waiter_.joinable()) {
-            waiter_.join();
+        } else {
+            unregister();
+            joinHelpers();
         }
-        std::lock_guard guard(runner_.lock_);
-        runner_.running_ = false;
-        runner_.wakeFd_ = -1;
     }
 
     void launch(const std::string& executable, const std::vector<std::string>& arguments) {
-        if (!posix::makeCloseOnExecPipe(outputRead_, outputWrite_) ||
-            !posix::makeCloseOnExecPipe(wakeRead_, wakeWrite_) ||
-            !keepAboveStandardDescriptors(outputWrite_) || !setNonBlocking(outputRead_.get()) ||
+        if (runner_.settings_.shareTerminal) {
+            terminal_.openIfForeground();
+        }
+        const auto failed = [&] { throw CommandError::cannotLaunch(executable, errno); };
+        if (!posix::makeCloseOnExecPipe(output_.readEnd, output_.writeEnd) ||
+            !keepAboveStandardDescriptors(output_.writeEnd) ||
+            !setNonBlocking(output_.readEnd.get())) {
+            failed();
+        }
+        if (separateErrors_ &&
+            (!posix::makeCloseOnExecPipe(errorOutput_.readEnd, errorOutput_.writeEnd) ||
+             !keepAboveStandardDescriptors(errorOutput_.writeEnd) ||
+             !setNonBlocking(errorOutput_.readEnd.get()))) {
+            failed();
+        }
+        if (!posix::makeCloseOnExecPipe(wakeRead_, wakeWrite_) ||
             !setNonBlocking(wakeRead_.get()) || !setNonBlocking(wakeWrite_.get())) {
-            throw CommandError::cannotLaunch(executable);
+            failed();
         }
 
         std::vector<char*> argv;
@@ -362,101 +518,139 @@ public:
             argv.push_back(const_cast<char*>(argument.c_str()));
         }
         argv.push_back(nullptr);
+        Environment environment(runner_.settings_.environment);
 
         SpawnSetup setup;
         pid_t processId = -1;
-        if (setup.prepare(outputWrite_.get()) != 0 ||
-            ::posix_spawn(&processId, executable.c_str(), &setup.actions, &setup.attributes,
-                          argv.data(), environ) != 0) {
-            throw CommandError::cannotLaunch(executable);
+        const int errorFd = separateErrors_ ? errorOutput_.writeEnd.get() : output_.writeEnd.get();
+        if (const int error = setup.prepare(output_.writeEnd.get(), errorFd, terminal_.held());
+            error != 0) {
+            errno = error;
+            failed();
+        }
+        if (const int error = ::posix_spawn(&processId, executable.c_str(), &setup.actions,
+                                            &setup.attributes, argv.data(), environment.get());
+            error != 0) {
+            errno = error;
+            failed();
         }
         processId_ = processId;
-        // Our copy of the writing end must go, or the pipe would never reach end of file.
-        outputWrite_.close();
+        // Our copies of the writing ends must go, or the pipes would never reach end of file.
+        output_.writeEnd.close();
+        errorOutput_.writeEnd.close();
+        if (terminal_.held()) {
+            terminal_.lendTo(processId_);
+        }
 
         bool cancelled;
         {
             std::lock_guard guard(runner_.lock_);
-            runner_.processId_ = processId_;
-            runner_.wakeFd_ = wakeWrite_.get();
+            runner_.active_ = this;
             // A cancel that came after the first check has found nothing to signal yet.
             cancelled = runner_.didCancel_;
         }
         waiter_ = std::thread([this] { awaitExit(); });
         if (cancelled) {
-            beginTermination(Clock::now());
+            requestCancel();
         }
     }
 
     CommandResult wait(double timeout) {
-        const std::optional<Clock::time_point> deadline = deadlineAfter(timeout, Clock::now());
-        bool timedOut = false;
-        bool eof = false;
-        bool exited = false;
-        std::optional<Clock::time_point> drainUntil;
+        {
+            std::lock_guard guard(mutex_);
+            deadline_ = deadlineAfter(timeout, Clock::now());
+        }
+        watchdog_ = std::thread([this] { keepTime(); });
 
+        std::optional<Clock::time_point> drainUntil;
         for (;;) {
-            Clock::time_point now = Clock::now();
-            if (!terminating_ && deadline && now >= *deadline) {
-                timedOut = true;
-                beginTermination(now);
-            }
-            if (terminating_ && !killSent_ && now >= killAt_) {
-                // The child, or something it started, is still holding on.
-                if (!exited || !eof) {
-                    signalGroup(processId_, SIGKILL);
-                }
-                killSent_ = true;
-            }
+            const Clock::time_point now = Clock::now();
+            const bool exited = exitSeen_.load(std::memory_order_acquire);
             if (exited && !drainUntil) {
                 drainUntil = now + drainLimit;
             }
-            if (exited && (eof || now >= *drainUntil)) {
+            if (exited && (allRead() || now >= *drainUntil)) {
                 break;
             }
 
-            std::optional<Clock::time_point> wake;
-            if (!terminating_ && deadline) {
-                earliest(wake, *deadline);
-            }
-            if (terminating_ && !killSent_) {
-                earliest(wake, killAt_);
-            }
-            if (drainUntil) {
-                earliest(wake, *drainUntil);
-            }
-
-            pollfd fds[2] = {{wakeRead_.get(), POLLIN, 0},
-                             {eof ? -1 : outputRead_.get(), POLLIN, 0}};
-            const int ready = ::poll(fds, 2, pollTimeout(wake, now));
+            pollfd fds[3] = {
+                {wakeRead_.get(), POLLIN, 0},
+                {output_.eof ? -1 : output_.readEnd.get(), POLLIN, 0},
+                {errorOutput_.eof || !separateErrors_ ? -1 : errorOutput_.readEnd.get(), POLLIN,
+                 0}};
+            const int ready = ::poll(fds, 3, pollTimeout(drainUntil, now));
             if (ready < 0) {
                 if (errno == EINTR || errno == EAGAIN) {
                     continue;
                 }
                 throw std::system_error(errno, std::generic_category(), "poll");
             }
-            if (!eof && (fds[1].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) != 0) {
-                eof = readOutput();
-            }
             if ((fds[0].revents & POLLIN) != 0) {
                 drainWakeups();
-                if (!terminating_ && isCancelled()) {
-                    beginTermination(Clock::now());
-                }
             }
-            exited = exited_.load(std::memory_order_acquire);
+            constexpr short readable = POLLIN | POLLHUP | POLLERR | POLLNVAL;
+            if (!output_.eof && (fds[1].revents & readable) != 0) {
+                output_.eof = readOutput(output_);
+            }
+            if (separateErrors_ && !errorOutput_.eof && (fds[2].revents & readable) != 0) {
+                errorOutput_.eof = readOutput(errorOutput_);
+            }
+            outputClosed_.store(allRead(), std::memory_order_release);
         }
 
-        lines_.finish();
-        const bool cancelled = unregister();
-        waiter_.join();
+        output_.lines.finish();
+        errorOutput_.lines.finish();
+        bool timedOut;
+        bool cancelled;
+        {
+            std::lock_guard guard(mutex_);
+            finished_ = true;
+            // Something the child started still holds the pipe after a stop: end it too,
+            // while the group cannot have been reused (the child is not reaped yet).
+            if (terminating_ && !killSent_ && !allRead()) {
+                signalGroup(processId_, SIGKILL);
+            }
+            timedOut = timedOut_;
+            cancelled = cancelled_;
+        }
+        changed_.notify_all();
+        unregister();
+        joinHelpers();
         int status = 0;
         const pid_t reapedId =
             posix::retryOnInterrupt([&] { return ::waitpid(processId_, &status, 0); });
         reaped_ = true;
+        terminal_.takeBack();
         // Someone else reaped it (SIGCHLD ignored by the host): the status is unknown.
-        const int exitCode = reapedId == processId_ ? exitCodeOf(status) : -1;
-        return CommandResult{exitCode, timedOut, cancelled};
+        if (reapedId != processId_) {
+            return CommandResult{-1, timedOut, cancelled};
+        }
+        if (const int interrupt = interruptTypedAtTerminal(status, timedOut || cancelled)) {
+            // The person pressed Ctrl-C (or Ctrl-\) at the terminal the child held: the
+            // whole run is interrupted, as a shell would take it, and we pass it on.
+            {
+                std::lock_guard guard(runner_.lock_);
+                runner_.didCancel_ = true;
+            }
+            ::raise(interrupt);
+            return CommandResult{exitCodeOf(status), false, true};
+        }
+        return CommandResult{exitCodeOf(status), timedOut, cancelled};
+    }
+
+    // From ProcessRunner::cancel, under the runner's lock.
+    void requestCancel() {
+        {
+            std::lock_guard guard(mutex_);
+            if (exited_) {
+                return; // its status alone decides the result
+            }
+            cancelled_ = true;
+            if (!terminating_) {
+                beginTermination(Clock::now());
+            }
+        }
+        changed_.notify_all();
     }
 
 private:
@@ -468,19 +662,67 @@ private:
         posix::retryOnInterrupt([&] {
             return ::waitid(P_PID, static_cast<id_t>(processId_), &info, WEXITED | WNOWAIT);
         });
-        exited_.store(true, std::memory_order_release);
+        {
+            std::lock_guard guard(mutex_);
+            exited_ = true;
+        }
+        changed_.notify_all();
+        exitSeen_.store(true, std::memory_order_release);
         const char byte = 'x';
         posix::retryOnInterrupt([&] { return ::write(wakeWrite_.get(), &byte, 1); });
     }
 
+    // The watchdog: the deadline and the SIGKILL that follows a SIGTERM.
+    void keepTime() {
+        std::unique_lock guard(mutex_);
+        while (!finished_) {
+            const Clock::time_point now = Clock::now();
+            if (!terminating_ && !exited_ && deadline_ && now >= *deadline_) {
+                timedOut_ = true;
+                beginTermination(now);
+            }
+            if (terminating_ && !killSent_ && now >= killAt_) {
+                // The child, or something it started, is still holding on.
+                if (!exited_ || !outputClosed_.load(std::memory_order_acquire)) {
+                    signalGroup(processId_, SIGKILL);
+                }
+                killSent_ = true;
+            }
+            std::optional<Clock::time_point> wake;
+            if (!terminating_ && !exited_ && deadline_) {
+                wake = *deadline_;
+            } else if (terminating_ && !killSent_) {
+                wake = killAt_;
+            }
+            if (wake) {
+                changed_.wait_until(guard, *wake);
+            } else {
+                changed_.wait(guard);
+            }
+        }
+    }
+
+    // Under mutex_.
     void beginTermination(Clock::time_point now) {
         signalGroup(processId_, SIGTERM);
+        // A stopped child (Ctrl-Z, or a read from a terminal it does not own) could
+        // not act on the SIGTERM until it runs again.
+        signalGroup(processId_, SIGCONT);
         terminating_ = true;
         killAt_ = now + gracePeriod;
     }
 
+    // The signal typed at the terminal the child held, when that is how it ended.
+    int interruptTypedAtTerminal(int status, bool stoppedByUs) const {
+        if (!terminal_.held() || stoppedByUs || !WIFSIGNALED(status)) {
+            return 0;
+        }
+        const int signalNumber = WTERMSIG(status);
+        return signalNumber == SIGINT || signalNumber == SIGQUIT ? signalNumber : 0;
+    }
+
     // True at end of file (or when the pipe can no longer be read).
-    bool readOutput() {
+    bool readOutput(Stream& stream) {
         // On the heap: background threads on macOS get small stacks.
         if (chunk_.empty()) {
             chunk_.resize(readChunk);
@@ -488,9 +730,9 @@ private:
         char* chunk = chunk_.data();
         for (int turn = 0; turn < readsPerTurn; ++turn) {
             const ssize_t count = posix::retryOnInterrupt(
-                [&] { return ::read(outputRead_.get(), chunk, readChunk); });
+                [&] { return ::read(stream.readEnd.get(), chunk, readChunk); });
             if (count > 0) {
-                lines_.append(chunk, static_cast<std::size_t>(count));
+                stream.lines.append(chunk, static_cast<std::size_t>(count));
                 continue;
             }
             if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
@@ -501,6 +743,8 @@ private:
         return false;
     }
 
+    bool allRead() const { return output_.eof && (!separateErrors_ || errorOutput_.eof); }
+
     void drainWakeups() {
         char bytes[64];
         while (posix::retryOnInterrupt(
@@ -508,42 +752,78 @@ private:
         }
     }
 
-    bool isCancelled() const {
+    void unregister() {
         std::lock_guard guard(runner_.lock_);
-        return runner_.didCancel_;
+        if (runner_.active_ == this) {
+            runner_.active_ = nullptr;
+        }
     }
 
-    // Forgets the child before it is reaped; returns whether the run was cancelled.
-    bool unregister() {
-        std::lock_guard guard(runner_.lock_);
-        runner_.processId_ = -1;
-        runner_.wakeFd_ = -1;
-        return runner_.didCancel_;
+    void joinHelpers() {
+        if (watchdog_.joinable()) {
+            {
+                std::lock_guard guard(mutex_);
+                finished_ = true;
+            }
+            changed_.notify_all();
+            watchdog_.join();
+        }
+        if (waiter_.joinable()) {
+            waiter_.join();
+        }
     }
 
     ProcessRunner& runner_;
-    LineSplitter lines_;
+    Stream output_;
+    Stream errorOutput_;
+    const bool separateErrors_;
+    TerminalLoan terminal_;
     std::vector<char> chunk_;
-    posix::FileDescriptor outputRead_;
-    posix::FileDescriptor outputWrite_;
     posix::FileDescriptor wakeRead_;
     posix::FileDescriptor wakeWrite_;
     pid_t processId_ = -1;
     bool reaped_ = false;
     std::thread waiter_;
-    std::atomic<bool> exited_{false};
+    std::thread watchdog_;
+    std::atomic<bool> exitSeen_{false};
+    std::atomic<bool> outputClosed_{false};
+
+    // Shared by the three threads.
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::optional<Clock::time_point> deadline_;
+    bool exited_ = false;
     bool terminating_ = false;
     bool killSent_ = false;
+    bool timedOut_ = false;
+    bool cancelled_ = false;
+    bool finished_ = false;
     Clock::time_point killAt_{};
 };
 
+CommandError CommandError::cannotLaunch(const std::string& executablePath, int errorNumber) {
+    switch (errorNumber) {
+    case EMFILE:
+    case ENFILE:
+    case ENOMEM:
+    case EAGAIN:
+        return CommandError(executablePath, "Could not launch " + executablePath + ": " +
+                                                std::strerror(errorNumber) + ".");
+    default:
+        return cannotLaunch(executablePath);
+    }
+}
+
 ProcessRunner::ProcessRunner() = default;
+
+ProcessRunner::ProcessRunner(Settings settings) : settings_(std::move(settings)) {}
 
 ProcessRunner::~ProcessRunner() = default;
 
 CommandResult ProcessRunner::run(const std::string& executable,
                                  const std::vector<std::string>& arguments, double timeout,
-                                 const OutputHandler& onOutput) {
+                                 const OutputHandler& onOutput,
+                                 const OutputHandler& onErrorOutput) {
     {
         std::lock_guard guard(lock_);
         if (didCancel_) {
@@ -554,7 +834,14 @@ CommandResult ProcessRunner::run(const std::string& executable,
         }
         running_ = true;
     }
-    Run run(*this, onOutput);
+    struct Idle {
+        ProcessRunner& runner;
+        ~Idle() {
+            std::lock_guard guard(runner.lock_);
+            runner.running_ = false;
+        }
+    } idle{*this};
+    Run run(*this, onOutput, onErrorOutput);
     run.launch(executable, arguments);
     return run.wait(timeout);
 }
@@ -562,14 +849,8 @@ CommandResult ProcessRunner::run(const std::string& executable,
 void ProcessRunner::cancel() {
     std::lock_guard guard(lock_);
     didCancel_ = true;
-    // Both are valid while registered: the child is unregistered before it is reaped,
-    // and the wake pipe is closed only after that.
-    if (processId_ > 0) {
-        signalGroup(processId_, SIGTERM);
-    }
-    if (wakeFd_ >= 0) {
-        const char byte = 'c';
-        posix::retryOnInterrupt([&] { return ::write(wakeFd_, &byte, 1); });
+    if (active_ != nullptr) {
+        active_->requestCancel();
     }
 }
 

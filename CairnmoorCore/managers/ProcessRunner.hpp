@@ -5,42 +5,62 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace cairnmoor {
 
 // Runs one package-manager command at a time as a child in its own process group,
-// streams its merged output line by line, enforces a time limit, and can be cancelled
-// from any thread. A cancel is for good: every later run returns at once as cancelled.
+// streams its output line by line, enforces a time limit, and can be cancelled from
+// any thread. A cancel is for good: every later run returns at once as cancelled.
 class ProcessRunner {
 public:
     using OutputHandler = std::function<void(const std::string& line)>;
 
+    // How children are started; chosen by the front end, never by the engine.
+    struct Settings {
+        // When this process is the foreground job of its terminal, each child gets the
+        // terminal's foreground while it runs, so a password prompt reaches the person
+        // (and Ctrl-C typed there ends the whole run, as in a shell). Otherwise, and
+        // always when false, a child runs in a session of its own with no terminal and
+        // /dev/null as input, so a prompt fails at once instead of waiting unseen.
+        bool shareTerminal = false;
+        // Variables set in every child's environment; the rest is inherited.
+        std::vector<std::pair<std::string, std::string>> environment;
+    };
+
     ProcessRunner();
+    explicit ProcessRunner(Settings settings);
     ~ProcessRunner();
     ProcessRunner(const ProcessRunner&) = delete;
     ProcessRunner& operator=(const ProcessRunner&) = delete;
 
-    // Blocks until the child has exited. `timeout` in seconds; 0, negative or NaN
-    // mean no limit. `onOutput` may be called from another thread, never from two at
-    // once. Throws CommandError::cannotLaunch when the child cannot be started.
+    // Blocks until the child has exited. `timeout` in seconds; 0, negative or NaN mean
+    // no limit. Output lines go to `onOutput`, standard error's too unless
+    // `onErrorOutput` is given. Bytes that are not UTF-8 arrive as U+FFFD. The handlers
+    // are called on this thread, one line at a time; a handler that blocks (a stalled
+    // reader of our own output) does not hold up the time limit or a cancel. Throws
+    // CommandError::cannotLaunch when the child cannot be started.
     CommandResult run(const std::string& executable, const std::vector<std::string>& arguments,
-                      double timeout, const OutputHandler& onOutput = {});
+                      double timeout, const OutputHandler& onOutput = {},
+                      const OutputHandler& onErrorOutput = {});
     // Stops the run in progress (SIGTERM to its group, SIGKILL after half a second)
-    // and every later one. May block for the grace period.
+    // and every later one. Never blocks.
     void cancel();
     bool isCancelled() const;
+
+    const Settings& settings() const { return settings_; }
 
 private:
     class Run;
 
-    // Guards everything below. The child is unregistered before it is reaped, so a
+    const Settings settings_;
+    // Guards everything below. A run is unregistered before its child is reaped, so a
     // cancel never signals a process identifier that may have been reused.
     mutable std::mutex lock_;
     bool didCancel_ = false;
     bool running_ = false;
-    int processId_ = -1; // the child of the run in progress; -1 while idle
-    int wakeFd_ = -1;    // wakes the run's loop on cancel; -1 while idle
+    Run* active_ = nullptr; // the run whose child may still be signalled
 };
 
 } // namespace cairnmoor
