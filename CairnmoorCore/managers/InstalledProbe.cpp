@@ -10,9 +10,6 @@
 namespace cairnmoor::InstalledProbe {
 namespace {
 
-// The inventory command gets this long before it counts as failed.
-constexpr double probeTimeoutSeconds = 30;
-
 // Collects the command's lines; the runner may call from another thread.
 struct Box {
     std::mutex lock;
@@ -95,16 +92,25 @@ std::string unexpected(PackageManager manager, std::string_view line) {
 } // namespace
 
 std::set<std::string> installed(const std::string& path, PackageManager manager, bool cask,
-                                ProcessRunner& runner) {
+                                ProcessRunner& runner, const ProcessRunner::OutputHandler& onLog,
+                                double timeLimit) {
     Box box;
     const std::vector<std::string> arguments =
         manager == PackageManager::homebrew ? BrewCommandBuilder::listInstalledArguments(cask)
                                             : std::vector<std::string>{"-q", "installed", "active"};
-    const CommandResult result =
-        runner.run(path, arguments, probeTimeoutSeconds, [&box](const std::string& line) {
+    // A warning is not inventory, but it is worth seeing; it must never go unsaid.
+    const ProcessRunner::OutputHandler showError = [&onLog](const std::string& line) {
+        if (onLog) {
+            onLog(line);
+        }
+    };
+    const CommandResult result = runner.run(
+        path, arguments, timeLimit,
+        [&box](const std::string& line) {
             std::lock_guard guard(box.lock);
             box.lines.push_back(line);
-        });
+        },
+        showError);
     if (!result.succeeded()) {
         throw PackageManagerError::commandFailed(
             std::string(manager.displayName()) + " installed-package probe failed (status " +

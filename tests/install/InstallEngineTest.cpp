@@ -349,14 +349,15 @@ INSTANTIATE_TEST_SUITE_P(
                     {"$ port -N selfupdate", "--->  Fetching @update",
                      "MacPorts update failed; no packages were installed."},
                     "port -N selfupdate\n"},
-        // The probe's own output never reaches the log; only its failure text does.
+        // The probe's inventory never reaches the log; what it says on stderr does.
         RunWideCase{"InventoryFails",
                     brew,
                     {alpha, beta},
                     30,
                     false,
                     {{"CAIRNMOOR_FAKE_LIST_FAIL", "3"}},
-                    {"Homebrew installed-package probe failed (status 3, timeout: false, "
+                    {"Error: could not read the list of installed packages",
+                     "Homebrew installed-package probe failed (status 3, timeout: false, "
                      "cancelled: false)."},
                     "brew list --cask\n"},
         RunWideCase{"InventoryUnexpected",

@@ -118,41 +118,86 @@ INSTANTIATE_TEST_SUITE_P(
                   "Unexpected MacPorts inventory output: No ports are installed"}),
     [](const auto& info) { return info.param.name; });
 
-// --- Failures of the inventory command itself -------------------------------------------
+// --- Running the inventory command ------------------------------------------------------
 
-TEST(ProbeRun, FailuresCarryTheStatusAndFlagsOrPassTheLaunchErrorOn) {
+struct ProbeCase {
+    const char* name;
+    PackageManager manager;
+    std::vector<std::pair<const char*, const char*>> knobs; // of the fake manager
+    std::string outcome; // the failure's text, or the names found joined by spaces
+    std::vector<std::string> logged = {};
+    friend void PrintTo(const ProbeCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class ProbeRun : public ::testing::TestWithParam<ProbeCase> {};
+
+TEST_P(ProbeRun, ReadsStandardOutputAndShowsStandardError) {
+    const ProbeCase& c = GetParam();
     testing::TempDir state;
+    state.write("casks/firefox", "");
     ::setenv("CAIRNMOOR_FAKE_STATE", state.path().c_str(), 1);
-    ::setenv("CAIRNMOOR_FAKE_LIST_FAIL", "3", 1);
-    const std::string fakePort = std::string(CAIRNMOOR_FAKES_DIR) + "/port";
-    const std::string fakeBrew = std::string(CAIRNMOOR_FAKES_DIR) + "/brew";
-    const auto failureOf = [](const std::string& path, PackageManager manager,
-                              ProcessRunner& runner) -> std::string {
-        try {
-            InstalledProbe::installed(path, manager, false, runner);
-        } catch (const PackageManagerError& error) {
-            return error.what();
-        }
-        return "(no failure)";
-    };
+    for (const auto& [name, value] : c.knobs) {
+        ::setenv(name, value, 1);
+    }
+    const std::string fake =
+        std::string(CAIRNMOOR_FAKES_DIR) + "/" + std::string(c.manager.executableName());
     ProcessRunner runner;
-    EXPECT_EQ(
-        failureOf(fakePort, port, runner),
-        "MacPorts installed-package probe failed (status 3, timeout: false, cancelled: false).");
+    std::vector<std::string> logged;
+    std::string outcome;
+    try {
+        for (const std::string& name : InstalledProbe::installed(
+                 fake, c.manager, true, runner,
+                 [&](const std::string& line) { logged.push_back(line); }, 0.5)) {
+            outcome += (outcome.empty() ? "" : " ") + name;
+        }
+    } catch (const PackageManagerError& error) {
+        outcome = error.what();
+    }
+    for (const auto& [name, value] : c.knobs) {
+        ::unsetenv(name);
+    }
+    ::unsetenv("CAIRNMOOR_FAKE_STATE");
+    EXPECT_EQ(outcome, c.outcome);
+    EXPECT_EQ(logged, c.logged);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fakes, ProbeRun,
+    ::testing::Values(
+        ProbeCase{"WarningIsNoInventory",
+                  brew,
+                  {{"CAIRNMOOR_FAKE_LIST_WARNING", "Warning: some taps are untrusted"}},
+                  "firefox",
+                  {"Warning: some taps are untrusted"}},
+        // A line that is not UTF-8 fails the probe, shown, rather than going missing.
+        ProbeCase{"BytesThatAreNotText",
+                  brew,
+                  {{"CAIRNMOOR_FAKE_LIST_GARBAGE", "caf\\351"}},
+                  "Unexpected Homebrew inventory output: caf\uFFFD"},
+        ProbeCase{"Fails",
+                  port,
+                  {{"CAIRNMOOR_FAKE_LIST_FAIL", "3"}},
+                  "MacPorts installed-package probe failed (status 3, timeout: false, "
+                  "cancelled: false).",
+                  {"Error: registry unavailable"}},
+        ProbeCase{"Hangs",
+                  brew,
+                  {{"CAIRNMOOR_FAKE_HANG", "@list"}},
+                  "Homebrew installed-package probe failed (status 15, timeout: true, "
+                  "cancelled: false)."}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(ProbeRun, LaunchFailurePassesOnAndACancelledRunnerStartsNothing) {
+    ProcessRunner runner;
+    EXPECT_THROW(InstalledProbe::installed("/nonexistent/brew", brew, true, runner), CommandError);
+    runner.cancel();
     try {
         InstalledProbe::installed("/nonexistent/brew", brew, true, runner);
-        ADD_FAILURE() << "expected a launch failure";
-    } catch (const CommandError& error) {
-        EXPECT_EQ(std::string(error.what()), "Could not launch /nonexistent/brew.");
+        ADD_FAILURE() << "expected the probe to fail";
+    } catch (const PackageManagerError& error) {
+        EXPECT_EQ(std::string(error.what()), "Homebrew installed-package probe failed (status -1, "
+                                             "timeout: false, cancelled: true).");
     }
-    // A cancelled runner fails the probe without launching anything.
-    runner.cancel();
-    EXPECT_EQ(
-        failureOf(fakeBrew, brew, runner),
-        "Homebrew installed-package probe failed (status -1, timeout: false, cancelled: true).");
-    EXPECT_EQ(testing::readFile(state / "invocations.log"), "port -q installed active\n");
-    ::unsetenv("CAIRNMOOR_FAKE_LIST_FAIL");
-    ::unsetenv("CAIRNMOOR_FAKE_STATE");
 }
 
 } // namespace
