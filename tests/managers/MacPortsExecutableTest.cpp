@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <vector>
 
@@ -210,22 +212,55 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---- The listing command itself -----------------------------------------------------
 
-bool systemLsListsAcls() {
-    // Whether this system's ls knows the ACL option at all.
-    return std::system("/bin/ls -lde / >/dev/null 2>&1") == 0;
-}
+// A stand-in for /bin/ls that prints what the test says (or hangs), so the listing is
+// really run and really judged.
+struct Lister {
+    const char* name;
+    const char* script;
+    bool safe;
+    friend void PrintTo(const Lister& c, std::ostream* os) { *os << c.name; }
+};
 
-TEST(AclListingCommand, AgreesWithWhatThisSystemsLsCanDo) {
+class AclListingCommand : public ::testing::TestWithParam<Lister> {};
+
+TEST_P(AclListingCommand, DecidesTheWholeCheck) {
     testing::TempDir dir;
-    const auto file = dir.write("plain", "x");
-    // A fresh temporary file carries no ACL entries: safe exactly when ls can list them.
-    EXPECT_EQ(MacPortsExecutable::hasSafeACL(file.string()), systemLsListsAcls());
+    const auto lister = dir.write("ls", std::string("#!/bin/sh\n") + GetParam().script + "\n");
+    ASSERT_EQ(::chmod(lister.c_str(), 0755), 0);
+    const auto start = std::chrono::steady_clock::now();
+    StubFileManager files;
+    files.onlyStaged = true;
+    files.executables = {"/opt/local/bin/port"};
+    for (const std::string& entry : kChain) {
+        files.attributes[entry] = {0, 0755,
+                                   entry == kChain[0] ? FileType::regular : FileType::directory};
+    }
+    EXPECT_EQ(MacPortsExecutable::validate("/opt/local/bin/port", files,
+                                           [&](const std::string& entry) {
+                                               return MacPortsExecutable::hasSafeACL(
+                                                   entry, lister.string(),
+                                                   std::chrono::milliseconds(300));
+                                           }),
+              GetParam().safe);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
-TEST(AclListingCommand, AFailedListingIsNeverSafe) {
+INSTANTIATE_TEST_SUITE_P(
+    Listers, AclListingCommand,
+    ::testing::Values(Lister{"NoEntries", "echo \"drwxr-xr-x 5 root wheel 160 $2\"", true},
+                      Lister{"WritableEntry",
+                             "echo \"drwxr-xr-x+ 5 root wheel 160 $2\"; echo ' 0: "
+                             "group:staff allow add_file'",
+                             false},
+                      Lister{"ListingFails", "exit 1", false},
+                      Lister{"ListingHangs", "exec sleep 30", false},
+                      Lister{"HangsAfterClosingItsOutput", "exec >&- 2>&-; exec sleep 30", false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(AclListingCommand, AMissingListerOrPathIsNeverSafe) {
     testing::TempDir dir;
     EXPECT_FALSE(MacPortsExecutable::hasSafeACL((dir / "missing").string()));
-    EXPECT_FALSE(MacPortsExecutable::hasSafeACL(""));
+    EXPECT_FALSE(MacPortsExecutable::hasSafeACL("/", "/nonexistent/ls"));
 }
 
 } // namespace
