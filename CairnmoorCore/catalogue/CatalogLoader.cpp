@@ -5,6 +5,8 @@
 #include "platform/FileError.hpp"
 #include "platform/JsonReading.hpp"
 
+#include <new>
+
 namespace cairnmoor::CatalogLoader {
 
 namespace fs = std::filesystem;
@@ -39,7 +41,7 @@ AppEntry decodeEntry(const Json& value) {
     return entry;
 }
 
-Catalog decodeCatalog(std::string_view data) {
+Catalog decodeCatalog(std::string_view data) try {
     const Json document = JsonReading::parse(data);
     JsonReading::requireObject(document, "catalogue");
     Catalog catalog;
@@ -62,6 +64,8 @@ Catalog decodeCatalog(std::string_view data) {
         catalog.apps.push_back(decodeEntry(entry));
     }
     return catalog;
+} catch (const std::bad_alloc&) {
+    throw DecodingError::outOfMemory();
 }
 
 // The shipped resource bundle beside the code, looked up once for the life of the process.
@@ -124,17 +128,34 @@ fs::path externalOverrideURL(const FileManager& fileManager) {
     return base / "Cairnmoor" / "catalog.json";
 }
 
-std::optional<Catalog> loadExternalOverride(const FileManager& fileManager) {
+std::optional<Catalog> loadExternalOverride(const FileManager& fileManager,
+                                            const RejectionHandler& onRejected) {
     const fs::path url = externalOverrideURL(fileManager);
     if (!fileManager.fileExists(url)) {
         return std::nullopt;
     }
+    std::string reason;
     try {
-        return decodeCatalog(fileManager.contentsOfFile(url));
-    } catch (const std::exception&) {
-        // An unusable replacement is passed over silently; the shipped catalogue serves.
-        return std::nullopt;
+        return decodeCatalog(fileManager.contentsOfFile(url, JsonReading::maxDocumentSize));
+    } catch (const DecodingError& error) {
+        // The detail names the key at fault, which is what the user needs to mend it.
+        reason = error.debugDescription();
+    } catch (const std::exception& error) {
+        reason = error.what();
     }
+    // The shipped catalogue still serves; the user hears why theirs did not.
+    while (!reason.empty() && reason.back() == '.') {
+        reason.pop_back();
+    }
+    if (onRejected) {
+        try {
+            onRejected("The catalogue " + url.string() + " was not used (" + reason +
+                       "); the shipped catalogue is used instead.");
+        } catch (...) {
+            // Telling is a courtesy; it never stops the catalogue from loading.
+        }
+    }
+    return std::nullopt;
 }
 
 std::string loadEmbeddedData(const Bundle* bundle) {
@@ -142,15 +163,16 @@ std::string loadEmbeddedData(const Bundle* bundle) {
     if (!url) {
         throw CatalogError::embeddedResourceMissing();
     }
-    return FileManager::defaultManager().contentsOfFile(*url);
+    return FileManager::defaultManager().contentsOfFile(*url, JsonReading::maxDocumentSize);
 }
 
 Catalog loadEmbedded(const Bundle* bundle) {
     return decode(loadEmbeddedData(bundle));
 }
 
-Catalog load(const FileManager& fileManager, const Bundle* bundle) {
-    if (auto replacement = loadExternalOverride(fileManager)) {
+Catalog load(const FileManager& fileManager, const Bundle* bundle,
+             const RejectionHandler& onRejected) {
+    if (auto replacement = loadExternalOverride(fileManager, onRejected)) {
         return std::move(*replacement);
     }
     return loadEmbedded(bundle);

@@ -5,6 +5,7 @@
 #include "platform/FileManager.hpp"
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,17 +14,23 @@ namespace cairnmoor::CatalogLoader {
 
 inline constexpr const char* resourceBundleName = "Cairnmoor_CairnmoorCore.bundle";
 
+// Told, in one sentence, why a replacement catalogue that exists was passed over, so
+// that a user who mistyped theirs learns it.
+using RejectionHandler = std::function<void(const std::string& explanation)>;
+
 // The user's replacement catalogue wins when it can be read and decoded; otherwise the
 // shipped one is loaded. Throws CatalogError, or FileError when the shipped file is
 // found but unreadable.
 Catalog load(const FileManager& fileManager = FileManager::defaultManager(),
-             const Bundle* bundle = nullptr);
+             const Bundle* bundle = nullptr, const RejectionHandler& onRejected = {});
 
 // <Application Support>/Cairnmoor/catalog.json (home/Library/Application Support when
 // the platform reports no Application Support folder).
 std::filesystem::path externalOverrideURL(const FileManager& fileManager);
-// The replacement, or none when it is missing, unreadable or invalid. Never throws.
-std::optional<Catalog> loadExternalOverride(const FileManager& fileManager);
+// The replacement, or none when it is missing, unreadable or invalid (then, for one that
+// exists, `onRejected` hears why). Never throws.
+std::optional<Catalog> loadExternalOverride(const FileManager& fileManager,
+                                            const RejectionHandler& onRejected = {});
 Catalog loadEmbedded(const Bundle* bundle = nullptr);
 std::string loadEmbeddedData(const Bundle* bundle = nullptr);
 // Throws CatalogError::decodeFailed carrying the DecodingError.

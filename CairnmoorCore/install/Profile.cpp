@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <ctime>
+#include <new>
 #include <stdexcept>
 
 namespace cairnmoor {
@@ -71,7 +72,7 @@ InstallOptions decodeOptions(const Json& value) {
 
 } // namespace
 
-Profile Profile::decode(std::string_view data) {
+Profile Profile::decode(std::string_view data) try {
     const Json document = JsonReading::parse(data);
     JsonReading::requireObject(document, "profile");
     Profile profile;
@@ -84,6 +85,8 @@ Profile Profile::decode(std::string_view data) {
     }
     profile.options = decodeOptions(JsonReading::requireKey(document, "options"));
     return profile;
+} catch (const std::bad_alloc&) {
+    throw DecodingError::outOfMemory();
 }
 
 void Profile::write(const std::filesystem::path& url, const FileManager& fileManager) const {
@@ -91,7 +94,7 @@ void Profile::write(const std::filesystem::path& url, const FileManager& fileMan
 }
 
 Profile Profile::load(const std::filesystem::path& url, const FileManager& fileManager) {
-    return decode(fileManager.contentsOfFile(url));
+    return decode(fileManager.contentsOfFile(url, JsonReading::maxDocumentSize));
 }
 
 } // namespace cairnmoor

@@ -15,9 +15,18 @@ public:
     explicit DecodingError(std::string debugDescription)
         : std::runtime_error(userMessage), debugDescription_(std::move(debugDescription)) {}
 
+    // Decoding ran out of memory: the document is not at fault, and the user is told so.
+    static DecodingError outOfMemory() {
+        return DecodingError("There is not enough memory to read the document.",
+                             "Allocation failed while decoding.");
+    }
+
     const std::string& debugDescription() const noexcept { return debugDescription_; }
 
 private:
+    DecodingError(const char* message, std::string debugDescription)
+        : std::runtime_error(message), debugDescription_(std::move(debugDescription)) {}
+
     std::string debugDescription_;
 };
 

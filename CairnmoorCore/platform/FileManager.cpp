@@ -82,7 +82,7 @@ fs::path FileManager::resolvingSymlinks(const fs::path& path) const {
     return fs::path(resolved);
 }
 
-std::string FileManager::contentsOfFile(const fs::path& path) const {
+std::string FileManager::contentsOfFile(const fs::path& path, std::uint64_t sizeLimit) const {
     const posix::FileDescriptor fd(posix::retryOnInterrupt(
         [&] { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK); }));
     if (!fd) {
@@ -99,6 +99,13 @@ std::string FileManager::contentsOfFile(const fs::path& path) const {
     if (!S_ISREG(info.st_mode)) {
         throw FileError(path, "Not a regular file");
     }
+    const auto tooLarge = [&] {
+        return FileError(path, "The file is larger than " + std::to_string(sizeLimit >> 20) +
+                                   " MiB, too large to be read");
+    };
+    if (info.st_size > 0 && static_cast<std::uint64_t>(info.st_size) > sizeLimit) {
+        throw tooLarge();
+    }
     std::string data;
     if (info.st_size > 0) {
         data.reserve(static_cast<std::size_t>(info.st_size));
@@ -112,6 +119,10 @@ std::string FileManager::contentsOfFile(const fs::path& path) const {
         }
         if (count == 0) {
             break;
+        }
+        // The file may grow while we read it.
+        if (data.size() + static_cast<std::size_t>(count) > sizeLimit) {
+            throw tooLarge();
         }
         data.append(buffer, static_cast<std::size_t>(count));
     }

@@ -45,8 +45,10 @@ public:
     // cannot be resolved (for example because it does not exist).
     virtual std::filesystem::path resolvingSymlinks(const std::filesystem::path& path) const;
 
-    // Reads the whole file; throws FileError.
-    virtual std::string contentsOfFile(const std::filesystem::path& path) const;
+    // Reads the whole file; throws FileError, also when it holds more than `sizeLimit`
+    // bytes (so a huge or endless file is refused before it exhausts memory).
+    virtual std::string contentsOfFile(const std::filesystem::path& path,
+                                       std::uint64_t sizeLimit = UINT64_MAX) const;
     // Creates the folder (and missing parents when asked); an existing folder is fine.
     // Throws FileError.
     virtual void createDirectory(const std::filesystem::path& path,

@@ -67,6 +67,11 @@ std::size_t nestingDepth(std::string_view data) {
 } // namespace
 
 Json parse(std::string_view data, std::size_t maxDepth) {
+    // A raw NUL is never valid JSON, and the parser would take it for the end of input
+    // and accept whatever came before it.
+    if (data.find('\0') != std::string_view::npos) {
+        throw DecodingError("The given data holds a NUL byte.");
+    }
     if (nestingDepth(data) > maxDepth) {
         throw DecodingError("The given data nests deeper than " + std::to_string(maxDepth) +
                             " levels.");

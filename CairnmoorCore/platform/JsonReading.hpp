@@ -14,8 +14,13 @@ namespace cairnmoor::JsonReading {
 
 using Json = nlohmann::json;
 
-// Parses a whole document. Malformed text, invalid UTF-8 and nesting deeper than
-// maxDepth throw DecodingError.
+// Documents we read (catalogues, profiles) are refused above this size: real ones are
+// a few hundred kilobytes, and reading a huge one whole would exhaust memory.
+inline constexpr std::uint64_t maxDocumentSize = std::uint64_t{64} << 20;
+
+// Parses a whole document. Malformed text, invalid UTF-8, a NUL byte anywhere (nothing
+// may follow the document, not even after a NUL) and nesting deeper than maxDepth throw
+// DecodingError.
 Json parse(std::string_view data, std::size_t maxDepth = 256);
 
 const Json& requireObject(const Json& value, std::string_view context);
