@@ -18,12 +18,15 @@ public:
     }
 
     Kind kind() const noexcept { return kind_; }
+    // The whole text; what() ends at the first NUL a catalogue's name may carry.
+    const std::string& text() const noexcept { return text_; }
 
 private:
     PackageManagerError(Kind kind, const std::string& text)
-        : std::runtime_error(text), kind_(kind) {}
+        : std::runtime_error(text), kind_(kind), text_(text) {}
 
     Kind kind_;
+    std::string text_;
 };
 
 } // namespace cairnmoor

@@ -36,6 +36,35 @@ constexpr const char* usageText =
 constexpr std::int32_t statusUsage = 2;
 constexpr std::int32_t statusFailure = 1;
 
+// The length of the well-formed UTF-8 character at `at`, or 0.
+std::size_t utf8Length(std::string_view text, std::size_t at) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    }
+    if (length == 0 || at + length > text.size() || byte(at + 1) < low || byte(at + 1) > high) {
+        return 0;
+    }
+    for (std::size_t i = 2; i < length; ++i) {
+        if ((byte(at + i) & 0xC0) != 0x80) {
+            return 0;
+        }
+    }
+    return length;
+}
+
 std::string hexDigits(unsigned value) {
     static constexpr char digits[] = "0123456789abcdef";
     std::string text;
@@ -44,6 +73,59 @@ std::string hexDigits(unsigned value) {
         value /= 16;
     } while (value != 0);
     return text;
+}
+
+// Control characters as backslash escapes, ill-formed UTF-8 as U+FFFD; in a literal
+// also quotes, backslashes and tabs.
+std::string escaped(std::string_view text, bool literal) {
+    std::string result;
+    result.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte >= 0x80) {
+            const std::size_t length = utf8Length(text, i);
+            if (length == 0) {
+                result += "\xEF\xBF\xBD";
+                ++i;
+            } else if (byte == 0xc2 && static_cast<unsigned char>(text[i + 1]) <= 0x9f) {
+                // U+0080 to U+009F, the second set of control characters (CSI among them).
+                result += "\\u{" + hexDigits(static_cast<unsigned char>(text[i + 1])) + "}";
+                i += 2;
+            } else {
+                result.append(text, i, length);
+                i += length;
+            }
+            continue;
+        }
+        ++i;
+        switch (byte) {
+        case '"':
+            result += literal ? "\\\"" : "\"";
+            break;
+        case '\\':
+            result += literal ? "\\\\" : "\\";
+            break;
+        case '\0':
+            result += "\\0";
+            break;
+        case '\n':
+            result += "\\n";
+            break;
+        case '\r':
+            result += "\\r";
+            break;
+        case '\t':
+            result += literal ? "\\t" : "\t";
+            break;
+        default:
+            if (byte < 0x20 || byte == 0x7f) {
+                result += "\\u{" + hexDigits(byte) + "}";
+            } else {
+                result += static_cast<char>(byte);
+            }
+        }
+    }
+    return result;
 }
 
 std::string notFoundSentence(PackageManager manager) {
@@ -58,20 +140,22 @@ std::int32_t install(const std::vector<AppEntry>& selected, InstallOptions optio
                      const std::string& profilePath, const std::string& managerPath, bool silent) {
     if (!silent) {
         Console::printLine("Installing " + std::to_string(selected.size()) + " app(s) from " +
-                           profilePath + " using " + managerPath + "...");
+                           displayText(profilePath) + " using " + displayText(managerPath) + "...");
     }
     const auto onProgress = [silent](const std::string& id, const PackageState& state) {
         if (!silent) {
-            Console::printLine(id + ": " + stateText(state));
+            Console::printLine(displayText(id) + ": " + stateText(state));
         }
     };
     const auto onLog = [silent](const std::string& line) {
         if (!silent) {
-            Console::printLine(line);
+            Console::printLine(displayText(line));
         }
     };
 
-    InstallEngine engine;
+    // A package that asks for a password can ask the person at the terminal, when there
+    // is one and we are its foreground job.
+    InstallEngine engine(ProcessRunner::Settings{.shareTerminal = true, .environment = {}});
     // The manager runs in its own process group, out of reach of the terminal's
     // interrupt: pass the interrupt on by cancelling, so it stops with us.
     std::optional<InterruptWatcher> watcher;
@@ -87,7 +171,8 @@ std::int32_t install(const std::vector<AppEntry>& selected, InstallOptions optio
     for (const PackageResult& result : results) {
         if (result.state.kind == PackageState::Kind::failed) {
             ++failures;
-            Console::printLine("FAILED: " + result.app.name + " - " + result.state.message);
+            Console::printLine("FAILED: " + displayText(result.app.name) + " - " +
+                               displayText(result.state.message));
         }
     }
     Console::printLine("Summary: " + std::to_string(results.size()) + " processed, " +
@@ -110,44 +195,11 @@ const std::string& helpText() {
 }
 
 std::string stringLiteral(std::string_view text) {
-    std::string result = "\"";
-    result.reserve(text.size() + 2);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        switch (byte) {
-        case '"':
-            result += "\\\"";
-            break;
-        case '\\':
-            result += "\\\\";
-            break;
-        case '\0':
-            result += "\\0";
-            break;
-        case '\n':
-            result += "\\n";
-            break;
-        case '\r':
-            result += "\\r";
-            break;
-        case '\t':
-            result += "\\t";
-            break;
-        default:
-            if (byte < 0x20 || byte == 0x7f) {
-                result += "\\u{" + hexDigits(byte) + "}";
-            } else if (byte == 0xc2 && i + 1 < text.size() &&
-                       static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
-                       static_cast<unsigned char>(text[i + 1]) <= 0x9f) {
-                // U+0080 to U+009F, the second set of control characters.
-                result += "\\u{" + hexDigits(static_cast<unsigned char>(text[++i])) + "}";
-            } else {
-                result += static_cast<char>(byte);
-            }
-        }
-    }
-    result += '"';
-    return result;
+    return '"' + escaped(text, true) + '"';
+}
+
+std::string displayText(std::string_view text) {
+    return escaped(text, false);
 }
 
 std::string stateText(const PackageState& state) {
@@ -189,7 +241,8 @@ std::optional<std::int32_t> run(const std::vector<std::string>& arguments) {
     try {
         profile = Profile::load(profilePath);
     } catch (const std::exception& error) {
-        Console::writeError("could not read profile " + profilePath + ": " + error.what() + "\n");
+        Console::writeError("could not read profile " + displayText(profilePath) + ": " +
+                            displayText(error.what()) + "\n");
         return statusFailure;
     }
 
@@ -216,9 +269,12 @@ std::optional<std::int32_t> run(const std::vector<std::string>& arguments) {
 
     Catalog catalog;
     try {
-        catalog = CatalogLoader::load();
+        catalog = CatalogLoader::load(FileManager::defaultManager(), nullptr,
+                                      [](const std::string& explanation) {
+                                          Console::writeError(displayText(explanation) + "\n");
+                                      });
     } catch (const std::exception& error) {
-        Console::writeError(std::string("could not load catalogue: ") + error.what() + "\n");
+        Console::writeError("could not load catalogue: " + displayText(error.what()) + "\n");
         return statusFailure;
     }
 
@@ -235,13 +291,13 @@ std::optional<std::int32_t> run(const std::vector<std::string>& arguments) {
         if (!unknown.empty()) {
             std::string list;
             for (const std::string& id : unknown) {
-                list += (list.empty() ? "" : ", ") + id;
+                list += (list.empty() ? "" : ", ") + displayText(id);
             }
             throw PackageManagerError::invalidSelection("Unknown catalogue IDs: " + list + ".");
         }
         manager.validate(selected);
     } catch (const PackageManagerError& error) {
-        Console::writeError(std::string(error.what()) + "\n");
+        Console::writeError(displayText(error.text()) + "\n");
         return statusUsage;
     }
 

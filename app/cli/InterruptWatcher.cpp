@@ -15,7 +15,7 @@ namespace cairnmoor {
 
 namespace {
 
-constexpr std::array<int, 3> watchedSignals{SIGINT, SIGTERM, SIGHUP};
+constexpr std::array<int, 4> watchedSignals{SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 // Written after the handlers are gone: tells the thread to finish.
 constexpr unsigned char stopByte = 0;
 
@@ -90,14 +90,21 @@ InterruptWatcher::InterruptWatcher(Handler onInterrupt) : onInterrupt_(std::move
     }
     action.sa_flags = SA_RESTART;
     for (std::size_t i = 0; i < watchedSignals.size(); ++i) {
+        if (::sigaction(watchedSignals[i], nullptr, &previous_[i]) == 0 &&
+            previous_[i].sa_handler == SIG_IGN) {
+            continue;
+        }
         if (::sigaction(watchedSignals[i], &action, &previous_[i]) != 0) {
             const int error = errno;
             while (i-- > 0) {
-                ::sigaction(watchedSignals[i], &previous_[i], nullptr);
+                if (watching_[i]) {
+                    ::sigaction(watchedSignals[i], &previous_[i], nullptr);
+                }
             }
             watcherActive = false;
             throw std::system_error(error, std::generic_category(), "cannot watch for interrupts");
         }
+        watching_[i] = true;
     }
     active_ = true;
     thread_ = std::thread([this] { watch(); });
@@ -113,7 +120,9 @@ void InterruptWatcher::stop() {
     }
     active_ = false;
     for (std::size_t i = 0; i < watchedSignals.size(); ++i) {
-        ::sigaction(watchedSignals[i], &previous_[i], nullptr);
+        if (watching_[i]) {
+            ::sigaction(watchedSignals[i], &previous_[i], nullptr);
+        }
     }
     // The write end is non-blocking; if the pipe were full the thread is awake anyway
     // and keeps reading until it sees this byte, so retry until it fits.

@@ -6,10 +6,11 @@
 
 namespace cairnmoor {
 
-// While it watches, SIGINT, SIGTERM and SIGHUP no longer end the process. The signal
-// handler only notes the signal and writes one byte to a pipe; a thread of the watcher
-// reads it and calls `onInterrupt` there, once, for the first signal. Only one watcher
-// may be active at a time.
+// While it watches, SIGINT, SIGTERM, SIGHUP and SIGQUIT no longer end the process. A
+// signal that was ignored when we were started (nohup, a script's background job)
+// stays ignored, as shells do. The signal handler only notes the signal and writes one
+// byte to a pipe; a thread of the watcher reads it and calls `onInterrupt` there, once,
+// for the first signal. Only one watcher may be active at a time.
 class InterruptWatcher {
 public:
     using Handler = std::function<void(int signalNumber)>;
@@ -30,7 +31,8 @@ private:
     void watch();
 
     Handler onInterrupt_;
-    struct sigaction previous_[3];
+    struct sigaction previous_[4];
+    bool watching_[4] = {};
     std::thread thread_;
     bool active_ = false;
 };

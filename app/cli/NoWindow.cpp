@@ -6,7 +6,7 @@ namespace cairnmoor {
 
 int startGraphicalApplication(int, char**) {
     std::fputs("Cairnmoor: this build has no window (configured with CAIRNMOOR_GUI=OFF); "
-               "use --profile <file> or --help.\n",
+               "Cairnmoor --help lists the command line.\n",
                stderr);
     return 1;
 }
