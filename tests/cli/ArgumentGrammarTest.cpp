@@ -148,8 +148,14 @@ TEST(CatalogueFailure, IsReportedWithTheLoadersReason) {
     sandbox.writeProfile("team.cmprofile", {"alpha"});
     const CliResult result = sandbox.run(words(team));
     EXPECT_EQ(result.out, "");
+    // The replacement's fault is named once; then the shipped catalogue's.
     EXPECT_EQ(result.err,
-              "could not load catalogue: The catalogue could not be parsed: " + badFormat);
+              "The catalogue " +
+                  (sandbox.home() / "Library/Application Support/Cairnmoor/catalog.json").string() +
+                  " was not used (The given data was not valid JSON); the shipped "
+                  "catalogue is used instead.\n"
+                  "could not load catalogue: The catalogue could not be parsed: " +
+                  badFormat);
     EXPECT_EQ(result.status, 1);
 }
 

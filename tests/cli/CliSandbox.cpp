@@ -9,6 +9,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <stdexcept>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -97,26 +98,49 @@ std::vector<std::string> CliSandbox::invocations() const {
     return lines;
 }
 
-pid_t CliSandbox::start(const std::vector<std::string>& arguments) const {
+namespace {
+
+// argv for Cairnmoor, through bash when a launcher snippet comes first.
+std::vector<std::string> commandLine(const fs::path& executable, const std::string& launcher,
+                                     const std::vector<std::string>& arguments) {
     std::vector<std::string> strings{executable.string()};
+    if (!launcher.empty()) {
+        strings = {"/bin/bash", "-c", launcher + " exec \"$0\" \"$@\"", executable.string()};
+    }
     strings.insert(strings.end(), arguments.begin(), arguments.end());
-    const std::size_t argc = strings.size();
+    return strings;
+}
+
+std::vector<char*> pointers(std::vector<std::string>& strings) {
+    std::vector<char*> result;
+    for (std::string& text : strings) {
+        result.push_back(text.data());
+    }
+    result.push_back(nullptr);
+    return result;
+}
+
+} // namespace
+
+pid_t CliSandbox::start(const std::vector<std::string>& arguments) const {
+    std::vector<std::string> strings = commandLine(executable, launcher, arguments);
+    std::vector<std::string> variables;
     for (const auto& [name, value] : environment) {
-        strings.push_back(name + "=" + value);
+        variables.push_back(name + "=" + value);
     }
-    std::vector<char*> argv, envp;
-    for (std::size_t i = 0; i < strings.size(); ++i) {
-        (i < argc ? argv : envp).push_back(strings[i].data());
-    }
-    argv.push_back(nullptr);
-    envp.push_back(nullptr);
+    std::vector<char*> argv = pointers(strings);
+    std::vector<char*> envp = pointers(variables);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     const int create = O_WRONLY | O_CREAT | O_TRUNC;
     const fs::path out = root_ / "stdout", err = root_ / "stderr";
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), create, 0600);
+    if (outputDescriptor >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, outputDescriptor, STDOUT_FILENO);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), create, 0600);
+    }
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), create, 0600);
     posix_spawn_file_actions_addchdir_np(&actions, work_.c_str());
     // Start with default signal handling whatever the test runner set up.
@@ -127,13 +151,55 @@ pid_t CliSandbox::start(const std::vector<std::string>& arguments) const {
     posix_spawnattr_setsigmask(&attributes, &signals);
     sigfillset(&signals);
     posix_spawnattr_setsigdefault(&attributes, &signals);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    posix_spawnattr_setflags(&attributes,
+                             POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSID);
     pid_t pid = -1;
     const int error = ::posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     if (error != 0) {
         throw std::runtime_error("cannot start " + executable.string());
+    }
+    running_.push_back(pid);
+    return pid;
+}
+
+pid_t CliSandbox::startInTerminal(const std::vector<std::string>& arguments, bool background,
+                                  int& terminal) const {
+    terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (terminal < 0 || ::grantpt(terminal) != 0 || ::unlockpt(terminal) != 0) {
+        throw std::runtime_error("no pseudo-terminal");
+    }
+    const std::string device = ::ptsname(terminal);
+    // A job-control shell puts the run in a group of its own, in the background.
+    std::vector<std::string> strings =
+        background ? commandLine(executable, "set -m; \"$0\" \"$@\" & wait $!; exit $?;", arguments)
+                   : commandLine(executable, launcher, arguments);
+    std::vector<std::string> variables;
+    for (const auto& [name, value] : environment) {
+        variables.push_back(name + "=" + value);
+    }
+    variables.push_back("TERM=dumb");
+    std::vector<char*> argv = pointers(strings);
+    std::vector<char*> envp = pointers(variables);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        // Only async-signal-safe calls from here to exec.
+        ::setsid();
+        const int slave = ::open(device.c_str(), O_RDWR);
+        if (slave < 0 || ::ioctl(slave, TIOCSCTTY, 0) != 0 || ::chdir(work_.c_str()) != 0) {
+            ::_exit(127);
+        }
+        ::dup2(slave, STDIN_FILENO);
+        ::dup2(slave, STDOUT_FILENO);
+        ::dup2(slave, STDERR_FILENO);
+        ::close(slave);
+        ::close(terminal);
+        ::execve(argv[0], argv.data(), envp.data());
+        ::_exit(127);
+    }
+    if (pid < 0) {
+        throw std::runtime_error("cannot fork");
     }
     running_.push_back(pid);
     return pid;
@@ -147,16 +213,22 @@ CliResult CliSandbox::finish(pid_t pid) const {
         status = killRun(pid);
     }
     std::erase(running_, pid);
-    return {readFile(root_ / "stdout"), readFile(root_ / "stderr"),
+    const auto captured = [&](const char* name) {
+        return fs::exists(root_ / name) ? readFile(root_ / name) : std::string();
+    };
+    return {captured("stdout"), captured("stderr"),
             WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status)};
 }
 
 std::vector<pid_t> childProcessGroups(pid_t parent) {
     std::vector<pid_t> groups;
-    FILE* listing = ::popen("ps -A -o pid= -o ppid= -o pgid=", "r");
+    // Zombies do not count: they have ended, only their parent has not looked yet.
+    FILE* listing = ::popen("ps -A -o pid= -o ppid= -o pgid= -o stat=", "r");
     long pid = 0, ppid = 0, pgid = 0;
-    while (listing != nullptr && std::fscanf(listing, "%ld %ld %ld", &pid, &ppid, &pgid) == 3) {
-        if (ppid == parent) {
+    char state[16] = {};
+    while (listing != nullptr &&
+           std::fscanf(listing, "%ld %ld %ld %15s", &pid, &ppid, &pgid, state) == 4) {
+        if (ppid == parent && state[0] != 'Z') {
             groups.push_back(static_cast<pid_t>(pgid));
         }
     }

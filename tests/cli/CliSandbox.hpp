@@ -34,8 +34,9 @@ bool eventually(Condition condition,
 
 // A user's world for one test: a temporary home, a working folder, a bin folder on
 // PATH with the fake `brew`, and the fake's state folder. The built Cairnmoor runs in
-// the working folder with exactly `environment`, standard input from /dev/null and
-// each output stream captured in a file of its own.
+// the working folder with exactly `environment`, standard input from /dev/null, each
+// output stream captured in a file of its own, in a session of its own (no terminal,
+// as under a launcher or a fleet agent, whatever terminal the tests run in).
 class CliSandbox {
 public:
     CliSandbox();
@@ -63,12 +64,21 @@ public:
 
     std::map<std::string, std::string> environment;
     std::filesystem::path executable = CAIRNMOOR_EXECUTABLE;
+    // Bash run just before Cairnmoor, in the same process, as a launcher would leave
+    // things: "trap '' HUP;", "exec >&-;", "ulimit -n 8;".
+    std::string launcher;
+    // Standard output goes here instead of the capture file when set.
+    int outputDescriptor = -1;
 
     CliResult run(const std::vector<std::string>& arguments) const {
         return finish(start(arguments));
     }
     // Starts a run the test wants to watch or interrupt.
     pid_t start(const std::vector<std::string>& arguments) const;
+    // Starts a run on a new pseudo-terminal, as its foreground job or as a background
+    // job of a shell there; `terminal` gets the terminal's other end.
+    pid_t startInTerminal(const std::vector<std::string>& arguments, bool background,
+                          int& terminal) const;
     std::string outputSoFar() const { return readFile(root_ / "stdout"); }
     // Waits for the run to end. One still going after a minute is killed, with its
     // children's process groups, and the test fails.

@@ -42,7 +42,7 @@ TEST(FailureMessageLiteral, EscapesWhatCouldBreakOrRestyleTheLine) {
         {"\x1b[31mred\x1b[0m\x7f\x01", R"("\u{1b}[31mred\u{1b}[0m\u{7f}\u{1}")"},
         {"next\u0085line \u009b", R"("next\u{85}line \u{9b}")"},
         {"caf\u00e9 \u2014 \U0001F600 \u00c2", "\"caf\u00e9 \u2014 \U0001F600 \u00c2\""},
-        {"cut \xc2", "\"cut \xc2\""}};
+        {"cut \xc2 \xff", "\"cut \uFFFD \uFFFD\""}};
     for (const auto& [text, literal] : cases) {
         EXPECT_EQ(CLI::stringLiteral(text), literal);
     }

@@ -190,6 +190,7 @@ TEST_P(InterruptedRun, StopsTheManagerSkipsTheRestAndReports) {
 INSTANTIATE_TEST_SUITE_P(Cli, InterruptedRun,
                          ::testing::Values(InterruptCase{"CtrlC", SIGINT, false},
                                            InterruptCase{"Terminate", SIGTERM, false},
+                                           InterruptCase{"Quit", SIGQUIT, false},
                                            InterruptCase{"HangUpSilent", SIGHUP, true}),
                          [](const auto& info) { return info.param.name; });
 
