@@ -1,16 +1,21 @@
 #include "install/InstallEngine.hpp"
 
 #include "managers/AdminPrompt.hpp"
+#include "managers/CaskInfo.hpp"
 #include "managers/InstalledProbe.hpp"
 #include "managers/PackageManagerError.hpp"
+#include "platform/DecodingError.hpp"
 
+#include <algorithm>
 #include <exception>
 
 namespace cairnmoor {
 
-InstallEngine::InstallEngine(ProcessRunner::Settings settings) : runner_(std::move(settings)) {}
-
 namespace {
+
+// Asking Homebrew about many casks at once may fetch its catalogue first; past this it
+// is given up and the run goes on without knowing about apps outside Homebrew.
+constexpr double caskInfoTimeLimit = 120;
 
 // "$ brew install --cask alpha": the executable's name, never its full path.
 std::string commandLine(PackageManager manager, const std::vector<std::string>& arguments) {
@@ -41,23 +46,136 @@ PackageState stateOfFinished(const CommandResult& result, PackageManager manager
     return PackageState::failed(std::move(message));
 }
 
+// Checks that stop a run before anything runs; throws their error.
+void checkRunnable(const std::vector<AppEntry>& apps, const InstallOptions& options) {
+    options.packageManager.validate(apps);
+    if (options.timeoutSeconds <= 0) {
+        throw PackageManagerError::invalidSelection("Timeout must be positive.");
+    }
+}
+
 } // namespace
 
-std::vector<PackageResult>
-InstallEngine::run(const std::vector<AppEntry>& apps, const InstallOptions& options,
-                   const std::string& packageManagerPath,
-                   const std::optional<std::set<std::string>>& installedCasks,
-                   const std::optional<std::set<std::string>>& installedPackages,
-                   const ProgressHandler& onProgress, const LogHandler& onLog) {
+InstallEngine::InstallEngine(ProcessRunner::Settings settings, const FileManager& fileManager)
+    : runner_(std::move(settings)), fileManager_(fileManager) {}
+
+Survey InstallEngine::survey(const std::vector<AppEntry>& apps, const InstallOptions& options,
+                             const std::string& packageManagerPath, Given given,
+                             const LogHandler& log) {
     const PackageManager manager = options.packageManager;
+    Survey survey;
+    if (!(options.skipInstalled || options.upgradeIfPresent) || runner_.isCancelled()) {
+        return survey;
+    }
+    survey.casks = given.casks;
+    survey.packages = given.packages;
+    if (manager == PackageManager::homebrew && !given.casks) {
+        survey.casks = InstalledProbe::installed(packageManagerPath, manager, true, runner_, log);
+    }
+    if (!given.packages) {
+        survey.packages =
+            InstalledProbe::installed(packageManagerPath, manager, false, runner_, log);
+    }
+    if (manager == PackageManager::homebrew) {
+        lookForExistingApps(apps, options, packageManagerPath, survey, log);
+    }
+    return survey;
+}
+
+void InstallEngine::lookForExistingApps(const std::vector<AppEntry>& apps,
+                                        const InstallOptions& options,
+                                        const std::string& packageManagerPath, Survey& survey,
+                                        const LogHandler& log) {
+    std::vector<std::string> unlisted;
+    for (const AppEntry& app : apps) {
+        const auto name = options.packageManager.token(app);
+        if (name && app.macos->isCask() && !InstallPlan::isListed(*name, *survey.casks, {}) &&
+            std::find(unlisted.begin(), unlisted.end(), *name) == unlisted.end()) {
+            unlisted.push_back(*name);
+        }
+    }
+    if (unlisted.empty() || runner_.isCancelled()) {
+        return;
+    }
+    std::string document;
+    std::string failure;
+    try {
+        const CommandResult result = runner_.run(
+            packageManagerPath, CaskInfoReading::arguments(unlisted),
+            std::min<double>(static_cast<double>(options.timeoutSeconds), caskInfoTimeLimit),
+            [&](const std::string& line) { document += line + '\n'; }, log);
+        if (result.cancelled) {
+            return;
+        }
+        if (result.timedOut) {
+            failure = "the question to Homebrew timed out";
+        } else if (result.exitCode != 0) {
+            failure = "brew exited with status " + std::to_string(result.exitCode);
+        }
+    } catch (const std::exception& error) {
+        failure = error.what();
+    }
+    std::map<std::string, CaskInfo> infos;
+    if (failure.empty()) {
+        try {
+            infos = CaskInfoReading::parse(document, unlisted);
+        } catch (const DecodingError& error) {
+            failure = "Homebrew's answer was not understood: " + error.debugDescription();
+        }
+    }
+    if (!failure.empty()) {
+        log("Apps installed outside Homebrew cannot be detected in this run (" + failure + ").");
+        return;
+    }
+    const std::vector<std::filesystem::path> folders = fileManager_.applicationsDirectories();
+    for (const auto& [name, info] : infos) {
+        if (info.token != name) {
+            survey.currentTokens.emplace(name, info.token);
+        }
+        if (InstallPlan::isListed(name, *survey.casks, survey.currentTokens)) {
+            continue;
+        }
+        for (const std::string& bundle : info.apps) {
+            for (const std::filesystem::path& folder : folders) {
+                const std::filesystem::path path = folder / bundle;
+                if (!survey.existingApps.contains(name) && fileManager_.fileExists(path)) {
+                    survey.existingApps.emplace(
+                        name, ExistingApp{path.string(),
+                                          fileManager_.fileExists(path / "Contents/_MASReceipt")});
+                }
+            }
+        }
+    }
+}
+
+std::vector<PlannedEntry> InstallEngine::plan(const std::vector<AppEntry>& apps,
+                                              const InstallOptions& options,
+                                              const std::string& packageManagerPath,
+                                              const LogHandler& onLog) {
+    checkRunnable(apps, options);
     const auto log = [&](const std::string& line) {
         if (onLog) {
             onLog(line);
         }
     };
+    return InstallPlan::make(
+        apps, options,
+        survey(apps, options, packageManagerPath, {std::nullopt, std::nullopt}, log));
+}
+
+std::vector<PackageResult> InstallEngine::execute(const std::vector<AppEntry>& apps,
+                                                  const InstallOptions& options,
+                                                  const std::string& packageManagerPath,
+                                                  Given given, const Observers& observers) {
+    const PackageManager manager = options.packageManager;
+    const LogHandler log = [&](const std::string& line) {
+        if (observers.onLog) {
+            observers.onLog(line);
+        }
+    };
     const auto progress = [&](const std::string& id, const PackageState& state) {
-        if (onProgress) {
-            onProgress(id, state);
+        if (observers.onProgress) {
+            observers.onProgress(id, state);
         }
     };
     // Stops the whole run: every entry ends failed with the text, or skipped after a cancel.
@@ -74,17 +192,10 @@ InstallEngine::run(const std::vector<AppEntry>& apps, const InstallOptions& opti
         return results;
     };
 
-    std::set<std::string> casks = installedCasks.value_or(std::set<std::string>{});
-    std::set<std::string> packages = installedPackages.value_or(std::set<std::string>{});
-
     try {
-        manager.validate(apps);
-    } catch (const std::exception& error) {
-        return runWideFailure(error.what());
-    }
-    if (options.timeoutSeconds <= 0) {
-        return runWideFailure(
-            PackageManagerError::invalidSelection("Timeout must be positive.").what());
+        checkRunnable(apps, options);
+    } catch (const PackageManagerError& error) {
+        return runWideFailure(error.text());
     }
     const double timeout = static_cast<double>(options.timeoutSeconds);
 
@@ -93,7 +204,7 @@ InstallEngine::run(const std::vector<AppEntry>& apps, const InstallOptions& opti
         log(commandLine(manager, arguments));
         CommandResult result;
         try {
-            result = runner_.run(packageManagerPath, arguments, timeout, onLog);
+            result = runner_.run(packageManagerPath, arguments, timeout, log);
         } catch (const std::exception& error) {
             return runWideFailure(error.what());
         }
@@ -103,39 +214,40 @@ InstallEngine::run(const std::vector<AppEntry>& apps, const InstallOptions& opti
         }
     }
 
-    if ((options.skipInstalled || options.upgradeIfPresent) && !runner_.isCancelled()) {
-        try {
-            if (manager == PackageManager::homebrew && !installedCasks) {
-                casks = InstalledProbe::installed(packageManagerPath, manager, true, runner_, log);
-            }
-            if (!installedPackages) {
-                packages =
-                    InstalledProbe::installed(packageManagerPath, manager, false, runner_, log);
-            }
-        } catch (const std::exception& error) {
-            return runWideFailure(error.what());
-        }
+    std::vector<PlannedEntry> plan;
+    try {
+        plan =
+            InstallPlan::make(apps, options, survey(apps, options, packageManagerPath, given, log));
+    } catch (const PackageManagerError& error) {
+        return runWideFailure(error.text());
+    } catch (const std::exception& error) {
+        return runWideFailure(error.what());
+    }
+    if (observers.onPlan) {
+        observers.onPlan(plan);
     }
 
     std::vector<PackageResult> results;
-    results.reserve(apps.size());
-    for (const AppEntry& app : apps) {
+    results.reserve(plan.size());
+    for (const PlannedEntry& entry : plan) {
+        const AppEntry& app = entry.app;
         PackageState state = [&] {
             if (runner_.isCancelled()) {
                 return PackageState::skipped();
             }
-            const std::optional<std::string> name = manager.token(app);
-            if (!name) {
+            switch (entry.action) {
+            case PlannedAction::notInstallable:
                 return PackageState::failed("No " + std::string(manager.displayName()) +
                                             " mapping for " + app.name + ".");
-            }
-            const bool cask = manager == PackageManager::homebrew && app.macos->isCask();
-            const bool present = (cask ? casks : packages).contains(*name);
-            if (present && options.skipInstalled && !options.upgradeIfPresent) {
+            case PlannedAction::alreadyInstalled:
                 return PackageState::alreadyPresent();
+            case PlannedAction::installedOutside:
+                return PackageState::installedOutside();
+            default:
+                break;
             }
             const std::optional<std::vector<std::string>> arguments =
-                manager.arguments(app, present && options.upgradeIfPresent);
+                InstallPlan::arguments(entry, manager);
             if (!arguments) {
                 return PackageState::failed("No " + std::string(manager.displayName()) +
                                             " command for " + app.name + ".");
@@ -161,6 +273,23 @@ InstallEngine::run(const std::vector<AppEntry>& apps, const InstallOptions& opti
         results.push_back(PackageResult{app, std::move(state)});
     }
     return results;
+}
+
+std::vector<PackageResult> InstallEngine::run(const std::vector<AppEntry>& apps,
+                                              const InstallOptions& options,
+                                              const std::string& packageManagerPath,
+                                              const Observers& observers) {
+    return execute(apps, options, packageManagerPath, {std::nullopt, std::nullopt}, observers);
+}
+
+std::vector<PackageResult>
+InstallEngine::run(const std::vector<AppEntry>& apps, const InstallOptions& options,
+                   const std::string& packageManagerPath,
+                   const std::optional<std::set<std::string>>& installedCasks,
+                   const std::optional<std::set<std::string>>& installedPackages,
+                   const ProgressHandler& onProgress, const LogHandler& onLog) {
+    return execute(apps, options, packageManagerPath, {installedCasks, installedPackages},
+                   Observers{onProgress, onLog, {}});
 }
 
 std::vector<PackageResult>

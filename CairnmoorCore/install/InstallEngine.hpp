@@ -2,9 +2,11 @@
 
 #include "catalogue/AppEntry.hpp"
 #include "install/InstallOptions.hpp"
+#include "install/InstallPlan.hpp"
 #include "install/PackageResult.hpp"
 #include "install/PackageState.hpp"
 #include "managers/ProcessRunner.hpp"
+#include "platform/FileManager.hpp"
 
 #include <functional>
 #include <optional>
@@ -14,22 +16,37 @@
 
 namespace cairnmoor {
 
-// Carries out one install run: optional index refresh, inventory, then each entry in
-// turn. Never throws; every problem ends as package states. Create one engine per run:
-// a cancel is for good.
+// Carries out one install run: optional index refresh, inventory, the plan, then each
+// entry in turn. Never throws from run(); every problem ends as package states. Create
+// one engine per run: a cancel is for good.
 class InstallEngine {
 public:
     using ProgressHandler = std::function<void(const std::string& id, const PackageState& state)>;
     using LogHandler = std::function<void(const std::string& line)>;
+    using PlanHandler = std::function<void(const std::vector<PlannedEntry>& plan)>;
+
+    // Every handler may be empty and must be safe from any thread.
+    struct Observers {
+        ProgressHandler onProgress;
+        LogHandler onLog;
+        // Once, with the plan, before the first command that changes the Mac.
+        PlanHandler onPlan;
+    };
 
     // `settings` say how the manager's commands are started (terminal, environment);
-    // the engine hands them to its runner and never looks at them itself.
-    explicit InstallEngine(ProcessRunner::Settings settings = {});
+    // the engine hands them to its runner and never looks at them itself. Apps present
+    // outside the manager are looked for through `fileManager`.
+    explicit InstallEngine(ProcessRunner::Settings settings = {},
+                           const FileManager& fileManager = FileManager::defaultManager());
     InstallEngine(const InstallEngine&) = delete;
     InstallEngine& operator=(const InstallEngine&) = delete;
 
-    // Blocks until the run is over. `installedCasks` / `installedPackages` none make the
-    // engine take that inventory itself. Both handlers must be safe from any thread.
+    // Blocks until the run is over.
+    std::vector<PackageResult> run(const std::vector<AppEntry>& apps, const InstallOptions& options,
+                                   const std::string& packageManagerPath,
+                                   const Observers& observers);
+    // `installedCasks` / `installedPackages` none make the engine take that inventory
+    // itself; given ones are used unchanged.
     std::vector<PackageResult> run(const std::vector<AppEntry>& apps, const InstallOptions& options,
                                    const std::string& packageManagerPath,
                                    const std::optional<std::set<std::string>>& installedCasks,
@@ -41,12 +58,35 @@ public:
                                    const std::set<std::string>& alreadyInstalledCasks,
                                    const std::set<std::string>& alreadyInstalledFormulas,
                                    const ProgressHandler& onProgress, const LogHandler& onLog);
+
+    // The plan alone: the inventory and what Homebrew says about the casks it does not
+    // list, nothing that changes the Mac (no update either). Throws the error that would
+    // stop a run (an unusable selection, an inventory that cannot be taken).
+    std::vector<PlannedEntry> plan(const std::vector<AppEntry>& apps, const InstallOptions& options,
+                                   const std::string& packageManagerPath, const LogHandler& onLog);
+
     // From any thread, also while run() is blocked: stops the command in progress and
     // skips every package not yet handled. Never blocks.
     void cancel();
 
 private:
+    struct Given {
+        const std::optional<std::set<std::string>>& casks;
+        const std::optional<std::set<std::string>>& packages;
+    };
+
+    std::vector<PackageResult> execute(const std::vector<AppEntry>& apps,
+                                       const InstallOptions& options,
+                                       const std::string& packageManagerPath, Given given,
+                                       const Observers& observers);
+    Survey survey(const std::vector<AppEntry>& apps, const InstallOptions& options,
+                  const std::string& packageManagerPath, Given given, const LogHandler& log);
+    void lookForExistingApps(const std::vector<AppEntry>& apps, const InstallOptions& options,
+                             const std::string& packageManagerPath, Survey& survey,
+                             const LogHandler& log);
+
     ProcessRunner runner_;
+    const FileManager& fileManager_;
 };
 
 } // namespace cairnmoor

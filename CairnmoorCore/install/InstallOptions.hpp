@@ -3,8 +3,19 @@
 #include "managers/PackageManager.hpp"
 
 #include <cstdint>
+#include <optional>
+#include <string_view>
 
 namespace cairnmoor {
+
+// What to do with a selected app that is on the Mac but was not installed by Homebrew
+// (downloaded from the web, say): leave it (it counts as present), let Homebrew take it
+// over where it stands (`--adopt`), or install over it (`--force`).
+enum class ExistingApps { skip, adopt, replace };
+
+// "skip", "adopt", "replace": the words profiles use.
+std::string_view rawValue(ExistingApps value);
+std::optional<ExistingApps> existingAppsFromRawValue(std::string_view rawValue);
 
 // The choices that govern one install run; a default value holds the window's defaults.
 struct InstallOptions {
@@ -14,6 +25,9 @@ struct InstallOptions {
     bool runUpdateFirst = false;
     bool writeLog = true;              // only in-window runs write a log file
     std::int64_t timeoutSeconds = 900; // per package; at least 1
+    ExistingApps existingApps = ExistingApps::skip;
+    // Download what will be installed first, several at once, then install one by one.
+    bool prefetch = true;
 
     bool operator==(const InstallOptions&) const = default;
 };

@@ -16,6 +16,8 @@ std::string_view PackageState::caseName() const {
         return "alreadyPresent";
     case Kind::skipped:
         return "skipped";
+    case Kind::installedOutside:
+        return "installedOutside";
     }
     return "pending";
 }

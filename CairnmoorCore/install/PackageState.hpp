@@ -6,9 +6,18 @@
 namespace cairnmoor {
 
 // A package's state in a run. `installing` is the only intermediate state the engine
-// reports; installed, alreadyPresent, skipped and failed are final.
+// reports; installed, alreadyPresent, installedOutside, skipped and failed are final.
 struct PackageState {
-    enum class Kind { failed, pending, installing, installed, alreadyPresent, skipped };
+    // installedOutside: the app is on the Mac without the manager and was left alone.
+    enum class Kind {
+        failed,
+        pending,
+        installing,
+        installed,
+        alreadyPresent,
+        skipped,
+        installedOutside
+    };
 
     Kind kind = Kind::pending;
     std::string message; // only for failed
@@ -19,9 +28,11 @@ struct PackageState {
     static PackageState installed() { return {Kind::installed, {}}; }
     static PackageState alreadyPresent() { return {Kind::alreadyPresent, {}}; }
     static PackageState skipped() { return {Kind::skipped, {}}; }
+    static PackageState installedOutside() { return {Kind::installedOutside, {}}; }
 
     bool isFinal() const { return kind != Kind::pending && kind != Kind::installing; }
-    // The case name: "failed", "pending", "installing", "installed", "alreadyPresent", "skipped".
+    // The case name: "failed", "pending", "installing", "installed", "alreadyPresent",
+    // "skipped", "installedOutside".
     std::string_view caseName() const;
 
     bool operator==(const PackageState&) const = default;

@@ -34,7 +34,9 @@ std::string Profile::toData() const {
           {"upgradeIfPresent", options.upgradeIfPresent},
           {"runUpdateFirst", options.runUpdateFirst},
           {"writeLog", options.writeLog},
-          {"timeoutSeconds", options.timeoutSeconds}}},
+          {"timeoutSeconds", options.timeoutSeconds},
+          {"existingApps", std::string(rawValue(options.existingApps))},
+          {"prefetch", options.prefetch}}},
     };
     try {
         return document.dump(2) + "\n";
@@ -66,6 +68,18 @@ InstallOptions decodeOptions(const Json& value) {
     options.timeoutSeconds = JsonReading::requireInt64(value, "timeoutSeconds");
     if (options.timeoutSeconds < 1) {
         throw DecodingError("Timeout must be positive.");
+    }
+    // Added later: a profile without them keeps the defaults; a wrong value is an error.
+    if (auto existing = JsonReading::optionalString(value, "existingApps")) {
+        auto parsed = existingAppsFromRawValue(*existing);
+        if (!parsed) {
+            throw DecodingError("Cannot initialize ExistingApps from invalid String value " +
+                                *existing + ".");
+        }
+        options.existingApps = *parsed;
+    }
+    if (auto prefetch = JsonReading::optionalBool(value, "prefetch")) {
+        options.prefetch = *prefetch;
     }
     return options;
 }

@@ -34,6 +34,10 @@ std::vector<fs::path> FileManager::applicationSupportDirectories() const {
     return {};
 }
 
+std::vector<fs::path> FileManager::applicationsDirectories() const {
+    return {"/Applications", homeDirectory() / "Applications"};
+}
+
 std::vector<fs::path> FileManager::libraryDirectories() const {
     if (auto library = platformLibraryDirectory(homeDirectory())) {
         return {*library};

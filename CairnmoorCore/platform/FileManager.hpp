@@ -35,6 +35,8 @@ public:
     virtual std::vector<std::filesystem::path> applicationSupportDirectories() const;
     // The user's Library folders (macOS: ~/Library). Empty elsewhere.
     virtual std::vector<std::filesystem::path> libraryDirectories() const;
+    // Where app bundles live: /Applications, then the home directory's Applications.
+    virtual std::vector<std::filesystem::path> applicationsDirectories() const;
 
     virtual bool fileExists(const std::filesystem::path& path) const;
     // A regular file (after following links) that the caller may execute.

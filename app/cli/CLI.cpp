@@ -31,7 +31,11 @@ constexpr const char* usageText =
     "--manager homebrew|macports overrides the saved profile's package manager.\n"
     "MacPorts normally needs root: run this CLI with sudo, or use the GUI's\n"
     "Install in Terminal action. Homebrew must run as your normal user.\n"
-    "Exit status when installing a profile is non-zero if any package failed.";
+    "Exit status when installing a profile is non-zero if any package failed.\n"
+    "\n"
+    "More options with --profile:\n"
+    "  --dry-run        Show what an install would do with each app; change nothing.\n"
+    "  --check          List the profile's apps that are not on this Mac; exit 1 if any.";
 
 constexpr std::int32_t statusUsage = 2;
 constexpr std::int32_t statusFailure = 1;
@@ -187,6 +191,45 @@ std::int32_t install(const std::vector<AppEntry>& selected, InstallOptions optio
     return failures > 0 ? statusFailure : 0;
 }
 
+// --dry-run and --check: the plan, and nothing that changes the Mac.
+std::int32_t survey(const std::vector<AppEntry>& selected, InstallOptions options,
+                    const std::string& managerPath, bool silent, bool check) {
+    if (check) {
+        // Present is present, by the manager or outside it, whatever the profile would
+        // do about it: the inventory is always taken.
+        options.skipInstalled = true;
+        options.upgradeIfPresent = false;
+        options.existingApps = ExistingApps::skip;
+    }
+    InstallEngine engine(ProcessRunner::Settings{.shareTerminal = true, .environment = {}});
+    std::vector<PlannedEntry> plan;
+    try {
+        plan = engine.plan(selected, options, managerPath, [silent](const std::string& line) {
+            if (!silent) {
+                Console::printLine(displayText(line));
+            }
+        });
+    } catch (const PackageManagerError& error) {
+        Console::writeError(displayText(error.text()) + "\n");
+        return statusFailure;
+    } catch (const std::exception& error) {
+        Console::writeError(displayText(error.what()) + "\n");
+        return statusFailure;
+    }
+    bool missing = false;
+    for (const PlannedEntry& entry : plan) {
+        if (!check) {
+            Console::printLine(displayText(entry.app.id) + ": " +
+                               displayText(InstallPlan::describe(entry, options.packageManager)));
+        } else if (entry.action == PlannedAction::install ||
+                   entry.action == PlannedAction::notInstallable) {
+            missing = true;
+            Console::printLine(displayText(entry.app.id) + ": not installed");
+        }
+    }
+    return missing ? statusFailure : 0;
+}
+
 } // namespace
 
 const std::string& helpText() {
@@ -303,6 +346,9 @@ std::optional<std::int32_t> run(const std::vector<std::string>& arguments) {
 
     InstallOptions options = profile.options;
     options.packageManager = manager;
+    if (has("--dry-run") || has("--check")) {
+        return survey(selected, options, *managerPath, silent, !has("--dry-run"));
+    }
     return install(selected, options, profilePath, *managerPath, silent);
 }
 

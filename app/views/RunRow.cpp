@@ -16,6 +16,8 @@ std::string RunRow::stateText(const PackageState& state) {
         return "Already present";
     case PackageState::Kind::skipped:
         return "Skipped";
+    case PackageState::Kind::installedOutside:
+        return "Installed outside Homebrew";
     }
     return {};
 }

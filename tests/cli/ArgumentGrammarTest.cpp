@@ -16,20 +16,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string help = "Cairnmoor " + BuildInfo::version() +
-                         R"( - bulk software installer for macOS (Homebrew or MacPorts)
-
-Usage:
-  Cairnmoor                                Launch the graphical app.
-  Cairnmoor --profile <file> [--silent]    Install a saved *.cmprofile without a window.
-  Cairnmoor --help                         Show this help.
-  Cairnmoor --version                      Print the version and exit.
-
---manager homebrew|macports overrides the saved profile's package manager.
-MacPorts normally needs root: run this CLI with sudo, or use the GUI's
-Install in Terminal action. Homebrew must run as your normal user.
-Exit status when installing a profile is non-zero if any package failed.
-)";
+// The help text is kept as data beside the tests, with the version left open.
+std::string helpText() {
+    std::string text = readFile(fs::path(CAIRNMOOR_SOURCE_DIR) / "tests/cli/help.txt");
+    text.replace(text.find("@VERSION@"), 9, BuildInfo::version());
+    return text;
+}
+const std::string help = helpText();
 const std::string badFormat =
     "The data couldn\u2019t be read because it isn\u2019t in the correct format.\n";
 

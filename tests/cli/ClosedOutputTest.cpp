@@ -57,6 +57,7 @@ TEST(ClosedOutput, RunCompletesWhenNobodyReadsItsOutput) {
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(sandbox.invocations(),
               (std::vector<std::string>{"brew list --cask", "brew list --formula",
+                                        "brew info --json=v2 --cask alpha",
                                         "brew install --cask alpha", "brew install beta"}));
 }
 

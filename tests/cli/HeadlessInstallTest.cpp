@@ -73,6 +73,7 @@ TEST_F(HeadlessInstall, FailingPackageInAnOtherwiseGoodRun) {
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(sandbox.invocations(),
               (std::vector<std::string>{"brew list --cask", "brew list --formula",
+                                        "brew info --json=v2 --cask alpha",
                                         "brew install --cask alpha", "brew install beta"}));
 }
 

@@ -161,6 +161,7 @@ TEST_F(Engine, InstallsEachEntryWithItsCommandLineAndOutputInOrder) {
     EXPECT_EQ(results[0], (PackageResult{alpha, PackageState::installed()}));
     EXPECT_EQ(results[1], (PackageResult{beta, PackageState::installed()}));
     EXPECT_EQ(invocations(), "brew update\nbrew list --cask\nbrew list --formula\n"
+                             "brew info --json=v2 --cask alpha\n"
                              "brew install --cask alpha\nbrew install beta\n");
     EXPECT_THAT(
         recorder_.events(),
@@ -177,56 +178,26 @@ TEST_F(Engine, InstallsEachEntryWithItsCommandLineAndOutputInOrder) {
             "progress beta installed"));
 }
 
-struct PresenceCase {
-    const char* name;
-    bool skipInstalled;
-    bool upgradeIfPresent;
-    bool present;
-    PackageState state;
-    const char* invocations; // everything the fake was asked to do
-};
-
-// Test names show the case, not its bytes.
-void PrintTo(const PresenceCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class Presence : public Engine, public ::testing::WithParamInterface<PresenceCase> {};
-
-TEST_P(Presence, DecidesBetweenLeavingInstallingAndUpgrading) {
-    const PresenceCase& c = GetParam();
-    if (c.present) {
-        install("casks/alpha");
-    }
+// What the plan decides is tested on its own; here, that the engine runs what it decided
+// and leaves the rest alone without a command line.
+TEST_F(Engine, RunsThePlan) {
+    install("casks/alpha");
+    install("formulae/beta");
     InstallOptions opts = options();
-    opts.skipInstalled = c.skipInstalled;
-    opts.upgradeIfPresent = c.upgradeIfPresent;
-    const auto results = run({alpha}, opts);
-    EXPECT_THAT(statesOf(results), ElementsAre(c.state));
-    EXPECT_EQ(invocations(), c.invocations);
-    // A package left alone gets its final state only: no "installing", no command line.
-    if (c.state == PackageState::alreadyPresent()) {
-        EXPECT_THAT(recorder_.events(), ElementsAre("progress alpha alreadyPresent"));
-    }
+    opts.upgradeIfPresent = false;
+    const auto results = run({alpha, beta, gamma}, opts);
+    EXPECT_THAT(statesOf(results),
+                ElementsAre(PackageState::alreadyPresent(), PackageState::alreadyPresent(),
+                            PackageState::installed()));
+    EXPECT_EQ(invocations(), "brew list --cask\nbrew list --formula\n"
+                             "brew info --json=v2 --cask gamma\nbrew install --cask gamma\n");
+    EXPECT_EQ(recorder_.events().front(), "progress alpha alreadyPresent");
+    opts.skipInstalled = false;
+    InstallEngine second;
+    second.run({alpha}, opts, fake(brew), std::nullopt, std::nullopt, {}, {});
+    EXPECT_THAT(invocations(), ::testing::EndsWith("brew install --cask gamma\n"
+                                                   "brew install --cask alpha\n"));
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Options, Presence,
-    ::testing::Values(
-        PresenceCase{"SkipPresent", true, false, true, PackageState::alreadyPresent(),
-                     "brew list --cask\nbrew list --formula\n"},
-        PresenceCase{"UpgradeWinsOverSkip", true, true, true, PackageState::installed(),
-                     "brew list --cask\nbrew list --formula\nbrew upgrade --cask alpha\n"},
-        PresenceCase{"UpgradePresent", false, true, true, PackageState::installed(),
-                     "brew list --cask\nbrew list --formula\nbrew upgrade --cask alpha\n"},
-        PresenceCase{"AbsentIsInstalledNotUpgraded", true, true, false, PackageState::installed(),
-                     "brew list --cask\nbrew list --formula\nbrew install --cask alpha\n"},
-        PresenceCase{"AbsentWithSkip", true, false, false, PackageState::installed(),
-                     "brew list --cask\nbrew list --formula\nbrew install --cask alpha\n"},
-        // Neither flag: no inventory at all, and the install command runs regardless.
-        PresenceCase{"NoFlagsNoInventory", false, false, true, PackageState::installed(),
-                     "brew install --cask alpha\n"}),
-    [](const auto& info) { return info.param.name; });
 
 TEST_F(Engine, CaskAndFormulaOfTheSameNameAreLookedUpInTheirOwnInventory) {
     install("casks/same");
@@ -237,6 +208,12 @@ TEST_F(Engine, CaskAndFormulaOfTheSameNameAreLookedUpInTheirOwnInventory) {
     EXPECT_THAT(statesOf(results),
                 ElementsAre(PackageState::alreadyPresent(), PackageState::installed()));
     EXPECT_EQ(invocations(), "brew list --cask\nbrew list --formula\nbrew install same\n");
+    // A MacPorts run takes its one inventory once.
+    InstallEngine ports;
+    ports.run({beta}, options(port), fake(port), std::nullopt, std::nullopt, {}, {});
+    EXPECT_THAT(invocations(),
+                ::testing::EndsWith("brew install same\n"
+                                    "port -q installed active\nport -N install beta\n"));
 }
 
 TEST_F(Engine, GivenInventoriesAreUsedAndNotTaken) {
@@ -517,7 +494,8 @@ INSTANTIATE_TEST_SUITE_P(
                    false,
                    "log ==> Downloading beta",
                    {PackageState::installed(), skipped, skipped},
-                   "brew list --cask\nbrew list --formula\nbrew install --cask alpha\n"
+                   "brew list --cask\nbrew list --formula\n"
+                   "brew info --json=v2 --cask alpha gamma\nbrew install --cask alpha\n"
                    "brew install beta\n",
                    {"progress alpha installing", "log $ brew install --cask alpha",
                     "log ==> Downloading https://downloads.example.invalid/alpha-1.0.0.tar.gz",

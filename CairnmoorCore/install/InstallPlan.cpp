@@ -1,0 +1,95 @@
+#include "install/InstallPlan.hpp"
+
+#include "managers/CaskInfo.hpp"
+
+namespace cairnmoor::InstallPlan {
+
+bool isListed(const std::string& package, const std::set<std::string>& inventory,
+              const std::map<std::string, std::string>& currentTokens) {
+    if (inventory.contains(package) ||
+        inventory.contains(std::string(CaskInfoReading::shortName(package)))) {
+        return true;
+    }
+    const auto renamed = currentTokens.find(package);
+    return renamed != currentTokens.end() && inventory.contains(renamed->second);
+}
+
+std::vector<PlannedEntry> make(const std::vector<AppEntry>& apps, const InstallOptions& options,
+                               const Survey& survey) {
+    const PackageManager manager = options.packageManager;
+    std::vector<PlannedEntry> plan;
+    plan.reserve(apps.size());
+    for (const AppEntry& app : apps) {
+        PlannedEntry entry{app, PlannedAction::install, {}, std::nullopt};
+        const std::optional<std::string> package = manager.token(app);
+        if (!package) {
+            entry.action = PlannedAction::notInstallable;
+            plan.push_back(std::move(entry));
+            continue;
+        }
+        entry.package = *package;
+        const bool cask = manager == PackageManager::homebrew && app.macos->isCask();
+        const std::optional<std::set<std::string>>& inventory =
+            cask ? survey.casks : survey.packages;
+        if (inventory && isListed(*package, *inventory, survey.currentTokens)) {
+            entry.action = options.upgradeIfPresent ? PlannedAction::upgrade
+                           : options.skipInstalled  ? PlannedAction::alreadyInstalled
+                                                    : PlannedAction::install;
+        } else if (const auto found = survey.existingApps.find(*package);
+                   cask && inventory && found != survey.existingApps.end()) {
+            entry.existing = found->second;
+            entry.action = found->second.fromAppStore || options.existingApps == ExistingApps::skip
+                               ? PlannedAction::installedOutside
+                           : options.existingApps == ExistingApps::adopt ? PlannedAction::adopt
+                                                                         : PlannedAction::replace;
+        }
+        plan.push_back(std::move(entry));
+    }
+    return plan;
+}
+
+bool runsCommand(PlannedAction action) {
+    return action == PlannedAction::install || action == PlannedAction::upgrade ||
+           action == PlannedAction::adopt || action == PlannedAction::replace;
+}
+
+std::optional<std::vector<std::string>> arguments(const PlannedEntry& entry,
+                                                  PackageManager manager) {
+    if (!runsCommand(entry.action)) {
+        return std::nullopt;
+    }
+    auto result = manager.arguments(entry.app, entry.action == PlannedAction::upgrade);
+    if (result &&
+        (entry.action == PlannedAction::adopt || entry.action == PlannedAction::replace)) {
+        // "install --cask NAME" becomes "install --cask --adopt NAME" (or --force).
+        result->insert(result->end() - 1,
+                       entry.action == PlannedAction::adopt ? "--adopt" : "--force");
+    }
+    return result;
+}
+
+std::string describe(const PlannedEntry& entry, PackageManager manager) {
+    const std::string where = entry.existing ? entry.existing->path : std::string();
+    switch (entry.action) {
+    case PlannedAction::install:
+        return "install";
+    case PlannedAction::upgrade:
+        return "upgrade";
+    case PlannedAction::adopt:
+        return "adopt the app at " + where;
+    case PlannedAction::replace:
+        return "replace the app at " + where;
+    case PlannedAction::alreadyInstalled:
+        return "already installed";
+    case PlannedAction::installedOutside:
+        return (entry.existing && entry.existing->fromAppStore
+                    ? "installed from the App Store at "
+                    : "installed outside " + std::string(manager.displayName()) + " at ") +
+               where + ", skipped";
+    case PlannedAction::notInstallable:
+        break;
+    }
+    return "not installable (no " + std::string(manager.displayName()) + " mapping)";
+}
+
+} // namespace cairnmoor::InstallPlan

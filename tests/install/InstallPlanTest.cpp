@@ -1,0 +1,150 @@
+#include "install/InstallPlan.hpp"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+namespace cairnmoor {
+namespace {
+
+AppEntry app(const std::string& id, const std::string& brew, const std::string& type) {
+    AppEntry entry;
+    entry.id = id;
+    entry.name = id;
+    entry.macos = MacOSInfo{brew, type, std::nullopt};
+    return entry;
+}
+
+const ExistingApp web{"/Applications/Firefox.app", false};
+const ExistingApp store{"/Applications/Pages.app", true};
+
+struct PlanCase {
+    const char* name;
+    AppEntry app;
+    bool skipInstalled;
+    bool upgradeIfPresent;
+    ExistingApps existingApps;
+    Survey survey;
+    PlannedAction action;
+    std::string described;
+    std::vector<std::string> arguments = {}; // when a command runs
+    friend void PrintTo(const PlanCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class Plan : public ::testing::TestWithParam<PlanCase> {};
+
+TEST_P(Plan, DecidesOneActionPerApp) {
+    const PlanCase& c = GetParam();
+    InstallOptions options;
+    options.skipInstalled = c.skipInstalled;
+    options.upgradeIfPresent = c.upgradeIfPresent;
+    options.existingApps = c.existingApps;
+    const std::vector<PlannedEntry> plan = InstallPlan::make({c.app}, options, c.survey);
+    ASSERT_EQ(plan.size(), 1u);
+    EXPECT_EQ(plan[0].action, c.action);
+    EXPECT_EQ(InstallPlan::describe(plan[0], PackageManager::homebrew), c.described);
+    EXPECT_EQ(InstallPlan::arguments(plan[0], PackageManager::homebrew)
+                  .value_or(std::vector<std::string>{}),
+              c.arguments);
+}
+
+using Set = std::set<std::string>;
+const AppEntry firefox = app("firefox", "firefox", "cask");
+const AppEntry tapped = app("thing", "user/tap/thing", "cask");
+const AppEntry wget = app("wget", "wget", "formula");
+const Survey nothing{Set{}, Set{}, {}, {}};
+const Survey foundWeb{Set{}, Set{}, {}, {{"firefox", web}}};
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Plan,
+    ::testing::Values(
+        PlanCase{"Absent",
+                 firefox,
+                 true,
+                 true,
+                 ExistingApps::skip,
+                 nothing,
+                 PlannedAction::install,
+                 "install",
+                 {"install", "--cask", "firefox"}},
+        PlanCase{"PresentSkipped", firefox, true, false, ExistingApps::skip,
+                 Survey{Set{"firefox"}, Set{}, {}, {}}, PlannedAction::alreadyInstalled,
+                 "already installed"},
+        PlanCase{"PresentUpgradeWins",
+                 firefox,
+                 true,
+                 true,
+                 ExistingApps::skip,
+                 Survey{Set{"firefox"}, Set{}, {}, {}},
+                 PlannedAction::upgrade,
+                 "upgrade",
+                 {"upgrade", "--cask", "firefox"}},
+        // A cask listed only as a formula is not present; a formula looks in its own set.
+        PlanCase{"OwnInventoryOnly",
+                 wget,
+                 true,
+                 false,
+                 ExistingApps::skip,
+                 Survey{Set{"wget"}, Set{}, {}, {}},
+                 PlannedAction::install,
+                 "install",
+                 {"install", "wget"}},
+        // No inventory taken: everything installs, whatever is on the Mac.
+        PlanCase{"NoInventory",
+                 firefox,
+                 false,
+                 false,
+                 ExistingApps::replace,
+                 Survey{std::nullopt, std::nullopt, {}, {{"firefox", web}}},
+                 PlannedAction::install,
+                 "install",
+                 {"install", "--cask", "firefox"}},
+        PlanCase{"TapQualifiedListedByShortName", tapped, true, false, ExistingApps::skip,
+                 Survey{Set{"thing"}, Set{}, {}, {}}, PlannedAction::alreadyInstalled,
+                 "already installed"},
+        PlanCase{"RenamedListedByItsNewToken", firefox, true, false, ExistingApps::skip,
+                 Survey{Set{"firefox-esr"}, Set{}, {{"firefox", "firefox-esr"}}, {}},
+                 PlannedAction::alreadyInstalled, "already installed"},
+        PlanCase{"OutsideSkipped", firefox, true, true, ExistingApps::skip, foundWeb,
+                 PlannedAction::installedOutside,
+                 "installed outside Homebrew at /Applications/Firefox.app, skipped"},
+        PlanCase{"OutsideAdopted",
+                 firefox,
+                 true,
+                 true,
+                 ExistingApps::adopt,
+                 foundWeb,
+                 PlannedAction::adopt,
+                 "adopt the app at /Applications/Firefox.app",
+                 {"install", "--cask", "--adopt", "firefox"}},
+        PlanCase{"OutsideReplaced",
+                 firefox,
+                 true,
+                 false,
+                 ExistingApps::replace,
+                 foundWeb,
+                 PlannedAction::replace,
+                 "replace the app at /Applications/Firefox.app",
+                 {"install", "--cask", "--force", "firefox"}},
+        PlanCase{"AppStoreAppNeverTouched", firefox, true, true, ExistingApps::replace,
+                 Survey{Set{}, Set{}, {}, {{"firefox", store}}}, PlannedAction::installedOutside,
+                 "installed from the App Store at /Applications/Pages.app, skipped"},
+        PlanCase{"NoMapping", app("delta", "", "cask"), true, true, ExistingApps::skip, nothing,
+                 PlannedAction::notInstallable, "not installable (no Homebrew mapping)"}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(Plan, KeepsTheSelectionsOrderAndDecidesEachOnItsOwn) {
+    InstallOptions options;
+    options.upgradeIfPresent = false;
+    const auto plan = InstallPlan::make({wget, firefox, tapped}, options,
+                                        Survey{Set{"thing"}, Set{"wget"}, {}, {{"firefox", web}}});
+    ASSERT_EQ(plan.size(), 3u);
+    EXPECT_EQ(plan[0].action, PlannedAction::alreadyInstalled);
+    EXPECT_EQ(plan[1].action, PlannedAction::installedOutside);
+    EXPECT_EQ(plan[1].existing, web);
+    EXPECT_EQ(plan[2].action, PlannedAction::alreadyInstalled);
+    EXPECT_EQ(plan[2].package, "user/tap/thing");
+}
+
+} // namespace
+} // namespace cairnmoor
