@@ -74,82 +74,51 @@ TEST_F(TrustCheck, TheExecutableMustBeReportedExecutable) {
     EXPECT_TRUE(asked.empty());
 }
 
-// One fault staged at one entry of the chain; the check must fail at that entry
-// without asking the ACL test about it or anything after it.
+// One fault staged at one entry of the chain (each fault at another entry, so every
+// entry is covered); the check must fail there without asking the ACL test about it or
+// anything after it.
 struct Fault {
     const char* label;
-    std::function<void(StubFileManager&, const std::string&)> stage;
+    std::size_t at;
+    std::function<void(FileAttributes&)> stage; // none: stage it on the file manager
     friend void PrintTo(const Fault& c, std::ostream* os) { *os << c.label; }
 };
 
-class FaultAtEveryEntry : public TrustCheck,
-                          public ::testing::WithParamInterface<std::tuple<Fault, std::size_t>> {};
+class FaultAtAnEntry : public TrustCheck, public ::testing::WithParamInterface<Fault> {};
 
-TEST_P(FaultAtEveryEntry, FailsTheCheckBeforeTheAclTestOfThatEntry) {
-    const auto& [fault, index] = GetParam();
-    fault.stage(files, kChain[index]);
+TEST_P(FaultAtAnEntry, FailsTheCheckBeforeTheAclTestOfThatEntry) {
+    const Fault& fault = GetParam();
+    const std::string& entry = kChain[fault.at];
+    if (fault.stage) {
+        fault.stage(files.attributes[entry]);
+    } else if (std::string_view(fault.label) == "symlink") {
+        files.symlinkTargets[entry] = "/Volumes/Other" + entry;
+    } else if (std::string_view(fault.label) == "unreadable") {
+        files.unreadableAttributes.insert(entry);
+    } else {
+        files.attributes.erase(entry);
+    }
     EXPECT_FALSE(check());
-    EXPECT_EQ(asked, Chain(kChain.begin(), kChain.begin() + static_cast<long>(index)));
+    EXPECT_EQ(asked, Chain(kChain.begin(), kChain.begin() + static_cast<long>(fault.at)));
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, FaultAtEveryEntry,
-    ::testing::Combine(::testing::Values(Fault{"symlink",
-                                               [](StubFileManager& f, const std::string& e) {
-                                                   f.symlinkTargets[e] = "/Volumes/Other" + e;
-                                               }},
-                                         Fault{"unreadable",
-                                               [](StubFileManager& f, const std::string& e) {
-                                                   f.unreadableAttributes.insert(e);
-                                               }},
-                                         Fault{"missing",
-                                               [](StubFileManager& f, const std::string& e) {
-                                                   f.attributes.erase(e);
-                                               }},
-                                         Fault{"noOwner",
-                                               [](StubFileManager& f, const std::string& e) {
-                                                   f.attributes[e].ownerAccountID.reset();
-                                               }},
-                                         Fault{"noPermissions",
-                                               [](StubFileManager& f, const std::string& e) {
-                                                   f.attributes[e].posixPermissions.reset();
-                                               }},
-                                         Fault{"noType",
-                                               [](StubFileManager& f, const std::string& e) {
-                                                   f.attributes[e].type.reset();
-                                               }},
-                                         Fault{"wrongType",
-                                               [](StubFileManager& f, const std::string& e) {
-                                                   auto& type = f.attributes[e].type;
-                                                   type = *type == FileType::regular
-                                                              ? FileType::directory
-                                                              : FileType::regular;
-                                               }},
-                                         Fault{"linkType",
-                                               [](StubFileManager& f, const std::string& e) {
-                                                   f.attributes[e].type = FileType::symbolicLink;
-                                               }},
-                                         Fault{"userOwned",
-                                               [](StubFileManager& f, const std::string& e) {
-                                                   f.attributes[e].ownerAccountID = 501;
-                                               }},
-                                         Fault{"groupWritable",
-                                               [](StubFileManager& f, const std::string& e) {
-                                                   f.attributes[e].posixPermissions = 0775;
-                                               }},
-                                         Fault{"otherWritable",
-                                               [](StubFileManager& f, const std::string& e) {
-                                                   f.attributes[e].posixPermissions = 0757;
-                                               }},
-                                         Fault{"worldWritableSticky",
-                                               [](StubFileManager& f, const std::string& e) {
-                                                   f.attributes[e].posixPermissions = 01777;
-                                               }}),
-                       ::testing::Range<std::size_t>(0, 5)),
-    [](const auto& info) {
-        return std::string(std::get<0>(info.param).label) + "_at" +
-               std::to_string(std::get<1>(info.param));
-    });
+    Cases, FaultAtAnEntry,
+    ::testing::Values(
+        Fault{"symlink", 2, {}}, Fault{"unreadable", 0, {}}, Fault{"missing", 4, {}},
+        Fault{"noOwner", 1, [](FileAttributes& a) { a.ownerAccountID.reset(); }},
+        Fault{"noPermissions", 3, [](FileAttributes& a) { a.posixPermissions.reset(); }},
+        Fault{"noType", 4, [](FileAttributes& a) { a.type.reset(); }},
+        Fault{"fileWhereADirectoryBelongs", 1,
+              [](FileAttributes& a) { a.type = FileType::regular; }},
+        Fault{"directoryAsTheExecutable", 0,
+              [](FileAttributes& a) { a.type = FileType::directory; }},
+        Fault{"linkType", 3, [](FileAttributes& a) { a.type = FileType::symbolicLink; }},
+        Fault{"userOwned", 0, [](FileAttributes& a) { a.ownerAccountID = 501; }},
+        Fault{"groupWritable", 1, [](FileAttributes& a) { a.posixPermissions = 0775; }},
+        Fault{"otherWritable", 3, [](FileAttributes& a) { a.posixPermissions = 0757; }},
+        Fault{"worldWritableSticky", 2, [](FileAttributes& a) { a.posixPermissions = 01777; }}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(TrustCheck, AnAclGrantAnywhereOnTheChainFailsTheCheck) {
     for (const std::string& entry : kChain) {
