@@ -7,33 +7,22 @@
 namespace cairnmoor::testing {
 
 bool StubFileManager::isExecutableFile(const std::filesystem::path& path) const {
-    if (executables.contains(path.string())) {
-        return true;
-    }
-    return !onlyStaged && FileManager::isExecutableFile(path);
+    return executables.contains(path) || (!onlyStaged && FileManager::isExecutableFile(path));
 }
 
 FileAttributes StubFileManager::attributesOfItem(const std::filesystem::path& path) const {
-    if (unreadableAttributes.contains(path.string())) {
-        throw FileError(path, EACCES);
+    if (unreadableAttributes.contains(path) || (onlyStaged && !attributes.contains(path))) {
+        throw FileError(path, unreadableAttributes.contains(path) ? EACCES : ENOENT);
     }
-    if (const auto found = attributes.find(path.string()); found != attributes.end()) {
-        return found->second;
-    }
-    if (onlyStaged) {
-        throw FileError(path, ENOENT);
-    }
-    return FileManager::attributesOfItem(path);
+    const auto found = attributes.find(path);
+    return found != attributes.end() ? found->second : FileManager::attributesOfItem(path);
 }
 
 std::filesystem::path StubFileManager::resolvingSymlinks(const std::filesystem::path& path) const {
-    if (const auto found = symlinkTargets.find(path.string()); found != symlinkTargets.end()) {
+    if (const auto found = symlinkTargets.find(path); found != symlinkTargets.end()) {
         return found->second;
     }
-    if (onlyStaged) {
-        return path;
-    }
-    return FileManager::resolvingSymlinks(path);
+    return onlyStaged ? path : FileManager::resolvingSymlinks(path);
 }
 
 } // namespace cairnmoor::testing

@@ -2,12 +2,8 @@
 
 #include "platform/FileManager.hpp"
 
-#include <filesystem>
 #include <map>
-#include <optional>
 #include <set>
-#include <string>
-#include <vector>
 
 namespace cairnmoor::testing {
 

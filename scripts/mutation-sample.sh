@@ -1,0 +1,590 @@
+#!/usr/bin/env bash
+# Measures what the test suite catches: applies each of a fixed list of small, realistic
+# faults to the product code, one at a time, rebuilds only the test programs that cover it
+# (Debug, in its own build folder), runs them, and restores the file. A mutation is caught
+# when one of its programs fails or exceeds its time limit. The soak program is never run.
+#
+# Usage: scripts/mutation-sample.sh [options]
+#   --area A[,B...]   only the mutations of these areas (see --list)
+#   --id ID[,ID...]   only these mutations
+#   --list            print the mutations and whether each text is found; change nothing
+#   --markdown FILE   also write the result table as Markdown
+#   --build DIR       build folder (default build/mutation)
+#   --limit SECONDS   time limit per test program (default: 3 x its unchanged run + 60)
+#   --jobs N          parallel build jobs (default 2)
+#
+# The list below is data: an original text that is not found exactly once (because the
+# code moved on) is reported "n/a", never skipped silently; update the entry instead.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+# One block per mutation, blocks separated by blank lines. Keys:
+#   id, area, what    name, area, and the fault in a few words
+#   file              the product file, relative to the repository root
+#   from, to          the exact original text and its replacement (to may be empty);
+#                     from+ / to+ lines continue them on a new line
+#   tests             the test programs that cover the code, the most direct first
+mutations() {
+    cat <<'EOF'
+id: runner-piece-cut
+area: runner
+what: an over-long line's cut steps back 2 bytes instead of 3
+file: CairnmoorCore/managers/ProcessRunner.cpp
+from: for (int back = 0; back < 3 &&
+to: for (int back = 0; back < 2 &&
+tests: test_managers test_install test_cli
+
+id: runner-timeout-flag
+area: runner
+what: a run stopped at its time limit is not reported as timed out
+file: CairnmoorCore/managers/ProcessRunner.cpp
+from: timedOut = true;
+to: timedOut = false;
+tests: test_managers test_install test_cli
+
+id: runner-last-line
+area: runner
+what: the last line without a line feed is never flushed
+file: CairnmoorCore/managers/ProcessRunner.cpp
+from: lines_.finish();
+to:
+tests: test_managers test_install test_cli
+
+id: runner-signal-status
+area: runner
+what: a child ended by a signal reports 128 + the signal
+file: CairnmoorCore/managers/ProcessRunner.cpp
+from: return WTERMSIG(status);
+to: return 128 + WTERMSIG(status);
+tests: test_managers test_install test_cli
+
+id: engine-macports-probe-twice
+area: engine
+what: the MacPorts inventory is taken twice
+file: CairnmoorCore/install/InstallEngine.cpp
+from: if (manager == PackageManager::homebrew && !installedCasks) {
+to: if (!installedCasks) {
+tests: test_install test_cli test_views
+
+id: engine-skip-beats-upgrade
+area: engine
+what: skip-if-installed wins over upgrade-if-present
+file: CairnmoorCore/install/InstallEngine.cpp
+from: if (present && options.skipInstalled && !options.upgradeIfPresent) {
+to: if (present && options.skipInstalled) {
+tests: test_install test_cli test_views
+
+id: engine-update-failure
+area: engine
+what: a failed update no longer stops the run
+file: CairnmoorCore/install/InstallEngine.cpp
+from: if (!result.succeeded()) {
+to: if (result.cancelled) {
+tests: test_install test_cli test_views
+
+id: engine-upgrade-absent
+area: engine
+what: packages that are not installed are "upgraded"
+file: CairnmoorCore/install/InstallEngine.cpp
+from: manager.arguments(app, present && options.upgradeIfPresent);
+to: manager.arguments(app, options.upgradeIfPresent);
+tests: test_install test_cli test_views
+
+id: probe-list-flags
+area: probe
+what: the cask and formula inventory flags are swapped
+file: CairnmoorCore/managers/BrewCommandBuilder.cpp
+from: return {"list", cask ? "--cask" : "--formula"};
+to: return {"list", cask ? "--formula" : "--cask"};
+tests: test_managers test_install test_cli test_export
+
+id: probe-nbsp-trim
+area: probe
+what: a no-break space around a name is not trimmed
+file: CairnmoorCore/managers/InstalledProbe.cpp
+from: c == 0x85 || c == 0xA0 ||
+to: c == 0x85 ||
+tests: test_managers test_install
+
+id: trust-group-writable
+area: trust check
+what: a group-writable entry on the MacPorts path is trusted
+file: CairnmoorCore/managers/MacPortsExecutable.cpp
+from: if ((*attributes.posixPermissions & 022) != 0) {
+to: if ((*attributes.posixPermissions & 002) != 0) {
+tests: test_managers test_cli
+
+id: trust-acl-deny
+area: trust check
+what: ACL lines are judged by "deny" instead of "allow"
+file: CairnmoorCore/managers/MacPortsExecutable.cpp
+from: if (line.find(" allow ") != std::string_view::npos && grantsChange(line)) {
+to: if (line.find(" deny ") != std::string_view::npos && grantsChange(line)) {
+tests: test_managers test_cli
+
+id: names-macports-slash
+area: name rules
+what: MacPorts names accept Homebrew's "/" and "@"
+file: CairnmoorCore/managers/PackageManager.cpp
+from: if (!common && !(value_ == homebrew && homebrewOnly)) {
+to: if (!common && !homebrewOnly) {
+tests: test_managers test_install test_export test_catalogue test_cli test_views
+
+id: names-leading-hyphen
+area: name rules
+what: a name may start with a hyphen (read as an option)
+file: CairnmoorCore/managers/PackageManager.cpp
+from: if (name.empty() || !isAsciiAlphanumeric(name.front())) {
+to: if (name.empty()) {
+tests: test_managers test_install test_export test_catalogue test_cli test_views
+
+id: profile-timeout-zero
+area: profile
+what: a timeout of 0 seconds is accepted
+file: CairnmoorCore/install/Profile.cpp
+from: if (options.timeoutSeconds < 1) {
+to: if (options.timeoutSeconds < 0) {
+tests: test_install test_faults test_catalogue test_cli test_views
+
+id: profile-written-field
+area: profile
+what: upgradeIfPresent is written with skipInstalled's value
+file: CairnmoorCore/install/Profile.cpp
+from: {"upgradeIfPresent", options.upgradeIfPresent},
+to: {"upgradeIfPresent", options.skipInstalled},
+tests: test_install test_faults test_catalogue test_cli test_views
+
+id: profile-writelog-optional
+area: profile
+what: a missing writeLog is taken as true instead of refused
+file: CairnmoorCore/install/Profile.cpp
+from: options.writeLog = JsonReading::requireBool(value, "writeLog");
+to: options.writeLog = JsonReading::optionalBool(value, "writeLog").value_or(true);
+tests: test_install test_faults test_catalogue test_cli test_views
+
+id: catalogue-recommended-key
+area: catalogue
+what: "recommended" is read from a misspelt key
+file: CairnmoorCore/catalogue/CatalogLoader.cpp
+from: .recommended = JsonReading::optionalBool(value, "recommended"),
+to: .recommended = JsonReading::optionalBool(value, "recommend"),
+tests: test_catalogue test_faults test_cli test_views
+
+id: catalogue-override-folder
+area: catalogue
+what: the replacement is looked for in the last support folder
+file: CairnmoorCore/catalogue/CatalogLoader.cpp
+from: : supportDirectories.front();
+to: : supportDirectories.back();
+tests: test_catalogue test_faults test_cli test_views
+
+id: catalogue-unreadable-replacement
+area: catalogue
+what: an unreadable replacement throws instead of falling back
+file: CairnmoorCore/catalogue/CatalogLoader.cpp
+from: } catch (const std::exception&) {
+from+:         // An unusable replacement is passed over silently; the shipped catalogue serves.
+to: } catch (const DecodingError&) {
+to+:         // An unusable replacement is passed over silently; the shipped catalogue serves.
+tests: test_catalogue test_faults test_cli test_views
+
+id: search-summary-field
+area: search
+what: the homepage is searched instead of the summary
+file: CairnmoorCore/catalogue/CatalogSearch.cpp
+from: fieldContains(entry.summary, loweredQuery, ascii);
+to: fieldContains(entry.homepage, loweredQuery, ascii);
+tests: test_catalogue test_views
+
+id: search-last-position
+area: search
+what: a match at the very end of an ASCII field is missed
+file: CairnmoorCore/catalogue/CatalogSearch.cpp
+from: const std::size_t end = field.size() - loweredQuery.size() + 1;
+to: const std::size_t end = field.size() - loweredQuery.size();
+tests: test_catalogue test_views
+
+id: search-dotted-capital-i
+area: search
+what: U+0130 lower-cases to a bare "i"
+file: CairnmoorCore/catalogue/CatalogSearch.cpp
+from: result += "i\xCC\x87";
+to: result += "i";
+tests: test_catalogue test_views
+
+id: search-normalise-skip
+area: search
+what: combining marks U+0300-U+033F skip composition
+file: CairnmoorCore/catalogue/CatalogSearch.cpp
+from: [](char c) { return static_cast<unsigned char>(c) >= 0xCC; })) {
+to: [](char c) { return static_cast<unsigned char>(c) >= 0xCD; })) {
+tests: test_catalogue test_views
+
+id: export-quote-escape
+area: exporter
+what: a single quote inside a quoted text is escaped as \'
+file: CairnmoorCore/export/ScriptExporter.cpp
+from: quoted += "'\\''";
+to: quoted += "\\'";
+tests: test_export test_views
+
+id: export-tilde-safe
+area: exporter
+what: "~" counts as safe and stays unquoted
+file: CairnmoorCore/export/ScriptExporter.cpp
+from: c == '_' || c == '/' || c == '@' || c == '-';
+to: c == '_' || c == '/' || c == '@' || c == '-' || c == '~';
+tests: test_export test_views
+
+id: export-upgrade-branch
+area: exporter
+what: the installed branch installs instead of upgrading
+file: CairnmoorCore/export/ScriptExporter.cpp
+from: lines.add(1, executable + joinedQuoted(*manager.arguments(entry, true)));
+to: lines.add(1, executable + joinedQuoted(*manager.arguments(entry, false)));
+tests: test_export test_views
+
+id: export-brewfile-kind
+area: exporter
+what: Brewfile lines say cask for formulae and brew for casks
+file: CairnmoorCore/export/ScriptExporter.cpp
+from: text += entry.macos->isCask() ? "cask \"" : "brew \"";
+to: text += entry.macos->isCask() ? "brew \"" : "cask \"";
+tests: test_export test_views
+
+id: export-macports-prefix
+area: exporter
+what: any MacPorts path under /opt/local/ is accepted for elevation
+file: CairnmoorCore/export/ScriptExporter.cpp
+from: if (macports && executablePath && *executablePath != MacPortsExecutable::path) {
+to: if (macports && executablePath && !executablePath->starts_with("/opt/local/")) {
+tests: test_export test_views
+
+id: cli-c1-escape
+area: command line
+what: U+009F is no longer escaped in a failure message
+file: app/cli/CLI.cpp
+from: static_cast<unsigned char>(text[i + 1]) <= 0x9f) {
+to: static_cast<unsigned char>(text[i + 1]) < 0x9f) {
+tests: test_cli
+
+id: cli-interrupt-status
+area: command line
+what: an interrupted run exits with the bare signal number
+file: app/cli/CLI.cpp
+from: return 128 + signalNumber;
+to: return signalNumber;
+tests: test_cli
+
+id: cli-one-failure
+area: command line
+what: a run with exactly one failed package exits 0
+file: app/cli/CLI.cpp
+from: return failures > 0 ? statusFailure : 0;
+to: return failures > 1 ? statusFailure : 0;
+tests: test_cli
+
+id: views-search-signal
+area: view model
+what: a search change signals selectedIdsChanged instead of searchTextChanged
+file: app/views/CairnmoorViewModel.cpp
+from: Q_EMIT searchTextChanged();
+to: Q_EMIT selectedIdsChanged();
+tests: test_views
+
+id: views-partial-category
+area: view model
+what: a partly selected category shows as fully selected
+file: app/views/CairnmoorViewModel.cpp
+from: } else if (selected == eligible) {
+to: } else if (selected >= 1) {
+tests: test_views
+
+id: views-final-flush
+area: view model
+what: the log lines still buffered at the end of a run are dropped
+file: app/views/CairnmoorViewModel.cpp
+from: weak->flushLog(*buffer);
+to:
+tests: test_views
+
+id: views-manager-switch
+area: view model
+what: switching the manager keeps the old unsupported list
+file: app/views/CairnmoorViewModel.cpp
+from:     if (managerChanges) {
+from+:         forgetSelectionDerived();
+from+:     }
+to:
+tests: test_views
+
+id: json-depth-limit
+area: platform
+what: a document exactly at the nesting limit is refused
+file: CairnmoorCore/platform/JsonReading.cpp
+from: if (nestingDepth(data) > maxDepth) {
+to: if (nestingDepth(data) >= maxDepth) {
+tests: test_platform test_catalogue test_install
+
+id: json-int64-max
+area: platform
+what: Int64's largest value is refused
+file: CairnmoorCore/platform/JsonReading.cpp
+from: if (number <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+to: if (number < static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+tests: test_platform test_catalogue test_install
+
+id: atomic-write-leftover
+area: platform
+what: a failed atomic write leaves its temporary file behind
+file: CairnmoorCore/platform/FileManager.cpp
+from: ::unlink(temporary.c_str());
+to:
+tests: test_platform test_faults test_install test_views
+
+id: atomic-write-mode
+area: platform
+what: an atomic write drops the replaced file's permissions
+file: CairnmoorCore/platform/FileManager.cpp
+from: ::fchmod(fd.get(), existing.st_mode & 07777);
+to:
+tests: test_platform test_faults test_install test_views
+
+id: buildinfo-empty-team
+area: build info
+what: an empty team identifier is shown as "(Team )"
+file: CairnmoorCore/buildinfo/SignatureState.cpp
+from: if (teamIdentifier && !teamIdentifier->empty()) {
+to: if (teamIdentifier) {
+tests: test_buildinfo test_views
+
+id: buildinfo-hash-path
+area: build info
+what: the checksum is taken of the executable's path, not its contents
+file: CairnmoorCore/buildinfo/BuildInfo.cpp
+from: return Sha256::hexDigest(FileManager::defaultManager().contentsOfFile(*executable));
+to: return Sha256::hexDigest(executable->string());
+tests: test_buildinfo test_views
+
+id: log-truncates-earlier
+area: install log
+what: a new log file truncates an earlier run's file of the same name
+file: CairnmoorCore/install/InstallLog.cpp
+from: return ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+to: return ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+tests: test_install test_faults test_views
+
+id: log-month
+area: install log
+what: the file name's month is one too low
+file: CairnmoorCore/install/InstallLog.cpp
+from: local.tm_mon + 1, local.tm_mday,
+to: local.tm_mon, local.tm_mday,
+tests: test_install test_faults test_views
+
+id: log-overwrites
+area: install log
+what: lines overwrite the file from its start instead of appending
+file: CairnmoorCore/install/InstallLog.cpp
+from: [&] { return ::open(url.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC); }));
+to: [&] { return ::open(url.c_str(), O_WRONLY | O_CLOEXEC); }));
+tests: test_install test_faults test_views
+EOF
+}
+
+# ---- options ---------------------------------------------------------------------------
+
+areas=""
+only_ids=""
+list_only=false
+markdown=""
+build="build/mutation"
+fixed_limit=""
+jobs=2
+while [[ $# -gt 0 ]]; do
+    case "$1" in
+    --area) areas="$2"; shift 2 ;;
+    --id) only_ids="$2"; shift 2 ;;
+    --list) list_only=true; shift ;;
+    --markdown) markdown="$2"; shift 2 ;;
+    --build) build="$2"; shift 2 ;;
+    --limit) fixed_limit="$2"; shift 2 ;;
+    --jobs) jobs="$2"; shift 2 ;;
+    -h | --help) sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
+    *) echo "unknown option: $1 (see --help)" >&2; exit 2 ;;
+    esac
+done
+[[ "$build" == build/dev || "$build" == */build/dev ]] && { echo "build/dev is not ours to use" >&2; exit 2; }
+
+# ---- parse the list ----------------------------------------------------------------------
+
+ids=() area_of=() what_of=() file_of=() from_of=() to_of=() tests_of=()
+n=-1
+while IFS= read -r line; do
+    [[ -z "$line" ]] && continue
+    key=${line%%:*}
+    value=${line#*:}
+    value=${value# }
+    case "$key" in
+    id) n=$((n + 1)); ids[n]=$value; from_of[n]=""; to_of[n]="" ;;
+    area) area_of[n]=$value ;;
+    what) what_of[n]=$value ;;
+    file) file_of[n]=$value ;;
+    from) from_of[n]=$value ;;
+    from+) from_of[n]+=$'\n'$value ;;
+    to) to_of[n]=$value ;;
+    to+) to_of[n]+=$'\n'$value ;;
+    tests) tests_of[n]=$value ;;
+    *) echo "mutation list: unknown key '$key' after ${ids[n]:-the start}" >&2; exit 2 ;;
+    esac
+done < <(mutations)
+
+selected=()
+for i in "${!ids[@]}"; do
+    if [[ -n "$areas" && ",$areas," != *",${area_of[i]},"* ]]; then continue; fi
+    if [[ -n "$only_ids" && ",$only_ids," != *",${ids[i]},"* ]]; then continue; fi
+    selected+=("$i")
+done
+[[ ${#selected[@]} -gt 0 ]] || { echo "no mutation matches" >&2; exit 2; }
+
+occurrences() { # file text -> how often the text occurs
+    FROM="$2" perl -0777 -ne 'my $n = () = /\Q$ENV{FROM}\E/g; print $n' "$1"
+}
+
+if $list_only; then
+    for i in "${selected[@]}"; do
+        found=0
+        [[ -f "${file_of[i]}" ]] && found=$(occurrences "${file_of[i]}" "${from_of[i]}")
+        state="ok"
+        [[ "$found" == 1 ]] || state="n/a (found $found times)"
+        printf '%-34s %-13s %s\n' "${ids[i]}" "${area_of[i]}" "$state"
+    done
+    exit 0
+fi
+
+# ---- restore on every exit -----------------------------------------------------------------
+
+work=$(mktemp -d)
+mutated_file=""
+restore() {
+    if [[ -n "$mutated_file" ]]; then
+        # A plain copy gives the file a new time stamp, so the next build recompiles it.
+        cp "$work/original" "$mutated_file"
+        mutated_file=""
+    fi
+}
+finish() {
+    local status=$?
+    restore
+    rm -rf "$work"
+    exit "$status"
+}
+trap finish EXIT
+trap 'echo "interrupted" >&2; exit 130' INT TERM
+
+export QT_QPA_PLATFORM=offscreen QT_QUICK_BACKEND=software
+was_clean=false
+git diff --quiet -- CairnmoorCore app && was_clean=true
+
+if [[ ! -f "$build/build.ninja" ]]; then
+    nice -n 10 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug >"$work/configure.log" 2>&1 ||
+        { cat "$work/configure.log" >&2; exit 1; }
+fi
+
+build_targets() { # targets... -> status of the build; output in $work/build.log
+    nice -n 10 cmake --build "$build" --parallel "$jobs" --target "$@" >"$work/build.log" 2>&1
+}
+
+run_program() { # program limit -> 0 passed, 1 failed, 124 time limit
+    local status=0
+    (cd "$build/tests" && timeout --kill-after=10 "$2" nice -n 10 "../bin/$1" --gtest_brief=1) \
+        >"$work/$1.log" 2>&1 || status=$?
+    if [[ $status -eq 124 || $status -eq 137 ]]; then return 124; fi
+    [[ $status -eq 0 ]] && return 0
+    return 1
+}
+
+# ---- the unchanged code must pass, and gives each program its time limit --------------------
+
+declare -A limit_of
+programs=$(for i in "${selected[@]}"; do echo "${tests_of[i]}"; done | tr ' ' '\n' | sort -u | grep .)
+# shellcheck disable=SC2086
+build_targets $programs || { cat "$work/build.log" >&2; echo "the unchanged code does not build" >&2; exit 1; }
+for program in $programs; do
+    [[ "$program" == test_soak ]] && { echo "the soak program is not part of the sample" >&2; exit 2; }
+    start=$(date +%s)
+    if ! run_program "$program" 3600; then
+        tail -30 "$work/$program.log" >&2
+        echo "$program fails on the unchanged code; fix that first" >&2
+        exit 1
+    fi
+    took=$(($(date +%s) - start))
+    limit_of[$program]=${fixed_limit:-$((3 * took + 60))}
+    echo "unchanged: $program passes in ${took}s (limit ${limit_of[$program]}s)"
+done
+
+# ---- one mutation at a time ------------------------------------------------------------------
+
+results=()
+caught=0 missed=0 unapplicable=0 broken=0
+for i in "${selected[@]}"; do
+    file=${file_of[i]}
+    result="" by=""
+    found=0
+    [[ -f "$file" ]] && found=$(occurrences "$file" "${from_of[i]}")
+    if [[ "$found" != 1 ]]; then
+        result="n/a"
+        by="text found $found times"
+        unapplicable=$((unapplicable + 1))
+    else
+        cp "$file" "$work/original"
+        mutated_file=$file
+        FROM="${from_of[i]}" TO="${to_of[i]}" perl -0777 -i -pe 's/\Q$ENV{FROM}\E/$ENV{TO}/' "$file"
+        # shellcheck disable=SC2086
+        if ! build_targets ${tests_of[i]}; then
+            result="build-failed"
+            by=$(grep -m1 -E 'error:' "$work/build.log" | sed 's/^.*error: //' | cut -c1-80 || true)
+            broken=$((broken + 1))
+        else
+            result="missed"
+            for program in ${tests_of[i]}; do
+                status=0
+                run_program "$program" "${limit_of[$program]}" || status=$?
+                if [[ $status -ne 0 ]]; then
+                    result="caught"
+                    by=$program
+                    [[ $status -eq 124 ]] && by="$program (time limit)"
+                    break
+                fi
+            done
+            if [[ "$result" == caught ]]; then caught=$((caught + 1)); else missed=$((missed + 1)); fi
+        fi
+        restore
+        cmp -s "$file" "$work/original" || { echo "could not restore $file" >&2; exit 1; }
+    fi
+    results+=("${ids[i]}|${area_of[i]}|${what_of[i]}|$result|$by")
+    printf '%-34s %-13s %-12s %s\n' "${ids[i]}" "${area_of[i]}" "$result" "$by"
+done
+
+applicable=$((caught + missed))
+summary="$caught of $applicable caught, $missed missed, $unapplicable n/a, $broken build-failed"
+echo "$summary"
+
+if [[ -n "$markdown" ]]; then
+    {
+        echo "| mutation | area | fault | result | caught by |"
+        echo "|---|---|---|---|---|"
+        for row in "${results[@]}"; do
+            IFS='|' read -r id area what result by <<<"$row"
+            echo "| \`$id\` | $area | $what | $result | $by |"
+        done
+        echo
+        echo "$summary."
+    } >"$markdown"
+fi
+
+if $was_clean && ! git diff --quiet -- CairnmoorCore app; then
+    echo "the product code differs from git after the run:" >&2
+    git diff --stat -- CairnmoorCore app >&2
+    exit 1
+fi
