@@ -25,7 +25,8 @@ Profile teamProfile() {
     Profile profile;
     profile.created = "2026-12-05T18:39:05Z";
     profile.apps = {"wget", "caf\xC3\xA9 \"quoted\" \\", "wget"}; // duplicates stay
-    profile.options = InstallOptions{PackageManager::macports, false, true, true, false, 42};
+    profile.options = InstallOptions{PackageManager::macports, false, true, true, false, 42,
+                                     ExistingApps::adopt, false};
     return profile;
 }
 
@@ -55,6 +56,13 @@ TEST(Profile, ReadsStrictlyWithAMissingOrNullManagerMeaningHomebrew) {
         }
     };
     EXPECT_EQ(decoded([](Json& d) { d["options"].erase("packageManager"); }), "homebrew");
+    // Options added later keep their defaults when a profile predates them.
+    Json older = golden;
+    older["options"].erase("existingApps");
+    older["options"].erase("prefetch");
+    const InstallOptions options = Profile::decode(older.dump()).options;
+    EXPECT_EQ(options.existingApps, ExistingApps::skip);
+    EXPECT_TRUE(options.prefetch);
     EXPECT_EQ(decoded([](Json& d) { d["options"]["packageManager"] = nullptr; }), "homebrew");
     EXPECT_EQ(decoded([](Json& d) { d["options"]["timeoutSeconds"] = 1; }), "macports");
     EXPECT_EQ(decoded([](Json& d) { d["options"]["timeoutSeconds"] = 0; }),
@@ -64,6 +72,8 @@ TEST(Profile, ReadsStrictlyWithAMissingOrNullManagerMeaningHomebrew) {
     for (const auto& change : std::vector<std::function<void(Json&)>>{
              [](Json& d) { d["options"].erase("writeLog"); },
              [](Json& d) { d["options"]["packageManager"] = "Homebrew"; },
+             [](Json& d) { d["options"]["existingApps"] = "overwrite"; },
+             [](Json& d) { d["options"]["prefetch"] = "yes"; },
              [](Json& d) { d["options"]["timeoutSeconds"] = 1.5; },
              [](Json& d) { d["apps"].push_back(nullptr); }}) {
         EXPECT_TRUE(decoded(change).starts_with("error: "));
