@@ -18,7 +18,7 @@ TEST(JsonReading, RefusesAnythingButOneWellFormedDocument) {
     const std::string nesting(257, '[');
     for (const std::string& text :
          {""s, "{\"a\": ["s, "{} x"s, "\"caf\xC3\""s, "\"\xC0\xAF\""s, "\"\\ud800\""s, "\"a\tb\""s,
-          "{'a': 1}"s, "[NaN]"s, "[\0]"s, nesting + std::string(257, ']')}) {
+          "{'a': 1}"s, "[NaN]"s, "[\0]"s, "{}\0{}"s, nesting + std::string(257, ']')}) {
         EXPECT_THROW(parse(text), DecodingError) << text;
     }
     // Up to the nesting limit, brackets inside strings, a byte-order mark and escapes are fine.
