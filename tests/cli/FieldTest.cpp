@@ -139,7 +139,7 @@ TEST_F(Field, StalledReaderDoesNotStopTheClock) {
     // Nobody reads our output: once the pipe is full every write blocks. The flooding
     // package must still be ended at its 1-second limit.
     sandbox.writeProfile("team.cmprofile", {"alpha", "beta"},
-                         R"({"skipInstalled": false, "upgradeIfPresent": false,
+                         R"({"skipInstalled": false, "upgradeIfPresent": false, "prefetch": false,
                              "runUpdateFirst": false, "writeLog": false, "timeoutSeconds": 1})");
     sandbox.environment["CAIRNMOOR_FAKE_FLOOD"] = "alpha:100000000";
     int ends[2];
