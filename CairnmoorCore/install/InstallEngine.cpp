@@ -125,13 +125,11 @@ void InstallEngine::lookForExistingApps(const std::vector<AppEntry>& apps,
     std::string document;
     std::string failure;
     try {
-        const CommandResult result =
-            runner(options.packageManager)
-                .run(
-                    packageManagerPath, CaskInfoReading::arguments(unlisted),
-                    std::min<double>(static_cast<double>(options.timeoutSeconds),
-                                     caskInfoTimeLimit),
-                    [&](const std::string& line) { document += line + '\n'; }, log);
+        ProcessRunner& commands = runner(options.packageManager);
+        const CommandResult result = commands.run(
+            packageManagerPath, CaskInfoReading::arguments(unlisted),
+            std::min<double>(static_cast<double>(options.timeoutSeconds), caskInfoTimeLimit),
+            [&](const std::string& line) { document += line + '\n'; }, log);
         if (result.cancelled) {
             return;
         }
