@@ -21,9 +21,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::vector<std::string> everyCall = {
-    "brew list --cask", "brew list --formula", "brew info --json=v2 --cask alpha",
-    "brew install --cask alpha", "brew install beta"};
+const std::vector<std::string> everyCall = {"brew list --cask", "brew list --formula",
+                                            "brew info --json=v2 --cask alpha",
+                                            "brew install --cask alpha", "brew install beta"};
 
 bool hasLine(const std::string& text, const std::string& line) {
     std::istringstream lines(text);
