@@ -1,7 +1,10 @@
 #include "install/InstallEngine.hpp"
 
+#include "install/FetchPlan.hpp"
 #include "managers/AdminPrompt.hpp"
+#include "managers/BrewCommandBuilder.hpp"
 #include "managers/CaskInfo.hpp"
+#include "managers/FetchOutput.hpp"
 #include "managers/InstalledProbe.hpp"
 #include "managers/PackageManagerError.hpp"
 #include "platform/DecodingError.hpp"
@@ -54,27 +57,49 @@ void checkRunnable(const std::vector<AppEntry>& apps, const InstallOptions& opti
     }
 }
 
+// The front end's settings plus what Homebrew's children need; a variable the front end
+// sets itself keeps its value.
+ProcessRunner::Settings withHomebrewEnvironment(ProcessRunner::Settings settings) {
+    for (auto& variable : BrewCommandBuilder::childEnvironment()) {
+        if (std::none_of(settings.environment.begin(), settings.environment.end(),
+                         [&](const auto& set) { return set.first == variable.first; })) {
+            settings.environment.push_back(std::move(variable));
+        }
+    }
+    return settings;
+}
+
 } // namespace
 
 InstallEngine::InstallEngine(ProcessRunner::Settings settings, const FileManager& fileManager)
-    : runner_(std::move(settings)), fileManager_(fileManager) {}
+    : runner_(settings), brewRunner_(withHomebrewEnvironment(std::move(settings))),
+      fileManager_(fileManager) {}
+
+ProcessRunner& InstallEngine::runner(PackageManager manager) {
+    return manager == PackageManager::homebrew ? brewRunner_ : runner_;
+}
+
+bool InstallEngine::isCancelled() const {
+    return runner_.isCancelled() || brewRunner_.isCancelled();
+}
 
 Survey InstallEngine::survey(const std::vector<AppEntry>& apps, const InstallOptions& options,
                              const std::string& packageManagerPath, Given given,
                              const LogHandler& log) {
     const PackageManager manager = options.packageManager;
     Survey survey;
-    if (!(options.skipInstalled || options.upgradeIfPresent) || runner_.isCancelled()) {
+    if (!(options.skipInstalled || options.upgradeIfPresent) || isCancelled()) {
         return survey;
     }
     survey.casks = given.casks;
     survey.packages = given.packages;
     if (manager == PackageManager::homebrew && !given.casks) {
-        survey.casks = InstalledProbe::installed(packageManagerPath, manager, true, runner_, log);
+        survey.casks =
+            InstalledProbe::installed(packageManagerPath, manager, true, runner(manager), log);
     }
     if (!given.packages) {
         survey.packages =
-            InstalledProbe::installed(packageManagerPath, manager, false, runner_, log);
+            InstalledProbe::installed(packageManagerPath, manager, false, runner(manager), log);
     }
     if (manager == PackageManager::homebrew) {
         lookForExistingApps(apps, options, packageManagerPath, survey, log);
@@ -94,13 +119,14 @@ void InstallEngine::lookForExistingApps(const std::vector<AppEntry>& apps,
             unlisted.push_back(*name);
         }
     }
-    if (unlisted.empty() || runner_.isCancelled()) {
+    if (unlisted.empty() || isCancelled()) {
         return;
     }
     std::string document;
     std::string failure;
     try {
-        const CommandResult result = runner_.run(
+        ProcessRunner& commands = runner(options.packageManager);
+        const CommandResult result = commands.run(
             packageManagerPath, CaskInfoReading::arguments(unlisted),
             std::min<double>(static_cast<double>(options.timeoutSeconds), caskInfoTimeLimit),
             [&](const std::string& line) { document += line + '\n'; }, log);
@@ -148,6 +174,88 @@ void InstallEngine::lookForExistingApps(const std::vector<AppEntry>& apps,
     }
 }
 
+void InstallEngine::prefetch(const std::vector<PlannedEntry>& plan, const InstallOptions& options,
+                             const std::string& packageManagerPath, const LogHandler& log,
+                             const ProgressHandler& progress) {
+    for (const FetchCommand& command : FetchPlan::make(plan, options)) {
+        if (isCancelled()) {
+            return;
+        }
+        // A row shows "downloading" from the line that names its package until the line
+        // that ends it, or the fetch moves on, or ends.
+        std::vector<std::string> downloading;
+        const auto show = [&](const std::string& package, const PackageState& state) {
+            for (const PlannedEntry& entry : plan) {
+                if (entry.package == package && InstallPlan::runsCommand(entry.action) &&
+                    entry.app.macos && entry.app.macos->isCask() == command.cask) {
+                    progress(entry.app.id, state);
+                }
+            }
+        };
+        const auto settle = [&](const std::string& package) {
+            if (const auto found = std::find(downloading.begin(), downloading.end(), package);
+                found != downloading.end()) {
+                downloading.erase(found);
+                show(package, PackageState::pending());
+            }
+        };
+        const auto watchOutput = [&](const std::string& line) {
+            log(line);
+            const std::optional<FetchNews> news = FetchOutput::read(line, command.packages);
+            if (!news) {
+                return;
+            }
+            switch (news->kind) {
+            case FetchNews::Kind::finished:
+                for (const std::string& package : news->packages) {
+                    settle(package);
+                }
+                return;
+            case FetchNews::Kind::startedAlone:
+                // One download at a time: the one before it is done.
+                for (const std::string& package : std::vector(downloading)) {
+                    if (package != news->packages.front()) {
+                        settle(package);
+                    }
+                }
+                break;
+            case FetchNews::Kind::started:
+                break;
+            }
+            for (const std::string& package : news->packages) {
+                if (std::find(downloading.begin(), downloading.end(), package) ==
+                    downloading.end()) {
+                    downloading.push_back(package);
+                    show(package, PackageState::downloading());
+                }
+            }
+        };
+
+        const std::vector<std::string> arguments =
+            BrewCommandBuilder::fetchArguments(command.cask, command.packages);
+        log(commandLine(options.packageManager, arguments));
+        std::string failure;
+        try {
+            const CommandResult result =
+                brewRunner_.run(packageManagerPath, arguments, command.timeLimit, watchOutput);
+            if (result.timedOut) {
+                failure = "the fetch timed out";
+            } else if (!result.cancelled && result.exitCode != 0) {
+                failure = "brew exited with status " + std::to_string(result.exitCode);
+            }
+        } catch (const std::exception& error) {
+            failure = error.what();
+        }
+        while (!downloading.empty()) {
+            settle(downloading.front());
+        }
+        if (!failure.empty()) {
+            log("Not everything was downloaded ahead (" + failure +
+                "); each install downloads what it still needs.");
+        }
+    }
+}
+
 std::vector<PlannedEntry> InstallEngine::plan(const std::vector<AppEntry>& apps,
                                               const InstallOptions& options,
                                               const std::string& packageManagerPath,
@@ -185,7 +293,7 @@ std::vector<PackageResult> InstallEngine::execute(const std::vector<AppEntry>& a
         results.reserve(apps.size());
         for (const AppEntry& app : apps) {
             PackageState state =
-                runner_.isCancelled() ? PackageState::skipped() : PackageState::failed(description);
+                isCancelled() ? PackageState::skipped() : PackageState::failed(description);
             progress(app.id, state);
             results.push_back(PackageResult{app, std::move(state)});
         }
@@ -199,7 +307,9 @@ std::vector<PackageResult> InstallEngine::execute(const std::vector<AppEntry>& a
     }
     const double timeout = static_cast<double>(options.timeoutSeconds);
 
-    if (options.runUpdateFirst && !runner_.isCancelled()) {
+    // Homebrew's update runs as before, without the variables that keep Homebrew from
+    // updating itself: it is the one update of the run.
+    if (options.runUpdateFirst && !isCancelled()) {
         const std::vector<std::string> arguments = manager.updateArguments();
         log(commandLine(manager, arguments));
         CommandResult result;
@@ -226,13 +336,14 @@ std::vector<PackageResult> InstallEngine::execute(const std::vector<AppEntry>& a
     if (observers.onPlan) {
         observers.onPlan(plan);
     }
+    prefetch(plan, options, packageManagerPath, log, progress);
 
     std::vector<PackageResult> results;
     results.reserve(plan.size());
     for (const PlannedEntry& entry : plan) {
         const AppEntry& app = entry.app;
         PackageState state = [&] {
-            if (runner_.isCancelled()) {
+            if (isCancelled()) {
                 return PackageState::skipped();
             }
             switch (entry.action) {
@@ -261,7 +372,7 @@ std::vector<PackageResult> InstallEngine::execute(const std::vector<AppEntry>& a
             };
             try {
                 const CommandResult result =
-                    runner_.run(packageManagerPath, *arguments, timeout, watchOutput);
+                    runner(manager).run(packageManagerPath, *arguments, timeout, watchOutput);
                 return stateOfFinished(result, manager, neededPassword);
             } catch (const std::exception& error) {
                 // A launch failure; any other failure of the runner is reported the same way.
@@ -302,6 +413,7 @@ InstallEngine::run(const std::vector<AppEntry>& apps, const InstallOptions& opti
 }
 
 void InstallEngine::cancel() {
+    brewRunner_.cancel();
     runner_.cancel();
 }
 

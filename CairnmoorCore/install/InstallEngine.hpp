@@ -16,9 +16,9 @@
 
 namespace cairnmoor {
 
-// Carries out one install run: optional index refresh, inventory, the plan, then each
-// entry in turn. Never throws from run(); every problem ends as package states. Create
-// one engine per run: a cancel is for good.
+// Carries out one install run: optional index refresh, inventory, the plan, the downloads
+// ahead (Homebrew, when the options ask), then each entry in turn. Never throws from run(); every
+// problem ends as package states. Create one engine per run: a cancel is for good.
 class InstallEngine {
 public:
     using ProgressHandler = std::function<void(const std::string& id, const PackageState& state)>;
@@ -34,8 +34,10 @@ public:
     };
 
     // `settings` say how the manager's commands are started (terminal, environment);
-    // the engine hands them to its runner and never looks at them itself. Apps present
-    // outside the manager are looked for through `fileManager`.
+    // the engine hands them to its runners and never looks at them itself. Homebrew's
+    // commands after an asked-for update also get what Homebrew's children need
+    // (BrewCommandBuilder::childEnvironment). Apps present outside the manager are looked
+    // for through `fileManager`.
     explicit InstallEngine(ProcessRunner::Settings settings = {},
                            const FileManager& fileManager = FileManager::defaultManager());
     InstallEngine(const InstallEngine&) = delete;
@@ -84,8 +86,20 @@ private:
     void lookForExistingApps(const std::vector<AppEntry>& apps, const InstallOptions& options,
                              const std::string& packageManagerPath, Survey& survey,
                              const LogHandler& log);
+    // Best effort: a fetch that fails or runs out of time is logged, and each install then
+    // downloads for itself.
+    void prefetch(const std::vector<PlannedEntry>& plan, const InstallOptions& options,
+                  const std::string& packageManagerPath, const LogHandler& log,
+                  const ProgressHandler& progress);
 
+    // The runner for the manager's commands after an asked-for update.
+    ProcessRunner& runner(PackageManager manager);
+    bool isCancelled() const;
+
+    // As the front end set it up: MacPorts, and Homebrew's own update.
     ProcessRunner runner_;
+    // The same, with Homebrew's child environment added. A cancel reaches both.
+    ProcessRunner brewRunner_;
     const FileManager& fileManager_;
 };
 

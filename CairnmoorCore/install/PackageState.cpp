@@ -18,6 +18,8 @@ std::string_view PackageState::caseName() const {
         return "skipped";
     case Kind::installedOutside:
         return "installedOutside";
+    case Kind::downloading:
+        return "downloading";
     }
     return "pending";
 }

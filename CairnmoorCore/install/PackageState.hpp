@@ -5,8 +5,9 @@
 
 namespace cairnmoor {
 
-// A package's state in a run. `installing` is the only intermediate state the engine
-// reports; installed, alreadyPresent, installedOutside, skipped and failed are final.
+// A package's state in a run. `downloading` (while a fetch ahead of the installs is
+// downloading it) and `installing` are the intermediate states the engine reports; installed,
+// alreadyPresent, installedOutside, skipped and failed are final.
 struct PackageState {
     // installedOutside: the app is on the Mac without the manager and was left alone.
     enum class Kind {
@@ -16,7 +17,8 @@ struct PackageState {
         installed,
         alreadyPresent,
         skipped,
-        installedOutside
+        installedOutside,
+        downloading
     };
 
     Kind kind = Kind::pending;
@@ -29,10 +31,13 @@ struct PackageState {
     static PackageState alreadyPresent() { return {Kind::alreadyPresent, {}}; }
     static PackageState skipped() { return {Kind::skipped, {}}; }
     static PackageState installedOutside() { return {Kind::installedOutside, {}}; }
+    static PackageState downloading() { return {Kind::downloading, {}}; }
 
-    bool isFinal() const { return kind != Kind::pending && kind != Kind::installing; }
+    bool isFinal() const {
+        return kind != Kind::pending && kind != Kind::installing && kind != Kind::downloading;
+    }
     // The case name: "failed", "pending", "installing", "installed", "alreadyPresent",
-    // "skipped", "installedOutside".
+    // "skipped", "installedOutside", "downloading".
     std::string_view caseName() const;
 
     bool operator==(const PackageState&) const = default;

@@ -20,4 +20,14 @@ std::vector<std::string> updateArguments() {
     return PackageManager(PackageManager::homebrew).updateArguments();
 }
 
+std::vector<std::string> fetchArguments(bool cask, const std::vector<std::string>& names) {
+    std::vector<std::string> arguments{"fetch", cask ? "--cask" : "--formula"};
+    arguments.insert(arguments.end(), names.begin(), names.end());
+    return arguments;
+}
+
+std::vector<std::pair<std::string, std::string>> childEnvironment() {
+    return {{"HOMEBREW_NO_AUTO_UPDATE", "1"}, {"HOMEBREW_NO_ENV_HINTS", "1"}};
+}
+
 } // namespace cairnmoor::BrewCommandBuilder

@@ -4,9 +4,10 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
-// Homebrew's argument lists in one place.
+// Homebrew's argument lists in one place, and what its children need in their environment.
 namespace cairnmoor::BrewCommandBuilder {
 
 std::optional<std::vector<std::string>> installArguments(const AppEntry& entry);
@@ -14,5 +15,13 @@ std::optional<std::vector<std::string>> upgradeArguments(const AppEntry& entry);
 // "list --cask" or "list --formula".
 std::vector<std::string> listInstalledArguments(bool cask);
 std::vector<std::string> updateArguments();
+// "fetch --cask NAME..." or "fetch --formula NAME...": downloads into Homebrew's cache,
+// several at once, so that the installs after it find their files there.
+std::vector<std::string> fetchArguments(bool cask, const std::vector<std::string>& names);
+
+// Variables for every Homebrew command of a run except an asked-for `update`: no update of
+// Homebrew itself before each install (a run updates once, first, when the user asks), no
+// hints about environment variables in the log.
+std::vector<std::pair<std::string, std::string>> childEnvironment();
 
 } // namespace cairnmoor::BrewCommandBuilder

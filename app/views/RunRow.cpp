@@ -18,6 +18,8 @@ std::string RunRow::stateText(const PackageState& state) {
         return "Skipped";
     case PackageState::Kind::installedOutside:
         return "Installed outside Homebrew";
+    case PackageState::Kind::downloading:
+        return "Downloading";
     }
     return {};
 }

@@ -30,7 +30,7 @@ const std::string CliSandbox::catalogue = R"({"schema": 2, "updated": "2026-12-0
 
 const std::string CliSandbox::defaultOptions =
     R"({"packageManager": "homebrew", "skipInstalled": true, "upgradeIfPresent": true,
-        "runUpdateFirst": false, "writeLog": true, "timeoutSeconds": 60})";
+        "runUpdateFirst": false, "writeLog": true, "timeoutSeconds": 60, "prefetch": false})";
 
 CliSandbox::CliSandbox() {
     for (const char* folder : {"home", "work", "bin", "state"}) {

@@ -37,7 +37,7 @@ TEST_P(ExistingApps, AreHandledAsChosenAndNeverOverwrittenUnasked) {
     sandbox.writeProfile("team.cmprofile", {"alpha", "beta", "gamma"},
                          R"({"skipInstalled": true, "upgradeIfPresent": true,
                              "runUpdateFirst": false, "writeLog": false, "timeoutSeconds": 60,
-                             "existingApps": ")" +
+                             "prefetch": false, "existingApps": ")" +
                              c.existingApps + R"("})");
     sandbox.environment.insert(c.knobs.begin(), c.knobs.end());
     std::vector<std::string> arguments{"--profile", "team.cmprofile"};

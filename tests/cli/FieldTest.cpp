@@ -21,9 +21,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::vector<std::string> everyCall = {
-    "brew list --cask", "brew list --formula", "brew info --json=v2 --cask alpha",
-    "brew install --cask alpha", "brew install beta"};
+const std::vector<std::string> everyCall = {"brew list --cask", "brew list --formula",
+                                            "brew info --json=v2 --cask alpha",
+                                            "brew install --cask alpha", "brew install beta"};
 
 bool hasLine(const std::string& text, const std::string& line) {
     std::istringstream lines(text);
@@ -139,7 +139,7 @@ TEST_F(Field, StalledReaderDoesNotStopTheClock) {
     // Nobody reads our output: once the pipe is full every write blocks. The flooding
     // package must still be ended at its 1-second limit.
     sandbox.writeProfile("team.cmprofile", {"alpha", "beta"},
-                         R"({"skipInstalled": false, "upgradeIfPresent": false,
+                         R"({"skipInstalled": false, "upgradeIfPresent": false, "prefetch": false,
                              "runUpdateFirst": false, "writeLog": false, "timeoutSeconds": 1})");
     sandbox.environment["CAIRNMOOR_FAKE_FLOOD"] = "alpha:100000000";
     int ends[2];

@@ -95,7 +95,7 @@ TEST_F(HeadlessInstall, SavedOptionsAndManagerOverrideReachTheRun) {
     sandbox.writeProfile("team.cmprofile", {"alpha", "beta"},
                          R"({"packageManager": "macports", "skipInstalled": true,
                              "upgradeIfPresent": false, "runUpdateFirst": true,
-                             "writeLog": true, "timeoutSeconds": 60})");
+                             "writeLog": true, "timeoutSeconds": 60, "prefetch": false})");
     const CliResult result = sandbox.run(
         {"--profile", "team.cmprofile", "--manager", "homebrew", "--manager", "macports"});
     EXPECT_EQ(result.out, header(2, "team.cmprofile") +

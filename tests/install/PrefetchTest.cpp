@@ -1,0 +1,118 @@
+#include "EngineFixture.hpp"
+#include "install/FetchPlan.hpp"
+#include "managers/FetchOutput.hpp"
+
+#include <sstream>
+
+namespace cairnmoor {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+TEST(FetchPlan, FetchesWhatRunsACommandOnceByKindOnlyForHomebrewWithTheOption) {
+    using enum PlannedAction;
+    const auto entry = [](const std::string& package, const char* type, PlannedAction action) {
+        return PlannedEntry{app(package, package, package, type), action, package, std::nullopt};
+    };
+    const std::vector<PlannedEntry> mixed{
+        entry("alpha", "cask", install),          entry("beta", "formula", upgrade),
+        entry("gamma", "cask", alreadyInstalled), entry("user/tap/delta", "cask", adopt),
+        entry("alpha", "cask", replace),          entry("epsilon", "formula", notInstallable),
+        entry("zeta", "cask", installedOutside)};
+    EXPECT_EQ(FetchPlan::make(mixed, {}),
+              (std::vector<FetchCommand>{{true, {"alpha", "user/tap/delta"}, 1800},
+                                         {false, {"beta"}, 900}}));
+    EXPECT_EQ(FetchPlan::make({mixed[1]}, {}), (std::vector<FetchCommand>{{false, {"beta"}, 900}}));
+    EXPECT_TRUE(FetchPlan::make({mixed[2], mixed[5], mixed[6]}, {}).empty());
+    EXPECT_TRUE(FetchPlan::make(mixed, {.packageManager = port}).empty());
+    EXPECT_TRUE(FetchPlan::make(mixed, {.prefetch = false}).empty());
+}
+
+TEST(FetchOutput, ReadsOnlyLinesThatNameAFetchedPackage) {
+    using Kind = FetchNews::Kind;
+    const std::pair<const char*, std::optional<FetchNews>> cases[] = {
+        {"==> Fetching downloads for: openssl@3, firefox and thing",
+         FetchNews{Kind::started, {"firefox", "user/tap/thing"}}},
+        {"==> Fetching wget", FetchNews{Kind::startedAlone, {"wget"}}},
+        {"✔︎ Cask firefox (139.0.4)   Downloaded  85.1MB/ 85.1MB",
+         FetchNews{Kind::finished, {"firefox"}}},
+        {"✘ Bottle wget (1.25.0)", FetchNews{Kind::finished, {"wget"}}},
+        {"\x1b[32m✔\x1b[0m Formula thing (2.0)", FetchNews{Kind::finished, {"user/tap/thing"}}},
+        {"✔︎ Bottle Manifest wget (1.25.0)", std::nullopt},
+        {"✔︎ Cask firefox@developer-edition (140.0b1)", std::nullopt},
+        {"==> Downloading https://ghcr.io/v2/homebrew/core/wget/blobs/sha256:4d2f", std::nullopt},
+    };
+    for (const auto& [line, news] : cases) {
+        EXPECT_EQ(FetchOutput::read(line, {"firefox", "wget", "user/tap/thing"}), news) << line;
+    }
+}
+
+// With Homebrew's quiet environment for every child after the one update; the front end's own
+// variables win.
+TEST_F(Engine, PrefetchDownloadsEachKindOnceBeforeTheInstallsAndNothingWhenOff) {
+    ::unsetenv("HOMEBREW_NO_AUTO_UPDATE");
+    InstallEngine engine(ProcessRunner::Settings{
+        .shareTerminal = false, .environment = {{"HOMEBREW_NO_ENV_HINTS", "front"}}});
+    InstallOptions opts = options(brew, true);
+    opts.runUpdateFirst = true;
+    engine.run({alpha, beta, gamma}, opts, fake(brew), std::nullopt, std::nullopt,
+               recorder_.progress(), {});
+    // Each row downloading while its fetch names it, then the installs as before.
+    const std::vector<std::string> events = recorder_.events();
+    EXPECT_THAT(std::vector(events.begin(), events.begin() + 7),
+                ElementsAre("progress alpha downloading", "progress gamma downloading",
+                            "progress alpha pending", "progress gamma pending",
+                            "progress beta downloading", "progress beta pending",
+                            "progress alpha installing"));
+    const std::string survey = "brew update\nbrew list --cask\nbrew list --formula\n"
+                               "brew info --json=v2 --cask alpha gamma\n";
+    const std::string installs = "brew install --cask alpha\nbrew install beta\n"
+                                 "brew install --cask gamma\n";
+    EXPECT_EQ(invocations(),
+              survey + "brew fetch --cask alpha gamma\nbrew fetch --formula beta\n" + installs);
+    std::istringstream log(testing::readFile(state_ / "environment.log"));
+    for (std::string command, environment;
+         std::getline(log, command) && std::getline(log, environment);) {
+        EXPECT_THAT(environment + " ", HasSubstr(" HOMEBREW_NO_ENV_HINTS=front ")) << command;
+        EXPECT_EQ(environment.find(" HOMEBREW_NO_AUTO_UPDATE=1") != std::string::npos,
+                  command != "brew update")
+            << command;
+    }
+    std::filesystem::remove_all(state_.path());
+    opts.prefetch = false;
+    InstallEngine().run({alpha, beta, gamma}, opts, fake(brew), std::nullopt, std::nullopt, {}, {});
+    EXPECT_EQ(invocations(), survey + installs);
+}
+
+TEST_F(Engine, AFailedFetchIsOnlyLoggedAndACancelDuringItSkipsEverything) {
+    for (const bool cancel : {false, true}) {
+        std::filesystem::remove_all(state_.path());
+        const char* knob = cancel ? "CAIRNMOOR_FAKE_HANG" : "CAIRNMOOR_FAKE_FAIL";
+        ::setenv(knob, "@fetch", 1);
+        InstallEngine engine;
+        Recorder recorder;
+        std::thread canceller([&] {
+            if (cancel && recorder.waitFor("log ==> Downloading @fetch")) {
+                engine.cancel();
+            }
+        });
+        const auto results = engine.run({alpha, beta}, options(brew, true), fake(brew),
+                                        std::nullopt, std::nullopt, {}, recorder.log());
+        canceller.join();
+        ::unsetenv(knob);
+        const PackageState state = cancel ? PackageState::skipped() : PackageState::installed();
+        EXPECT_THAT(statesOf(results), ElementsAre(state, state));
+        EXPECT_EQ(std::ranges::count(recorder.events(),
+                                     "log Not everything was downloaded ahead (brew exited with "
+                                     "status 1); each install downloads what it still needs."),
+                  cancel ? 0 : 2);
+        // The other kind is still fetched after a failure, nothing more after a cancel.
+        EXPECT_EQ(invocations().ends_with("brew fetch --formula beta\nbrew install --cask alpha\n"
+                                          "brew install beta\n"),
+                  !cancel);
+    }
+}
+
+} // namespace
+} // namespace cairnmoor
