@@ -1,0 +1,17 @@
+#pragma once
+
+class QWindow;
+
+// Gives the main window its one fixed dark look at the platform level. On macOS: the dark
+// appearance whatever the system setting, the theme's background colour and, when
+// `hidesTitleBar`, content that reaches under a transparent, title-less title bar, with
+// the window movable by its background. Elsewhere the system's title bar stays as it is.
+namespace cairnmoor::WindowConfigurator {
+
+// Whether this platform draws the content under the title bar (the header then leaves
+// room for the window's buttons).
+bool hidesTitleBar();
+// Safe to call again; does nothing for a window that has no platform window yet.
+void configure(QWindow& window, bool hidesTitleBar);
+
+} // namespace cairnmoor::WindowConfigurator
