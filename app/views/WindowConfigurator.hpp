@@ -8,9 +8,6 @@ class QWindow;
 // the window movable by its background. Elsewhere the system's title bar stays as it is.
 namespace cairnmoor::WindowConfigurator {
 
-// Whether this platform draws the content under the title bar (the header then leaves
-// room for the window's buttons).
-bool hidesTitleBar();
 // Safe to call again; does nothing for a window that has no platform window yet.
 void configure(QWindow& window, bool hidesTitleBar);
 

@@ -6,14 +6,10 @@
 
 namespace cairnmoor::WindowConfigurator {
 
-bool hidesTitleBar() {
-    return true;
-}
-
 void configure(QWindow& window, bool hidesTitleBar) {
     @autoreleasepool {
         // On macOS a QWindow's native handle is its NSView; its window may not exist yet.
-        NSView* view = reinterpret_cast<NSView*>(window.winId());
+        NSView* view = (__bridge NSView*)reinterpret_cast<void*>(window.winId());
         NSWindow* nsWindow = view != nil ? [view window] : nil;
         if (nsWindow == nil) {
             return;

@@ -2,10 +2,6 @@
 
 namespace cairnmoor::WindowConfigurator {
 
-bool hidesTitleBar() {
-    return false;
-}
-
 void configure(QWindow&, bool) {}
 
 } // namespace cairnmoor::WindowConfigurator
