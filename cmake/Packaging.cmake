@@ -144,7 +144,8 @@ else()
         set(CPACK_DEBIAN_PACKAGE_DEPENDS
             "qt6-qpa-plugins, qml6-module-qtquick, qml6-module-qtquick-controls, \
 qml6-module-qtquick-layouts, qml6-module-qtquick-dialogs, qml6-module-qtquick-window, \
-qml6-module-qtquick-templates, qml6-module-qtqml-workerscript, qml6-module-qt-labs-platform")
+qml6-module-qtquick-templates, qml6-module-qtqml-workerscript, qml6-module-qt-labs-platform, \
+qml6-module-qt-labs-folderlistmodel")
     endif()
 endif()
 

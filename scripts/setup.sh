@@ -10,7 +10,8 @@ debian_packages=(
     qt6-base-dev qt6-declarative-dev
     qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-layouts
     qml6-module-qtquick-dialogs qml6-module-qtquick-window qml6-module-qtquick-templates
-    qml6-module-qtqml-workerscript qml6-module-qt-labs-platform qml6-module-qttest
+    qml6-module-qtqml-workerscript qml6-module-qt-labs-platform qml6-module-qt-labs-folderlistmodel
+    qml6-module-qttest
     libgl-dev shellcheck hyperfine libfuzzer-14-dev
     dpkg-dev file ruby fonts-dejavu-core
 )

@@ -8,10 +8,7 @@
 namespace cairnmoor::BuildInfo {
 
 const char* author() {
-    return buildconstants::author;
-}
-const char* authorSite() {
-    return buildconstants::authorSite;
+    return buildconstants::publisher;
 }
 const char* publisherDomain() {
     return buildconstants::publisherDomain;
@@ -26,7 +23,7 @@ const char* donationUrl() {
     return buildconstants::donationUrl;
 }
 const char* authorUrl() {
-    return buildconstants::authorUrl;
+    return buildconstants::publisherUrl;
 }
 const char* bundleIdentifier() {
     return buildconstants::bundleIdentifier;

@@ -13,13 +13,13 @@ namespace cairnmoor::BuildInfo {
 
 inline constexpr const char* product = "Cairnmoor";
 
+// The configured publisher, who is also the author: one identity everywhere.
 const char* author();
-const char* authorSite();      // the site that hosts the author's profile
 const char* publisherDomain(); // the wordmark and kicker text
 const char* toolsUrl();
 const char* privacyUrl();
 const char* donationUrl();
-const char* authorUrl();
+const char* authorUrl(); // the publisher's profile page
 const char* bundleIdentifier();
 
 // "CFBundleShortVersionString", else "0.0.0".

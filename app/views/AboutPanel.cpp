@@ -2,6 +2,8 @@
 
 #include "buildinfo/BuildInfo.hpp"
 
+#include <utility>
+
 namespace cairnmoor::AboutPanel {
 
 namespace {
@@ -24,22 +26,10 @@ const char* colourValue(Colour colour) {
 
 } // namespace
 
-Links buildLinks() {
-    return Links{
-        .author = BuildInfo::author(),
-        .authorSite = BuildInfo::authorSite(),
-        .authorUrl = BuildInfo::authorUrl(),
-        .toolsUrl = BuildInfo::toolsUrl(),
-        .privacyUrl = BuildInfo::privacyUrl(),
-        .donationUrl = BuildInfo::donationUrl(),
-    };
-}
-
 std::vector<CreditPart> credits(const SignatureState& signature,
                                 const std::optional<std::string>& checksum,
-                                const std::string& buildDate, const Links& links) {
-    const QString separatorText = QString::fromUtf8(separator);
-    return {
+                                const std::string& buildDate, const Publisher& publisher) {
+    std::vector<CreditPart> parts = {
         {QStringLiteral("Signature: ") + fromUtf8(signature.summary()) + QLatin1Char('\n'),
          Font::body,
          Colour::muted,
@@ -53,16 +43,25 @@ std::vector<CreditPart> credits(const SignatureState& signature,
          Font::mono,
          Colour::ink,
          {}},
-        {fromUtf8(links.author) + QStringLiteral(" on ") + fromUtf8(links.authorSite), Font::body,
-         Colour::cyan, fromUtf8(links.authorUrl)},
-        {separatorText, Font::body, Colour::muted, {}},
-        {QStringLiteral("More free tools"), Font::body, Colour::cyan, fromUtf8(links.toolsUrl)},
-        {separatorText, Font::body, Colour::muted, {}},
-        {QStringLiteral("Privacy"), Font::body, Colour::cyan, fromUtf8(links.privacyUrl)},
-        {separatorText, Font::body, Colour::muted, {}},
-        {QStringLiteral("\u2615 Buy me a coffee"), Font::body, Colour::cyan,
-         fromUtf8(links.donationUrl)},
     };
+    if (publisher.profileUrl.isEmpty()) {
+        parts.push_back({publisher.name, Font::body, Colour::muted, {}});
+    } else {
+        parts.push_back({publisher.name + QStringLiteral(" on ") + publisher.profileSite(),
+                         Font::body, Colour::cyan, publisher.profileUrl});
+    }
+    const std::pair<QString, QString> links[] = {
+        {QStringLiteral("More free tools"), publisher.toolsUrl},
+        {QStringLiteral("Privacy"), publisher.privacyUrl},
+        {QStringLiteral("\u2615 Buy me a coffee"), publisher.donationUrl},
+    };
+    for (const auto& [text, url] : links) {
+        if (!url.isEmpty()) {
+            parts.push_back({QString::fromUtf8(separator), Font::body, Colour::muted, {}});
+            parts.push_back({text, Font::body, Colour::cyan, url});
+        }
+    }
+    return parts;
 }
 
 QString html(const std::vector<CreditPart>& parts) {
@@ -93,9 +92,9 @@ QString html(const std::vector<CreditPart>& parts) {
     return out;
 }
 
-QString currentCreditsHtml() {
+QString currentCreditsHtml(const Publisher& publisher) {
     return html(credits(BuildInfo::signature(), BuildInfo::executableSHA256(),
-                        BuildInfo::buildDate(), buildLinks()));
+                        BuildInfo::buildDate(), publisher));
 }
 
 } // namespace cairnmoor::AboutPanel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "buildinfo/SignatureState.hpp"
+#include "views/AppIdentity.hpp"
 
 #include <QString>
 
@@ -29,24 +30,15 @@ struct CreditPart {
     bool operator==(const CreditPart&) const = default;
 };
 
-struct Links {
-    std::string author;
-    std::string authorSite;
-    std::string authorUrl;
-    std::string toolsUrl;
-    std::string privacyUrl;
-    std::string donationUrl;
-};
-
-// The links of this build.
-Links buildLinks();
-
+// The publisher's name links to its profile page; the tools, privacy and donation links
+// follow. An address that is not configured leaves its link (and its separator) out, and
+// the name stays as plain text.
 std::vector<CreditPart> credits(const SignatureState& signature,
                                 const std::optional<std::string>& checksum,
-                                const std::string& buildDate, const Links& links);
+                                const std::string& buildDate, const Publisher& publisher);
 // The same parts as rich text (body 11 px, mono 9 px, theme colours).
 QString html(const std::vector<CreditPart>& parts);
 // Reads the signature and hashes the running executable (on the calling thread).
-QString currentCreditsHtml();
+QString currentCreditsHtml(const Publisher& publisher);
 
 } // namespace cairnmoor::AboutPanel

@@ -5,35 +5,59 @@
 
 namespace cairnmoor {
 
+// Who ships this build, as the window shows it. An empty address is not configured and
+// its link is left out.
+struct Publisher {
+    QString name = {};
+    QString domain = {}; // empty: the wordmark shows the name
+    QString profileUrl = {};
+    QString toolsUrl = {};
+    QString privacyUrl = {};
+    QString donationUrl = {};
+
+    // The build's settings, with placeholders (empty, or at a reserved example domain
+    // such as example.org or *.example) taken as not configured.
+    static Publisher configured();
+    // True when the address is set and not at a reserved example domain.
+    static bool isConfigured(const QString& url);
+    // The profile page's host without "www.", e.g. "github.com".
+    QString profileSite() const;
+};
+
 // What the header, footer, menus and About window show about this build.
 class AppIdentity : public QObject {
     Q_OBJECT
     Q_PROPERTY(QString product READ product CONSTANT)
     Q_PROPERTY(QString version READ version CONSTANT)
-    Q_PROPERTY(QString publisherDomain READ publisherDomain CONSTANT)
+    // The publisher's domain, or its name when no domain is configured.
+    Q_PROPERTY(QString wordmark READ wordmark CONSTANT)
+    // The wordmark in capitals followed by " TOOLING".
     Q_PROPERTY(QString kickerText READ kickerText CONSTANT)
-    Q_PROPERTY(QString author READ author CONSTANT)
-    Q_PROPERTY(QString authorUrl READ authorUrl CONSTANT)
+    Q_PROPERTY(QString publisherName READ publisherName CONSTANT)
+    Q_PROPERTY(QString profileUrl READ profileUrl CONSTANT)
     Q_PROPERTY(QString toolsUrl READ toolsUrl CONSTANT)
     Q_PROPERTY(QString donationUrl READ donationUrl CONSTANT)
-    Q_PROPERTY(QString publisher READ publisher CONSTANT)
+    // The information dictionary's copyright line.
+    Q_PROPERTY(QString copyright READ copyright CONSTANT)
 
 public:
-    explicit AppIdentity(QObject* parent = nullptr);
+    explicit AppIdentity(Publisher publisher = Publisher::configured(), QObject* parent = nullptr);
 
     QString product() const;
     QString version() const;
-    QString publisherDomain() const;
-    // The publisher's domain in capitals followed by " TOOLING".
+    QString wordmark() const;
     QString kickerText() const;
-    QString author() const;
-    QString authorUrl() const;
-    QString toolsUrl() const;
-    QString donationUrl() const;
-    QString publisher() const;
+    QString publisherName() const { return publisher_.name; }
+    QString profileUrl() const { return publisher_.profileUrl; }
+    QString toolsUrl() const { return publisher_.toolsUrl; }
+    QString donationUrl() const { return publisher_.donationUrl; }
+    QString copyright() const;
 
     // The About window's credits as rich text; reads and hashes the executable each call.
     Q_INVOKABLE QString aboutCredits() const;
+
+private:
+    Publisher publisher_;
 };
 
 } // namespace cairnmoor

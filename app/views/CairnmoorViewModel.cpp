@@ -468,78 +468,86 @@ bool CairnmoorViewModel::startInstall() {
     // post target is alive whenever a post is made.
     QObject* target = this;
     QPointer<CairnmoorViewModel> weak(this);
-    runTask_ = std::thread(
-        [target, weak, engine, buffer, options, apps = std::move(apps), managerPath = *path]() {
-            auto state = std::make_shared<RunProgressState>(static_cast<std::int64_t>(apps.size()));
-            if (options.writeLog) {
+    runTask_ = std::thread([target, weak, engine, buffer, options, apps = std::move(apps),
+                            managerPath = *path]() {
+        auto state = std::make_shared<RunProgressState>(static_cast<std::int64_t>(apps.size()));
+        if (options.writeLog) {
+            try {
+                const FileManager& fileManager = FileManager::defaultManager();
+                std::filesystem::path url = InstallLog::path(
+                    ProcessInfo::hostName(), std::chrono::system_clock::now(), fileManager);
                 try {
-                    const FileManager& fileManager = FileManager::defaultManager();
-                    std::filesystem::path url = InstallLog::path(
-                        ProcessInfo::hostName(), std::chrono::system_clock::now(), fileManager);
-                    try {
-                        InstallLog::createParentDirectory(url, fileManager);
-                    } catch (const std::exception&) {
-                        // The file cannot be made either; its lines are then lost silently.
-                    }
-                    try {
-                        url = InstallLog::createFile(url);
-                    } catch (const std::exception&) {
-                        // Keep the location: later appends fail silently, as a lost line would.
-                    }
-                    state->setLogURL(url);
+                    InstallLog::createParentDirectory(url, fileManager);
                 } catch (const std::exception&) {
-                    // No location at all: the run goes on without a log file.
+                    // The file cannot be made either; its lines are then lost silently.
                 }
+                try {
+                    url = InstallLog::createFile(url);
+                } catch (const std::exception&) {
+                    // Keep the location: later appends fail silently, as a lost line would.
+                }
+                state->setLogURL(url);
+            } catch (const std::exception&) {
+                // No location at all: the run goes on without a log file.
             }
+        }
 
-            const auto onProgress = [&](const std::string& id, const PackageState& packageState) {
-                std::optional<double> fraction;
-                if (packageState.isFinal()) {
-                    fraction = state->completeOne();
-                }
-                QMetaObject::invokeMethod(
-                    target,
-                    [weak, id, packageState, fraction]() {
-                        if (weak) {
-                            weak->applyProgress(id, packageState, fraction);
-                        }
-                    },
-                    Qt::QueuedConnection);
-            };
-            const auto onLog = [&](const std::string& line) {
-                state->appendLog(line);
-                QString text = QString::fromStdString(line);
-                bool postFlush = false;
-                {
-                    std::lock_guard guard(buffer->mutex);
-                    buffer->pending.push_back(std::move(text));
-                    postFlush = !buffer->flushPosted;
-                    buffer->flushPosted = true;
-                }
-                if (postFlush) {
-                    QMetaObject::invokeMethod(
-                        target,
-                        [weak, buffer]() {
-                            if (weak) {
-                                weak->requestLogFlush(buffer);
-                            }
-                        },
-                        Qt::QueuedConnection);
-                }
-            };
-            (void)engine->run(apps, options, managerPath, std::nullopt, std::nullopt, onProgress,
-                              onLog);
-
+        const auto onProgress = [&](const std::string& id, const PackageState& packageState) {
+            std::optional<double> fraction;
+            if (packageState.isFinal()) {
+                fraction = state->completeOne();
+            }
             QMetaObject::invokeMethod(
                 target,
-                [weak, buffer, logURL = state->logURL()]() {
+                [weak, id, packageState, fraction]() {
                     if (weak) {
-                        weak->flushLog(*buffer);
-                        weak->completeRun(logURL);
+                        weak->applyProgress(id, packageState, fraction);
                     }
                 },
                 Qt::QueuedConnection);
+        };
+        const auto onLog = [&](const std::string& line) {
+            state->appendLog(line);
+            QString text = QString::fromStdString(line);
+            bool postFlush = false;
+            {
+                std::lock_guard guard(buffer->mutex);
+                buffer->pending.push_back(std::move(text));
+                postFlush = !buffer->flushPosted;
+                buffer->flushPosted = true;
+            }
+            if (postFlush) {
+                QMetaObject::invokeMethod(
+                    target,
+                    [weak, buffer]() {
+                        if (weak) {
+                            weak->requestLogFlush(buffer);
+                        }
+                    },
+                    Qt::QueuedConnection);
+            }
+        };
+        const std::vector<PackageResult> results =
+            engine->run(apps, options, managerPath, std::nullopt, std::nullopt, onProgress, onLog);
+        // Only a cancel skips packages; say so where the user reads what happened.
+        const auto skipped = std::count_if(results.begin(), results.end(), [](const auto& r) {
+            return r.state == PackageState::skipped();
         });
+        if (skipped > 0) {
+            onLog("Run cancelled: " + std::to_string(skipped) +
+                  (skipped == 1 ? " package was" : " packages were") + " skipped.");
+        }
+
+        QMetaObject::invokeMethod(
+            target,
+            [weak, buffer, logURL = state->logURL()]() {
+                if (weak) {
+                    weak->flushLog(*buffer);
+                    weak->completeRun(logURL);
+                }
+            },
+            Qt::QueuedConnection);
+    });
     return true;
 }
 
@@ -836,10 +844,12 @@ QString CairnmoorViewModel::unsupportedWarningText() const {
     if (count == 0) {
         return {};
     }
-    return QString::number(count) + QStringLiteral(" selected apps have no ") +
-           managerDisplayName() +
-           QStringLiteral(" mapping. Deselect them or switch manager; they will not be "
-                          "silently omitted.");
+    const bool one = count == 1;
+    return QStringLiteral("%1 selected %2 no %3 mapping. Deselect %4 or switch manager; %5 will "
+                          "not be silently omitted.")
+        .arg(QString::number(count), one ? QStringLiteral("app has") : QStringLiteral("apps have"),
+             managerDisplayName(), one ? QStringLiteral("it") : QStringLiteral("them"),
+             one ? QStringLiteral("it") : QStringLiteral("they"));
 }
 
 bool CairnmoorViewModel::canExportScript() const {

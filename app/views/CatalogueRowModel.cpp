@@ -105,8 +105,13 @@ QHash<int, QByteArray> CatalogueRowModel::roleNames() const {
 void CatalogueRowModel::rebuild() {
     std::vector<Row> rows;
     for (const std::string& category : owner_.categories()) {
+        // Every listed category has entries; one without any here is hidden by the search.
+        const std::vector<const AppEntry*>& shown = owner_.shownApps(category);
+        if (shown.empty()) {
+            continue;
+        }
         rows.push_back(Row{&category, nullptr});
-        for (const AppEntry* app : owner_.shownApps(category)) {
+        for (const AppEntry* app : shown) {
             rows.push_back(Row{&category, app});
         }
     }

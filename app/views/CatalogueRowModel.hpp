@@ -12,8 +12,8 @@ namespace cairnmoor {
 class CairnmoorViewModel;
 
 // The catalogue as one flat, search-filtered list for a single virtualised ListView:
-// for every shown category a header row followed by its matching entries. A category
-// whose entries the search hides keeps its header row.
+// for every category with matching entries a header row followed by those entries. A
+// search hides the categories it leaves empty.
 class CatalogueRowModel : public QAbstractListModel {
     Q_OBJECT
     Q_PROPERTY(int count READ count NOTIFY countChanged)

@@ -72,12 +72,12 @@ int startGraphicalApplication(int argc, char** argv) {
     WindowActions actions(model);
     ApplicationShell shell(model, actions);
     if (!shell.load()) {
-        for (const QString& error : shell.errors()) {
-            std::fprintf(stderr, "%s\n", error.toUtf8().constData());
-        }
-        std::fputs("Cairnmoor: the window could not be created.\n", stderr);
+        std::fprintf(stderr, "%s\n", shell.failure().toUtf8().constData());
         return 1;
     }
+    // Queued: the quit closes the windows, which must not happen inside a model signal.
+    QObject::connect(&shell, &ApplicationShell::quitApproved, &application, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
     return QGuiApplication::exec();
 }
 

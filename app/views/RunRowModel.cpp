@@ -1,5 +1,10 @@
 #include "views/RunRowModel.hpp"
 
+#include <QStringList>
+
+#include <algorithm>
+#include <utility>
+
 namespace cairnmoor {
 
 RunRowModel::RunRowModel(QObject* parent) : QAbstractListModel(parent) {}
@@ -42,6 +47,24 @@ QHash<int, QByteArray> RunRowModel::roleNames() const {
             {IsFinalRole, QByteArrayLiteral("isFinal")}};
 }
 
+QString RunRowModel::summary() const {
+    using Kind = PackageState::Kind;
+    const std::pair<Kind, const char*> outcomes[] = {{Kind::installed, "installed"},
+                                                     {Kind::alreadyPresent, "already present"},
+                                                     {Kind::failed, "failed"},
+                                                     {Kind::skipped, "skipped"}};
+    QStringList parts;
+    for (const auto& [kind, text] : outcomes) {
+        const auto count = std::count_if(rows_.begin(), rows_.end(), [kind](const RunRow& row) {
+            return row.state.kind == kind;
+        });
+        if (count > 0) {
+            parts.push_back(QString::number(count) + QLatin1Char(' ') + QString::fromUtf8(text));
+        }
+    }
+    return parts.join(QStringLiteral(", "));
+}
+
 void RunRowModel::setRows(std::vector<RunRow> rows) {
     const bool countChanges = rows.size() != rows_.size();
     beginResetModel();
@@ -50,6 +73,7 @@ void RunRowModel::setRows(std::vector<RunRow> rows) {
     if (countChanges) {
         Q_EMIT countChanged();
     }
+    Q_EMIT summaryChanged();
 }
 
 bool RunRowModel::setState(const std::string& id, const PackageState& state) {
@@ -59,6 +83,7 @@ bool RunRowModel::setState(const std::string& id, const PackageState& state) {
             const QModelIndex changed = index(static_cast<int>(i));
             Q_EMIT dataChanged(changed, changed,
                                {StateKindRole, StateTextRole, StateMessageRole, IsFinalRole});
+            Q_EMIT summaryChanged();
             return true;
         }
     }

@@ -13,6 +13,8 @@ namespace cairnmoor {
 class RunRowModel : public QAbstractListModel {
     Q_OBJECT
     Q_PROPERTY(int count READ count NOTIFY countChanged)
+    // The outcome in a few words: "2 installed, 1 failed" (final states only).
+    Q_PROPERTY(QString summary READ summary NOTIFY summaryChanged)
 
 public:
     enum Role {
@@ -32,6 +34,7 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QHash<int, QByteArray> roleNames() const override;
     int count() const { return static_cast<int>(rows_.size()); }
+    QString summary() const;
 
     const std::vector<RunRow>& rows() const { return rows_; }
     void setRows(std::vector<RunRow> rows);
@@ -40,6 +43,7 @@ public:
 
 Q_SIGNALS:
     void countChanged();
+    void summaryChanged();
 
 private:
     std::vector<RunRow> rows_;

@@ -52,9 +52,13 @@ std::filesystem::path WindowActions::localPath(const QString& pathOrUrl) {
     return std::filesystem::path(std::string(bytes.constData(), static_cast<size_t>(bytes.size())));
 }
 
+bool WindowActions::fileExists(const QString& pathOrUrl) const {
+    return fileManager_.fileExists(localPath(pathOrUrl));
+}
+
 QString WindowActions::documentsFolderUrl() {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (folder.isEmpty()) {
+    if (folder.isEmpty() || !QDir(folder).exists()) {
         folder = QDir::homePath();
     }
     return QUrl::fromLocalFile(folder).toString();

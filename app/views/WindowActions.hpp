@@ -48,7 +48,10 @@ public:
     Q_INVOKABLE void installInTerminal(const QString& path);
     Q_INVOKABLE void dismissError();
 
-    // Where the save and open dialogs start: the user's Documents folder, as a URL.
+    // Whether a save would replace a file (the path or file URL a dialog chose).
+    Q_INVOKABLE bool fileExists(const QString& pathOrUrl) const;
+    // Where the save and open dialogs start: the user's Documents folder (the home folder
+    // when there is none), as a URL.
     Q_INVOKABLE static QString documentsFolderUrl();
     // A path or file URL from a dialog as a local path.
     static std::filesystem::path localPath(const QString& pathOrUrl);

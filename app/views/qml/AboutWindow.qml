@@ -4,7 +4,8 @@ import QtQuick.Layouts
 import QtQuick.Window
 
 // The About panel: name, version, publisher and the credits (signature, build date, the
-// executable's SHA-256 and the links), rebuilt every time it is shown.
+// executable's SHA-256 and the links), rebuilt every time it is shown. Escape and
+// Cmd/Ctrl+W close it, whatever the window manager gives it.
 Window {
     id: about
 
@@ -33,6 +34,12 @@ Window {
         anchors.fill: parent
         anchors.margins: 24
         spacing: 6
+
+        Shortcut {
+            // Ctrl is the Command key on macOS.
+            sequences: ["Ctrl+W", "Escape"]
+            onActivated: about.close()
+        }
 
         Rectangle {
             Layout.alignment: Qt.AlignHCenter
@@ -66,7 +73,7 @@ Window {
         Text {
             Layout.alignment: Qt.AlignHCenter
             Layout.bottomMargin: 10
-            text: about.identity ? about.identity.publisher : ""
+            text: about.identity ? about.identity.copyright : ""
             color: Theme.muted
             font.pixelSize: 10
         }

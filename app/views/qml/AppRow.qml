@@ -27,7 +27,7 @@ RowLayout {
     ThemedCheckBox {
         objectName: "appCheckBox_" + row.appId
         checked: row.selected
-        enabled: row.checkEnabled
+        editable: row.checkEnabled
         help: row.helpText
         onToggled: row.viewModel.toggle(row.appId)
         Layout.alignment: Qt.AlignVCenter
@@ -103,26 +103,10 @@ RowLayout {
         Layout.alignment: Qt.AlignVCenter
     }
 
-    Text {
+    HomepageLink {
+        objectName: "homepageLink_" + row.appId
         visible: row.homepageIsLink
-        text: "↗"
-        color: Theme.cyan
-        font.pixelSize: 14
-        font.bold: true
+        url: row.homepage
         Layout.alignment: Qt.AlignVCenter
-        Layout.preferredWidth: 16
-        horizontalAlignment: Text.AlignHCenter
-
-        MouseArea {
-            id: linkArea
-            anchors.fill: parent
-            anchors.margins: -3
-            hoverEnabled: true
-            cursorShape: Qt.PointingHandCursor
-            onClicked: Qt.openUrlExternally(row.homepage)
-        }
-        ToolTip.visible: linkArea.containsMouse
-        ToolTip.delay: 600
-        ToolTip.text: row.homepage
     }
 }

@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Dialogs
 import QtQuick.Layouts
+import QtQuick.Templates as T
 
 // The main window's content: header, status lines, manager choice, search, the
 // catalogue by category, the action row and the footer, with the two sheets, the file
@@ -14,13 +15,18 @@ Item {
     property var identity
     // The catalogue rows (header and app rows of every category) for the list.
     property var catalogueCards
+    // ApplicationShell: the platform choices and the quit that waits for a run to stop.
+    property var shell
     signal aboutRequested()
+    signal quitRequested()
 
     property alias showOptions: optionsSheet.visible
     property alias showRun: runSheet.visible
 
     readonly property bool onMac: Qt.platform.os === "osx"
     readonly property string documentsFolder: content.actions ? content.actions.documentsFolderUrl() : ""
+    // The last run's sheet can be opened again until the next run starts.
+    readonly property bool canShowLastRun: viewModel.runFinished && !showRun
 
     // Entry points of the file dialogs, also used directly by tests.
     function openProfileFile(path) { actions.openProfile(path) }
@@ -41,6 +47,34 @@ Item {
     }
 
     function focusSearch() { searchField.forceActiveFocus() }
+
+    function askToStopAndQuit() { quitSheet.open() }
+
+    // The stock file dialog draws its folder path on a white field that the palette does
+    // not reach; once its views exist, give that field the window's dark colour.
+    function themeFolderBar(item) {
+        for (let i = 0; i < item.children.length; ++i) {
+            const child = item.children[i]
+            if (child.upButton !== undefined && child.textField !== undefined && child.background)
+                child.background.color = Theme.consoleFill
+            themeFolderBar(child)
+        }
+    }
+
+    // A save dialog hands over its file here; an existing file is replaced only when the
+    // user agrees (the platform's own dialog has asked already).
+    function saveChosen(file, save) {
+        if (content.shell.nativeDialogs || !content.actions.fileExists(file)) {
+            save(file)
+            return
+        }
+        const path = decodeURIComponent(String(file))
+        replaceSheet.file = file
+        replaceSheet.save = save
+        replaceSheet.message = "“" + path.substring(path.lastIndexOf("/") + 1)
+                + "” already exists. Do you want to replace it?"
+        replaceSheet.open()
+    }
 
     Rectangle {
         anchors.fill: parent
@@ -64,13 +98,16 @@ Item {
 
         VelmarHeader {
             identity: content.identity
+            leadingPadding: content.shell.hidesTitleBar ? 78 : 18
             Layout.fillWidth: true
 
             AppMenuButton {
-                visible: !content.onMac
-                anchors.centerIn: parent
+                visible: !content.shell.nativeMenuBar
                 identity: content.identity
+                canShowLastRun: content.canShowLastRun
                 onAboutRequested: content.aboutRequested()
+                onShowLastRunRequested: content.showRun = true
+                onQuitRequested: content.quitRequested()
             }
         }
 
@@ -215,93 +252,124 @@ Item {
 
         // One flat, virtualised list: each category is a header row followed by its
         // entries, drawn as slices of one card.
-        ListView {
-            id: catalogue
-            objectName: "catalogueList"
-            model: content.catalogueCards
-            clip: true
-            topMargin: 18
-            bottomMargin: 18
-            boundsBehavior: Flickable.StopAtBounds
+        Item {
             Layout.fillWidth: true
             Layout.fillHeight: true
-            ScrollBar.vertical: ScrollBar {}
 
-            delegate: Item {
-                id: rowItem
-                required property int index
-                required property bool isHeader
-                required property bool closesCard
-                required property string category
-                required property bool categoryChecked
-                required property string appId
-                required property string name
-                required property string summary
-                required property string licence
-                required property string licenceTooltip
-                required property string homepage
-                required property bool recommended
-                required property bool selected
-                required property bool checkEnabled
-                required property string packageText
-                required property string helpText
+            ListView {
+                id: catalogue
+                objectName: "catalogueList"
+                model: content.catalogueCards
+                clip: true
+                topMargin: 18
+                bottomMargin: 18
+                boundsBehavior: Flickable.StopAtBounds
+                anchors.fill: parent
+                ScrollBar.vertical: ScrollBar {}
 
-                readonly property real gap: isHeader && index > 0 ? 12 : 0
-                x: 18
-                width: ListView.view.width - 36
-                height: gap + slice.implicitHeight
+                // A focus scope, so that Tab reaching a control of a row scrolls that row into view.
+                delegate: FocusScope {
+                    id: rowItem
+                    required property int index
+                    required property bool isHeader
+                    required property bool closesCard
+                    required property string category
+                    required property bool categoryChecked
+                    required property string appId
+                    required property string name
+                    required property string summary
+                    required property string licence
+                    required property string licenceTooltip
+                    required property string homepage
+                    required property bool recommended
+                    required property bool selected
+                    required property bool checkEnabled
+                    required property string packageText
+                    required property string helpText
 
-                Card {
-                    id: slice
-                    y: rowItem.gap
-                    width: parent.width
-                    padding: 16
-                    openTop: !rowItem.isHeader
-                    openBottom: !rowItem.closesCard
+                    readonly property real gap: isHeader && index > 0 ? 12 : 0
+                    onActiveFocusChanged: if (activeFocus) ListView.view.positionViewAtIndex(index, ListView.Contain)
+                    x: 18
+                    width: ListView.view.width - 36
+                    height: gap + slice.implicitHeight
 
-                    Loader {
-                        Layout.fillWidth: true
-                        sourceComponent: rowItem.isHeader ? headerRow : appRow
+                    Card {
+                        id: slice
+                        y: rowItem.gap
+                        width: parent.width
+                        padding: 16
+                        openTop: !rowItem.isHeader
+                        openBottom: !rowItem.closesCard
+
+                        Loader {
+                            Layout.fillWidth: true
+                            sourceComponent: rowItem.isHeader ? headerRow : appRow
+                        }
                     }
-                }
 
-                Component {
-                    id: headerRow
-                    Item {
-                        implicitHeight: section.implicitHeight + (rowItem.closesCard ? 0 : 6)
-                        CategorySection {
-                            id: section
+                    Component {
+                        id: headerRow
+                        Item {
+                            implicitHeight: section.implicitHeight + (rowItem.closesCard ? 0 : 6)
+                            CategorySection {
+                                id: section
+                                width: parent.width
+                                viewModel: content.viewModel
+                                category: rowItem.category
+                                checked: rowItem.categoryChecked
+                            }
+                        }
+                    }
+                    Component {
+                        id: appRow
+                        Item {
+                            implicitHeight: entry.implicitHeight + 10
+                        AppRow {
+                            id: entry
+                            y: 5
                             width: parent.width
                             viewModel: content.viewModel
-                            category: rowItem.category
-                            checked: rowItem.categoryChecked
+                            appId: rowItem.appId
+                            name: rowItem.name
+                            summary: rowItem.summary
+                            licence: rowItem.licence
+                            licenceTooltip: rowItem.licenceTooltip
+                            homepage: rowItem.homepage
+                            recommended: rowItem.recommended
+                            selected: rowItem.selected
+                            checkEnabled: rowItem.checkEnabled
+                            packageText: rowItem.packageText
+                            helpText: rowItem.helpText
+                        }
                         }
                     }
                 }
-                Component {
-                    id: appRow
-                    Item {
-                        implicitHeight: entry.implicitHeight + 10
-                    AppRow {
-                        id: entry
-                        y: 5
-                        width: parent.width
-                        viewModel: content.viewModel
-                        appId: rowItem.appId
-                        name: rowItem.name
-                        summary: rowItem.summary
-                        licence: rowItem.licence
-                        licenceTooltip: rowItem.licenceTooltip
-                        homepage: rowItem.homepage
-                        recommended: rowItem.recommended
-                        selected: rowItem.selected
-                        checkEnabled: rowItem.checkEnabled
-                        packageText: rowItem.packageText
-                        helpText: rowItem.helpText
-                    }
+            }
+
+                // One notch of the wheel moves as many entries as the platform's scroll lines
+                // (Flickable's own step is a few pixels); a touchpad's pixel deltas pass as they are.
+                MouseArea {
+                    anchors.fill: parent
+                    acceptedButtons: Qt.NoButton
+                    onWheel: wheel => {
+                        const step = wheel.pixelDelta.y !== 0
+                            ? wheel.pixelDelta.y
+                            : wheel.angleDelta.y / 120 * Qt.styleHints.wheelScrollLines * 48
+                        const top = catalogue.originY - catalogue.topMargin
+                        const bottom = catalogue.originY + catalogue.contentHeight
+                            + catalogue.bottomMargin - catalogue.height
+                        catalogue.contentY = Math.max(top, Math.min(Math.max(top, bottom),
+                                                                    catalogue.contentY - step))
                     }
                 }
-            }
+                Text {
+                    objectName: "noAppsMatchText"
+                    visible: catalogue.count === 0 && content.viewModel.searchText.length > 0
+                    anchors.centerIn: parent
+                    text: "No apps match"
+                    color: Theme.muted
+                    font.pixelSize: 13
+                }
         }
 
         RowLayout {
@@ -349,6 +417,9 @@ Item {
 
         VelmarFooter {
             identity: content.identity
+            trailingStatus: content.canShowLastRun ? "Last run: " + content.viewModel.runRows.summary : ""
+            statusLink: content.canShowLastRun ? "Show last run" : ""
+            onStatusLinkActivated: content.showRun = true
             Layout.fillWidth: true
         }
     }
@@ -388,51 +459,91 @@ Item {
         message: content.actions ? content.actions.fileError : ""
         onAcknowledged: content.actions.dismissError()
     }
+    MessageSheet {
+        id: replaceSheet
+        objectName: "replaceSheet"
+        property var file
+        property var save
+        acceptText: "Replace"
+        rejectText: "Cancel"
+        destructive: true
+        onAccepted: save(file)
+    }
+    MessageSheet {
+        id: quitSheet
+        objectName: "quitSheet"
+        message: "An install is running. Stop it and quit?"
+        acceptText: "Stop and quit"
+        rejectText: "Keep installing"
+        destructive: true
+        onAccepted: content.shell.stopRunAndQuit()
+    }
 
+    // Elsewhere than macOS these are the themed Qt Quick dialogs; they do not ask before
+    // replacing a file, so saveChosen() does.
     FileDialog {
         id: openProfileDialog
+        objectName: "openProfileDialog"
         title: "Open profile"
         fileMode: FileDialog.OpenFile
+        acceptLabel: "Open"
         nameFilters: ["Cairnmoor profile (*.cmprofile)"]
         currentFolder: content.documentsFolder
+        onVisibleChanged: if (visible) content.themeFolderBar(content.T.Overlay.overlay)
         onAccepted: content.openProfileFile(selectedFile)
     }
     FileDialog {
         id: saveProfileDialog
+        objectName: "saveProfileDialog"
         title: "Save profile"
         fileMode: FileDialog.SaveFile
+        acceptLabel: "Save"
+        options: content.shell.nativeDialogs ? 0 : FileDialog.DontConfirmOverwrite
         nameFilters: ["Cairnmoor profile (*.cmprofile)"]
         defaultSuffix: "cmprofile"
         currentFolder: content.documentsFolder
+        onVisibleChanged: if (visible) content.themeFolderBar(content.T.Overlay.overlay)
         selectedFile: content.documentsFolder + "/profile.cmprofile"
-        onAccepted: content.saveProfileFile(selectedFile)
+        onAccepted: content.saveChosen(selectedFile, content.saveProfileFile)
     }
     FileDialog {
         id: exportScriptDialog
+        objectName: "exportScriptDialog"
         title: "Export script"
         fileMode: FileDialog.SaveFile
+        acceptLabel: "Export"
+        options: content.shell.nativeDialogs ? 0 : FileDialog.DontConfirmOverwrite
         nameFilters: ["Shell script (*.sh)"]
         defaultSuffix: "sh"
         currentFolder: content.documentsFolder
+        onVisibleChanged: if (visible) content.themeFolderBar(content.T.Overlay.overlay)
         selectedFile: content.documentsFolder + "/install-cairnmoor.sh"
-        onAccepted: content.exportScriptFile(selectedFile)
+        onAccepted: content.saveChosen(selectedFile, content.exportScriptFile)
     }
     FileDialog {
         id: exportBrewfileDialog
+        objectName: "exportBrewfileDialog"
         title: "Export Brewfile"
         fileMode: FileDialog.SaveFile
+        acceptLabel: "Export"
+        options: content.shell.nativeDialogs ? 0 : FileDialog.DontConfirmOverwrite
         currentFolder: content.documentsFolder
+        onVisibleChanged: if (visible) content.themeFolderBar(content.T.Overlay.overlay)
         selectedFile: content.documentsFolder + "/Brewfile"
-        onAccepted: content.exportBrewfileFile(selectedFile)
+        onAccepted: content.saveChosen(selectedFile, content.exportBrewfileFile)
     }
     FileDialog {
         id: terminalScriptDialog
+        objectName: "terminalScriptDialog"
         title: "Save install script for Terminal"
         fileMode: FileDialog.SaveFile
+        acceptLabel: "Save"
+        options: content.shell.nativeDialogs ? 0 : FileDialog.DontConfirmOverwrite
         nameFilters: ["Terminal script (*.command)"]
         defaultSuffix: "command"
         currentFolder: content.documentsFolder
+        onVisibleChanged: if (visible) content.themeFolderBar(content.T.Overlay.overlay)
         selectedFile: content.documentsFolder + "/install-cairnmoor.command"
-        onAccepted: content.installInTerminalFile(selectedFile)
+        onAccepted: content.saveChosen(selectedFile, content.installInTerminalFile)
     }
 }

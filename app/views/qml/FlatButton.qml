@@ -35,5 +35,7 @@ T.Button {
                                 : control.down ? control.pressedFillColor : control.fillColor
         border.width: 1
         border.color: control.enabled ? control.borderColor : Theme.line
+
+        FocusRing { visible: control.visualFocus; radius: 9 }
     }
 }

@@ -2,12 +2,15 @@ import QtQuick
 import Qt.labs.platform as Platform
 
 // The macOS menu bar. The About and link items move into the application menu (their
-// roles put them there); nothing here opens a second window.
+// roles put them there, before the platform's own divider); the last run is under
+// Window. Nothing here opens a second window.
 Platform.MenuBar {
     id: bar
 
-    property var identity
+    required property var identity
+    property bool canShowLastRun: false
     signal aboutRequested()
+    signal showLastRunRequested()
 
     Platform.Menu {
         title: "Cairnmoor"
@@ -18,15 +21,25 @@ Platform.MenuBar {
             onTriggered: bar.aboutRequested()
         }
         Platform.MenuItem {
+            visible: bar.identity.toolsUrl.length > 0
             text: "More free tools"
             role: Platform.MenuItem.ApplicationSpecificRole
             onTriggered: Qt.openUrlExternally(bar.identity.toolsUrl)
         }
         Platform.MenuItem {
+            visible: bar.identity.donationUrl.length > 0
             text: "Buy me a coffee"
             role: Platform.MenuItem.ApplicationSpecificRole
             onTriggered: Qt.openUrlExternally(bar.identity.donationUrl)
         }
-        Platform.MenuSeparator {}
+    }
+    Platform.Menu {
+        title: "Window"
+
+        Platform.MenuItem {
+            text: "Show last run"
+            enabled: bar.canShowLastRun
+            onTriggered: bar.showLastRunRequested()
+        }
     }
 }

@@ -2,26 +2,28 @@ import QtQuick
 import QtQuick.Controls.Basic
 
 // A check box that only shows `checked` and reports clicks; the model decides the value,
-// so the box never holds a state of its own that could drift from the model.
+// so the box never holds a state of its own that could drift from the model. A box that
+// is not `editable` looks disabled but keeps its hover help, which says why.
 Item {
     id: box
 
     property bool checked: false
+    property bool editable: true
     property string help: ""
     signal toggled(bool value)
 
     implicitWidth: 16
     implicitHeight: 16
-    activeFocusOnTab: enabled
-    opacity: enabled ? 1 : 0.4
+    activeFocusOnTab: editable
 
     Rectangle {
         anchors.fill: parent
         radius: 4
+        opacity: box.editable ? 1 : 0.4
         color: box.checked ? Theme.cyan : Theme.elevated
         border.width: 1
-        border.color: box.checked ? Theme.cyan : (area.containsMouse && box.enabled ? Theme.cyan
-                                                                                   : Theme.lineBright)
+        border.color: box.checked ? Theme.cyan
+                                  : (area.containsMouse && box.editable ? Theme.cyan : Theme.lineBright)
 
         Text {
             anchors.centerIn: parent
@@ -32,25 +34,17 @@ Item {
             font.bold: true
         }
     }
-    Rectangle {
-        anchors.fill: parent
-        anchors.margins: -2
-        radius: 6
-        color: "transparent"
-        border.width: 1
-        border.color: Theme.cyan
-        visible: box.activeFocus
-    }
+    FocusRing { visible: box.activeFocus }
 
     MouseArea {
         id: area
         anchors.fill: parent
         anchors.margins: -4
         hoverEnabled: true
-        enabled: box.enabled
-        onClicked: box.toggled(!box.checked)
+        cursorShape: box.editable ? Qt.PointingHandCursor : Qt.ArrowCursor
+        onClicked: if (box.editable) box.toggled(!box.checked)
     }
-    Keys.onSpacePressed: box.toggled(!box.checked)
+    Keys.onSpacePressed: if (box.editable) box.toggled(!box.checked)
 
     ToolTip.visible: area.containsMouse && help.length > 0
     ToolTip.delay: 600

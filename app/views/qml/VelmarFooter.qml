@@ -8,6 +8,9 @@ Rectangle {
 
     property var identity
     property string trailingStatus: ""
+    // A link after the status, e.g. one that shows the status's subject again.
+    property string statusLink: ""
+    signal statusLinkActivated()
 
     color: Theme.background
     implicitHeight: row.implicitHeight + 16
@@ -40,20 +43,42 @@ Rectangle {
             Layout.fillWidth: true
             Layout.maximumWidth: implicitWidth
         }
+        LinkText {
+            objectName: "footerStatusLink"
+            visible: footer.statusLink.length > 0
+            text: footer.statusLink
+            help: ""
+            onActivated: footer.statusLinkActivated()
+        }
         Item { Layout.fillWidth: true }
         Text { text: "Freeware"; color: Theme.muted; font.pixelSize: 11 }
         Text { text: "·"; color: Theme.muted; font.pixelSize: 11 }
+        // Without a profile page the name stays plain text.
         LinkText {
             objectName: "authorLink"
-            text: footer.identity ? footer.identity.author : ""
-            url: footer.identity ? footer.identity.authorUrl : ""
+            visible: url.length > 0
+            text: footer.identity.publisherName
+            url: footer.identity.profileUrl
             help: "Open " + url + " in your browser"
         }
-        Text { text: "·"; color: Theme.muted; font.pixelSize: 11 }
+        Text {
+            visible: footer.identity.profileUrl.length === 0
+            text: footer.identity.publisherName
+            color: Theme.muted
+            font.pixelSize: 11
+        }
+        Text {
+            visible: donation.visible
+            text: "·"
+            color: Theme.muted
+            font.pixelSize: 11
+        }
         LinkText {
+            id: donation
             objectName: "donationLink"
+            visible: url.length > 0
             text: "☕ Buy me a coffee"
-            url: footer.identity ? footer.identity.donationUrl : ""
+            url: footer.identity.donationUrl
             help: "Support this free tool - opens " + url
         }
     }

@@ -5,10 +5,12 @@ import QtQuick.Layouts
 Rectangle {
     id: header
 
-    // Build identity (AppIdentity): publisherDomain, product, version.
+    // Build identity (AppIdentity): wordmark, product, version.
     property var identity
-    // Room at the leading edge; holds the window's menu button where there is no menu bar.
-    default property alias leadingContent: leading.data
+    // Room at the leading edge: 78 where the window's buttons sit over a hidden title bar.
+    property real leadingPadding: 18
+    // After the version pill: the menu button where there is no menu bar.
+    default property alias trailingContent: trailing.data
 
     color: Theme.background
     implicitHeight: row.implicitHeight + 28
@@ -36,18 +38,11 @@ Rectangle {
         }
     }
 
-    Item {
-        id: leading
-        x: 0
-        width: 78
-        height: parent.height - 1
-    }
-
     RowLayout {
         id: row
         spacing: 12
         anchors.fill: parent
-        anchors.leftMargin: 78
+        anchors.leftMargin: header.leadingPadding
         anchors.rightMargin: 18
         anchors.topMargin: 14
         anchors.bottomMargin: 14
@@ -59,7 +54,7 @@ Rectangle {
             Item {
                 id: wordmark
                 objectName: "wordmark"
-                property string text: header.identity ? header.identity.publisherDomain : ""
+                property string text: header.identity ? header.identity.wordmark : ""
                 implicitWidth: metrics.implicitWidth
                 implicitHeight: metrics.implicitHeight
 
@@ -119,6 +114,10 @@ Rectangle {
                 font.weight: Font.DemiBold
                 font.family: Theme.monospaceFamily
             }
+        }
+        Row {
+            id: trailing
+            visible: children.length > 0
         }
     }
 

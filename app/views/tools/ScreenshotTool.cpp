@@ -1,5 +1,6 @@
 // Renders the window's main screens to PNG files offscreen, so that a person can look
-// at them: the main window, the options sheet, a finished run sheet and the About window.
+// at them: the main window, a search, the menu, the options sheet, a save dialog, a
+// finished run sheet and the About window.
 //
 //   cairnmoor_screenshots [output-folder]     (default: docs/screenshots)
 //
@@ -73,7 +74,9 @@ int main(int argc, char** argv) {
 
     QTemporaryDir scratch;
     const std::filesystem::path root = scratch.path().toStdString();
-    std::filesystem::create_directories(root / "home");
+    // The save dialog starts in Documents; give it something to list.
+    std::filesystem::create_directories(root / "home" / "Documents" / "Profiles");
+    std::ofstream(root / "home" / "Documents" / "team.cmprofile") << "{}\n";
     std::filesystem::create_directories(root / "bin");
     std::filesystem::create_directories(root / "state" / "casks");
     std::filesystem::create_symlink(std::filesystem::path(CAIRNMOOR_FAKES_DIR) / "brew",
@@ -107,9 +110,23 @@ int main(int argc, char** argv) {
     model.selectRecommended();
     bool ok = save(window, folder, "main-window.png");
 
+    model.setSearchText(QStringLiteral("video"));
+    ok = save(window, folder, "search.png") && ok;
+    model.setSearchText(QString());
+
+    QObject* menu = content->findChild<QObject*>(QStringLiteral("appMenu"));
+    QMetaObject::invokeMethod(menu, "open");
+    ok = save(window, folder, "app-menu.png") && ok;
+    QMetaObject::invokeMethod(menu, "close");
+
     content->setProperty("showOptions", true);
     ok = save(window, folder, "options-sheet.png") && ok;
     content->setProperty("showOptions", false);
+
+    QObject* dialog = content->findChild<QObject*>(QStringLiteral("saveProfileDialog"));
+    QMetaObject::invokeMethod(dialog, "open");
+    ok = save(window, folder, "save-dialog.png") && ok;
+    QMetaObject::invokeMethod(dialog, "reject");
 
     // Without upgrades the pre-installed package shows as already present.
     model.setUpgradeIfPresent(false);

@@ -1,0 +1,7 @@
+#include "views/WindowConfigurator.hpp"
+
+namespace cairnmoor::WindowConfigurator {
+
+void configure(QWindow&, bool) {}
+
+} // namespace cairnmoor::WindowConfigurator

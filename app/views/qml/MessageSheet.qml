@@ -1,0 +1,80 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+
+// A message with one or two choices over the window. The text wraps at spaces within a
+// readable width, so a long message never stretches the sheet across the window.
+Sheet {
+    id: sheet
+
+    property string message
+    property string acceptText: "OK"
+    // Empty: the sheet has the accept button only.
+    property string rejectText: ""
+    property bool destructive: false
+    signal accepted()
+    signal rejected()
+
+    property bool answered: false
+    function answer(accept) {
+        answered = true
+        close()
+        accept ? accepted() : rejected()
+    }
+
+    // Escape counts as the cautious choice.
+    closePolicy: Popup.CloseOnEscape
+    onAboutToShow: answered = false
+    onClosed: if (!answered) rejected()
+
+    ColumnLayout {
+        spacing: 12
+
+        Text {
+            text: "Cairnmoor"
+            color: Theme.ink
+            font.pixelSize: 14
+            font.bold: true
+            Layout.topMargin: 20
+            Layout.leftMargin: 20
+            Layout.rightMargin: 20
+        }
+        Text {
+            objectName: sheet.objectName + "Message"
+            // A word joiner after each hyphen keeps names such as "x-ray" on one line.
+            text: sheet.message.replace(/-/g, "-\u2060")
+            color: Theme.ink
+            font.pixelSize: 13
+            wrapMode: Text.Wrap
+            Layout.preferredWidth: Math.max(300, Math.min(implicitWidth, 460))
+            Layout.leftMargin: 20
+            Layout.rightMargin: 20
+        }
+        RowLayout {
+            spacing: 8
+            Layout.fillWidth: true
+            Layout.leftMargin: 20
+            Layout.rightMargin: 20
+            Layout.bottomMargin: 20
+            Item { Layout.fillWidth: true }
+            SecondaryButtonStyle {
+                objectName: sheet.objectName + "Reject"
+                visible: sheet.rejectText.length > 0
+                text: sheet.rejectText
+                onClicked: sheet.answer(false)
+            }
+            PrimaryButtonStyle {
+                objectName: visible ? sheet.objectName + "Accept" : ""
+                visible: !sheet.destructive
+                text: sheet.acceptText
+                onClicked: sheet.answer(true)
+            }
+            DangerButtonStyle {
+                objectName: visible ? sheet.objectName + "Accept" : ""
+                visible: sheet.destructive
+                text: sheet.acceptText
+                onClicked: sheet.answer(true)
+            }
+        }
+    }
+}
