@@ -6,8 +6,11 @@
 #           <prefix>/share/doc/cairnmoor/README.md
 #           packages: .tar.gz and .deb
 #   macOS:  <prefix>/Cairnmoor.app with Contents/MacOS/Cairnmoor, the resource bundle in
-#           Contents/Resources and Info.plist; Qt is deployed into the bundle
-#           package: drag-and-drop .dmg
+#           Contents/Resources and Info.plist; Qt and every other library that is not part
+#           of macOS go into Contents/Frameworks, then the app is signed inside out
+#           (packaging/macos/MacBundle.cmake)
+#           package: drag-and-drop .dmg named after the architecture, signed and notarized
+#           when a Developer ID and a notary profile are configured
 #
 # The executable finds its catalogue relative to itself (Linux: the prefix above bin/;
 # macOS: the app's Contents/Resources), so an installed or unpacked tree runs anywhere.
@@ -17,10 +20,12 @@ set(CAIRNMOOR_CATALOGUE_SOURCE ${CMAKE_SOURCE_DIR}/CairnmoorCore/resources/catal
 get_directory_property(CAIRNMOOR_BUILD_DATE DIRECTORY ${CMAKE_SOURCE_DIR}/CairnmoorCore
     DEFINITION CAIRNMOOR_BUILD_DATE)
 
-option(CAIRNMOOR_DEPLOY_QT
-    "macOS: copy Qt into Cairnmoor.app on install so it runs without Qt installed" ON)
+option(CAIRNMOOR_BUNDLE_LIBRARIES
+    "macOS: copy Qt and every other library that is not part of macOS into Cairnmoor.app on install" ON)
 set(CAIRNMOOR_CODESIGN_IDENTITY "-" CACHE STRING
-    "macOS: identity that signs the installed app bundle ('-' signs ad hoc)")
+    "macOS: identity that signs the app and the .dmg: '-' signs ad hoc; a Developer ID Application identity signs with the hardened runtime and a timestamp")
+set(CAIRNMOOR_NOTARY_PROFILE "" CACHE STRING
+    "macOS: notarytool keychain profile; when set, cpack has the .dmg notarized and staples it")
 
 # The app bundle's Info.plist carries what BuildInfo reads on macOS: the version from
 # project(), the build date the core library was configured with, the publisher. It is
@@ -38,8 +43,8 @@ if(APPLE)
     set_target_properties(Cairnmoor PROPERTIES
         MACOSX_BUNDLE TRUE
         MACOSX_BUNDLE_INFO_PLIST ${CMAKE_BINARY_DIR}/packaging/Info.plist)
-    # The resource bundle goes inside the app at build time already, so the build
-    # tree's Cairnmoor.app finds its catalogue exactly as the installed one does.
+    # The resource bundle goes inside the app at build time already, so the build tree's
+    # Cairnmoor.app finds its catalogue exactly as the installed one does.
     target_sources(Cairnmoor PRIVATE ${CAIRNMOOR_CATALOGUE_SOURCE})
     set_source_files_properties(${CAIRNMOOR_CATALOGUE_SOURCE}
         TARGET_DIRECTORY Cairnmoor
@@ -47,51 +52,47 @@ if(APPLE)
 
     install(TARGETS Cairnmoor BUNDLE DESTINATION . COMPONENT Runtime)
 
-    if(TARGET cairnmoor_views AND CAIRNMOOR_DEPLOY_QT)
-        find_package(Qt6 6.4 REQUIRED COMPONENTS Core)
-        # Qt built with @rpath install names is resolved against the Qt we linked.
-        get_filename_component(CAIRNMOOR_QT_LIBRARIES "${Qt6Core_DIR}/../.." REALPATH)
-        if(TARGET Qt6::macdeployqt)
-            set(CAIRNMOOR_MACDEPLOYQT "$<TARGET_FILE:Qt6::macdeployqt>")
-        else()
-            find_program(CAIRNMOOR_MACDEPLOYQT macdeployqt
-                HINTS "${QT6_INSTALL_PREFIX}/${QT6_INSTALL_BINS}" "${CAIRNMOOR_QT_LIBRARIES}/../bin"
-                REQUIRED)
-        endif()
-        # The deployed app finds Qt in its own Contents/Frameworks, never the build
-        # machine's Qt.
+    set(CAIRNMOOR_MACDEPLOYQT "")
+    set(CAIRNMOOR_QT_LIBRARY_DIRS "")
+    if(CAIRNMOOR_BUNDLE_LIBRARIES)
+        # The installed app finds its libraries in its own Contents/Frameworks, never the
+        # build machine's.
         set_target_properties(Cairnmoor PROPERTIES INSTALL_RPATH "@executable_path/../Frameworks")
-        # The views are compiled into the binary as Qt resources, so macdeployqt learns
-        # the QML imports (and with them the plugins to copy) from the QML sources.
-        install(CODE "
-            set(app \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/Cairnmoor.app\")
-            message(STATUS \"Deploying Qt into \${app}\")
-            execute_process(
-                COMMAND \"${CAIRNMOOR_MACDEPLOYQT}\" \"\${app}\"
-                    \"-qmldir=${CMAKE_SOURCE_DIR}/app/views/qml\"
-                    \"-libpath=${CAIRNMOOR_QT_LIBRARIES}\"
-                    -always-overwrite -verbose=1
-                RESULT_VARIABLE status)
-            if(NOT status EQUAL 0)
-                message(FATAL_ERROR \"macdeployqt failed (\${status})\")
+        if(TARGET cairnmoor_views)
+            find_package(Qt6 6.4 REQUIRED COMPONENTS Core)
+            if(TARGET Qt6::macdeployqt)
+                set(CAIRNMOOR_MACDEPLOYQT "$<TARGET_FILE:Qt6::macdeployqt>")
+            else()
+                find_program(CAIRNMOOR_MACDEPLOYQT_PROGRAM macdeployqt
+                    HINTS "${QT6_INSTALL_PREFIX}/${QT6_INSTALL_BINS}" REQUIRED)
+                set(CAIRNMOOR_MACDEPLOYQT "${CAIRNMOOR_MACDEPLOYQT_PROGRAM}")
             endif()
-            " COMPONENT Runtime)
+            # Qt's @rpath install names are resolved against the Qt we linked, whose modules
+            # may sit in separate prefixes (Homebrew installs each in its own keg).
+            foreach(module Core Gui Qml Quick QuickControls2)
+                if(TARGET Qt6::${module})
+                    get_target_property(location Qt6::${module} LOCATION)
+                    if(location MATCHES "^(.*)/[^/]+\\.framework(/|$)")
+                        set(directory "${CMAKE_MATCH_1}")
+                    else()
+                        get_filename_component(directory "${location}" DIRECTORY)
+                    endif()
+                    file(REAL_PATH "${directory}" real)
+                    list(APPEND CAIRNMOOR_QT_LIBRARY_DIRS "${directory}" "${real}")
+                endif()
+            endforeach()
+            list(REMOVE_DUPLICATES CAIRNMOOR_QT_LIBRARY_DIRS)
+        endif()
     else()
-        # Qt stays where it is (a Homebrew build, or no window): keep pointing at it.
+        # Homebrew's formula: the libraries stay where Homebrew keeps them.
         set_target_properties(Cairnmoor PROPERTIES INSTALL_RPATH_USE_LINK_PATH TRUE)
     endif()
-
-    # Stripping, rpath changes and deployment all invalidate signatures, and Apple
-    # silicon refuses to run unsigned code: sign the finished bundle last.
-    install(CODE "
-        set(app \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/Cairnmoor.app\")
-        execute_process(
-            COMMAND codesign --force --deep --sign \"${CAIRNMOOR_CODESIGN_IDENTITY}\" \"\${app}\"
-            RESULT_VARIABLE status)
-        if(NOT status EQUAL 0)
-            message(FATAL_ERROR \"codesign of \${app} failed (\${status})\")
-        endif()
-        " COMPONENT Runtime)
+    configure_file(${CAIRNMOOR_PACKAGING_DIR}/macos/install_app.cmake.in
+        ${CMAKE_BINARY_DIR}/packaging/install_app.cmake.in @ONLY)
+    # A second pass resolves the macdeployqt generator expression.
+    file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/packaging/install_app.cmake
+        INPUT ${CMAKE_BINARY_DIR}/packaging/install_app.cmake.in)
+    install(SCRIPT ${CMAKE_BINARY_DIR}/packaging/install_app.cmake COMPONENT Runtime)
 else()
     install(TARGETS Cairnmoor RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime)
     # Bundle::main() looks in <prefix>/share/cairnmoor, so this path is not negotiable:
@@ -122,7 +123,21 @@ set(CPACK_VERBATIM_VARIABLES ON)
 
 if(APPLE)
     set(CPACK_GENERATOR "DragNDrop")
-    set(CPACK_PACKAGE_FILE_NAME "Cairnmoor-${PROJECT_VERSION}-macOS")
+    # The .dmg says which Macs it is for: arm64, x86_64, or universal when built for both
+    # (CMAKE_OSX_ARCHITECTURES "arm64;x86_64", which needs a universal Qt and libraries).
+    set(architectures ${CMAKE_OSX_ARCHITECTURES})
+    if(NOT architectures)
+        set(architectures ${CMAKE_SYSTEM_PROCESSOR})
+    endif()
+    list(REMOVE_DUPLICATES architectures)
+    list(LENGTH architectures count)
+    if(count GREATER 1)
+        set(architectures universal)
+    endif()
+    set(CPACK_PACKAGE_FILE_NAME "Cairnmoor-${PROJECT_VERSION}-macOS-${architectures}")
+    configure_file(${CAIRNMOOR_PACKAGING_DIR}/macos/finish_dmg.cmake.in
+        ${CMAKE_BINARY_DIR}/packaging/finish_dmg.cmake @ONLY)
+    set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_BINARY_DIR}/packaging/finish_dmg.cmake)
     set(CPACK_DMG_VOLUME_NAME "Cairnmoor ${PROJECT_VERSION}")
     set(CPACK_DMG_FORMAT "UDZO")
     # The window beside an Applications link: drag one onto the other.

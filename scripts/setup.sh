@@ -14,6 +14,9 @@ debian_packages=(
     qml6-module-qttest
     libgl-dev shellcheck hyperfine libfuzzer-14-dev
     dpkg-dev file ruby fonts-dejavu-core
+    # The clang-libcxx preset: the Mac's standard library, and GoogleTest's sources to
+    # build against it (Debian's libgtest is built for libstdc++).
+    libc++-dev libc++abi-dev googletest
 )
 brew_packages=(cmake ninja pkg-config qt nlohmann-json utf8proc googletest google-benchmark
     shellcheck hyperfine)

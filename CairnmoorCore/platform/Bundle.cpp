@@ -26,6 +26,16 @@ std::optional<Bundle> Bundle::atPath(const fs::path& path) {
     return Bundle(path, resources, std::nullopt, {});
 }
 
+Bundle Bundle::forBareExecutable(const std::optional<fs::path>& executable) {
+    const fs::path prefix =
+        executable ? executable->parent_path().parent_path() : fs::current_path();
+    std::error_code error;
+    fs::path resources = prefix / "share" / "cairnmoor";
+    return Bundle(prefix,
+                  fs::is_directory(resources, error) ? std::optional(resources) : std::nullopt,
+                  executable, builtInInfoDictionary());
+}
+
 std::optional<fs::path> Bundle::url(const std::string& resourceName,
                                     const std::string& extension) const {
     if (!resourceDirectory_) {

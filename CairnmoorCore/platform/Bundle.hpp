@@ -25,6 +25,10 @@ public:
     // "Contents/Resources" when that exists, else at the folder's top level.
     static std::optional<Bundle> atPath(const std::filesystem::path& path);
     static const Bundle& main();
+    // The main bundle of an executable outside an app bundle (installed under a prefix, or
+    // in the build tree): the prefix above its bin/ folder, resources in share/cairnmoor
+    // when that exists, and the information dictionary written into the build.
+    static Bundle forBareExecutable(const std::optional<std::filesystem::path>& executable);
     // The bundle holding the core library's code (the same as main() for a static build).
     static const Bundle& containingCoreLibrary();
 

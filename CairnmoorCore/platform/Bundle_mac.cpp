@@ -50,7 +50,10 @@ void copyEntry(const void* key, const void* value, void* context) {
     }
 }
 
-std::optional<fs::path> executableFromLoader() {
+// The running executable with every symbolic link resolved. The loader reports the path
+// the program was started by, so a link on PATH would otherwise make its folder the main
+// bundle (CFBundleGetMainBundle does exactly that) and the catalogue would not be found.
+std::optional<fs::path> runningExecutable() {
     uint32_t size = 0;
     _NSGetExecutablePath(nullptr, &size);
     std::vector<char> buffer(size + 1);
@@ -62,42 +65,54 @@ std::optional<fs::path> executableFromLoader() {
     return error ? std::nullopt : std::optional(path);
 }
 
+// "<name>.app" when the executable is its Contents/MacOS/<executable>.
+std::optional<fs::path> enclosingAppBundle(const fs::path& executable) {
+    const fs::path macOS = executable.parent_path();
+    const fs::path contents = macOS.parent_path();
+    const fs::path app = contents.parent_path();
+    if (macOS.filename() == "MacOS" && contents.filename() == "Contents" &&
+        app.extension() == ".app") {
+        return app;
+    }
+    return std::nullopt;
+}
+
+std::optional<Bundle> openAppBundle(const fs::path& app, const fs::path& executable) {
+    const std::string text = app.string();
+    CFURLRef url = CFURLCreateFromFileSystemRepresentation(
+        kCFAllocatorDefault, reinterpret_cast<const UInt8*>(text.c_str()),
+        static_cast<CFIndex>(text.size()), true);
+    if (url == nullptr) {
+        return std::nullopt;
+    }
+    CFBundleRef bundle = CFBundleCreate(kCFAllocatorDefault, url);
+    CFRelease(url);
+    if (bundle == nullptr) {
+        return std::nullopt;
+    }
+    InfoDictionary info;
+    if (CFDictionaryRef dictionary = CFBundleGetInfoDictionary(bundle)) {
+        CFDictionaryApplyFunction(dictionary, copyEntry, &info);
+    }
+    auto resources = toPath(CFBundleCopyResourcesDirectoryURL(bundle));
+    CFRelease(bundle);
+    return Bundle(app, std::move(resources), executable, std::move(info));
+}
+
 } // namespace
 
 const Bundle& Bundle::main() {
     static const Bundle bundle = [] {
-        CFBundleRef main = CFBundleGetMainBundle();
-        InfoDictionary info;
-        std::optional<fs::path> bundlePath;
-        std::optional<fs::path> resources;
-        std::optional<fs::path> executable;
-        if (main != nullptr) {
-            if (CFDictionaryRef dictionary = CFBundleGetInfoDictionary(main)) {
-                CFDictionaryApplyFunction(dictionary, copyEntry, &info);
-            }
-            bundlePath = toPath(CFBundleCopyBundleURL(main));
-            resources = toPath(CFBundleCopyResourcesDirectoryURL(main));
-            executable = toPath(CFBundleCopyExecutableURL(main));
-        }
-        if (!executable) {
-            executable = executableFromLoader();
-        }
-        const bool isAppBundle = bundlePath && bundlePath->extension() == ".app";
-        if (!isAppBundle) {
-            // A bare executable (build tree, or an install prefix from a package
-            // manager): resources sit in share/cairnmoor beside bin/, and the
-            // information dictionary is the one written into the build.
-            const fs::path prefix =
-                executable ? executable->parent_path().parent_path() : fs::current_path();
-            std::error_code error;
-            const fs::path shared = prefix / "share" / "cairnmoor";
-            bundlePath = prefix;
-            resources = fs::is_directory(shared, error) ? std::optional(shared) : std::nullopt;
-            for (auto& [key, value] : builtInInfoDictionary()) {
-                info.try_emplace(key, value);
+        const auto executable = runningExecutable();
+        if (executable) {
+            if (const auto app = enclosingAppBundle(*executable)) {
+                if (auto opened = openAppBundle(*app, *executable)) {
+                    return std::move(*opened);
+                }
             }
         }
-        return Bundle(bundlePath.value_or(fs::current_path()), resources, executable, info);
+        // A bare executable: the build tree, or an install prefix from a package manager.
+        return forBareExecutable(executable);
     }();
     return bundle;
 }

@@ -8,29 +8,23 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The kernel's link names the executable itself, with every symbolic link on the way
+// resolved, so starting the program through a link still finds its own prefix.
 std::optional<fs::path> runningExecutable() {
+#if defined(__linux__)
     std::error_code error;
     fs::path path = fs::read_symlink("/proc/self/exe", error);
-    if (error) {
-        return std::nullopt;
+    if (!error) {
+        return path;
     }
-    return path;
+#endif
+    return std::nullopt;
 }
 
 } // namespace
 
 const Bundle& Bundle::main() {
-    static const Bundle bundle = [] {
-        const auto executable = runningExecutable();
-        // bin/Cairnmoor under a prefix (installed or build tree): the prefix is the bundle.
-        const fs::path prefix =
-            executable ? executable->parent_path().parent_path() : fs::current_path();
-        std::error_code error;
-        fs::path resources = prefix / "share" / "cairnmoor";
-        return Bundle(prefix,
-                      fs::is_directory(resources, error) ? std::optional(resources) : std::nullopt,
-                      executable, builtInInfoDictionary());
-    }();
+    static const Bundle bundle = forBareExecutable(runningExecutable());
     return bundle;
 }
 

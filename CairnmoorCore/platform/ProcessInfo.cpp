@@ -1,7 +1,7 @@
 #include "platform/ProcessInfo.hpp"
 
-#include <climits>
 #include <unistd.h>
+#include <vector>
 
 extern char** environ;
 
@@ -22,11 +22,15 @@ std::map<std::string, std::string> environment() {
 }
 
 std::string hostName() {
-    char buffer[HOST_NAME_MAX + 1] = {};
-    if (::gethostname(buffer, sizeof buffer - 1) != 0) {
+    // The limit is a run-time value (macOS has no compile-time constant for it); when the
+    // system will not say, 255 is the least POSIX lets any system support.
+    const long limit = ::sysconf(_SC_HOST_NAME_MAX);
+    std::vector<char> buffer(static_cast<std::size_t>(limit > 0 ? limit : 255) + 1, '\0');
+    // One byte short of the buffer, so a name cut at the limit still ends in NUL.
+    if (::gethostname(buffer.data(), buffer.size() - 1) != 0) {
         return {};
     }
-    return std::string(buffer);
+    return std::string(buffer.data());
 }
 
 } // namespace cairnmoor::ProcessInfo

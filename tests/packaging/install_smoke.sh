@@ -65,6 +65,14 @@ run "$exe" --help
 expect "--help" "0 Cairnmoor $version - bulk software installer for macOS (Homebrew or MacPorts)" \
     "$status $(head -n 1 "$work/out")"
 
+# Started through a symbolic link elsewhere (one on PATH, say) it still finds its own
+# catalogue: an unknown identifier is refused only once the catalogue has loaded.
+mkdir -p "$work/linked"
+ln -s "$exe" "$work/linked/Cairnmoor"
+sed 's/"wget", "firefox"/"no-such-app"/' "$work/cwd/team.cmprofile" >"$work/cwd/unknown.cmprofile"
+run "$work/linked/Cairnmoor" --profile unknown.cmprofile
+expect "run through a symbolic link" "2 Unknown catalogue IDs: no-such-app." "$status $(cat "$work/err")"
+
 mkdir -p "$work/moved"
 cp -R "$prefix/." "$work/moved/"
 rm -f "$work/moved/$catalogue"
