@@ -605,9 +605,10 @@ public:
         {
             std::lock_guard guard(mutex_);
             finished_ = true;
-            // Something the child started still holds the pipe after a stop: end it too,
-            // while the group cannot have been reused (the child is not reaped yet).
-            if (terminating_ && !killSent_ && !allRead()) {
+            // After a stop, whatever is left of the group goes too (something the child
+            // started, holding the pipe or forked just as the SIGTERM went out), while the
+            // group cannot have been reused: the child is not reaped yet.
+            if (terminating_ && !killSent_) {
                 signalGroup(processId_, SIGKILL);
             }
             timedOut = timedOut_;
