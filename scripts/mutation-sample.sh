@@ -38,15 +38,15 @@ id: runner-timeout-flag
 area: runner
 what: a run stopped at its time limit is not reported as timed out
 file: CairnmoorCore/managers/ProcessRunner.cpp
-from: timedOut = true;
-to: timedOut = false;
+from: timedOut_ = true;
+to: timedOut_ = false;
 tests: test_managers test_install test_cli
 
 id: runner-last-line
 area: runner
 what: the last line without a line feed is never flushed
 file: CairnmoorCore/managers/ProcessRunner.cpp
-from: lines_.finish();
+from: output_.lines.finish();
 to:
 tests: test_managers test_install test_cli
 
@@ -62,16 +62,16 @@ id: engine-macports-probe-twice
 area: engine
 what: the MacPorts inventory is taken twice
 file: CairnmoorCore/install/InstallEngine.cpp
-from: if (manager == PackageManager::homebrew && !installedCasks) {
-to: if (!installedCasks) {
+from: if (manager == PackageManager::homebrew && !given.casks) {
+to: if (!given.casks) {
 tests: test_install test_cli test_views
 
 id: engine-skip-beats-upgrade
 area: engine
 what: skip-if-installed wins over upgrade-if-present
-file: CairnmoorCore/install/InstallEngine.cpp
-from: if (present && options.skipInstalled && !options.upgradeIfPresent) {
-to: if (present && options.skipInstalled) {
+file: CairnmoorCore/install/InstallPlan.cpp
+from: entry.action = options.upgradeIfPresent ? PlannedAction::upgrade
+to: entry.action = !options.skipInstalled ? PlannedAction::upgrade
 tests: test_install test_cli test_views
 
 id: engine-update-failure
@@ -85,9 +85,25 @@ tests: test_install test_cli test_views
 id: engine-upgrade-absent
 area: engine
 what: packages that are not installed are "upgraded"
-file: CairnmoorCore/install/InstallEngine.cpp
-from: manager.arguments(app, present && options.upgradeIfPresent);
-to: manager.arguments(app, options.upgradeIfPresent);
+file: CairnmoorCore/install/InstallPlan.cpp
+from: manager.arguments(entry.app, entry.action == PlannedAction::upgrade);
+to: manager.arguments(entry.app, entry.action != PlannedAction::adopt);
+tests: test_install test_cli test_views
+
+id: runner-deadline-after-exit
+area: runner
+what: a deadline that falls while an exited child's pipe drains still marks a time-out
+file: CairnmoorCore/managers/ProcessRunner.cpp
+from: if (!terminating_ && !exited_ && deadline_ && now >= *deadline_) {
+to: if (!terminating_ && deadline_ && now >= *deadline_) {
+tests: test_managers test_install test_cli
+
+id: plan-app-store-replaced
+area: engine
+what: an App Store app is replaced like any other
+file: CairnmoorCore/install/InstallPlan.cpp
+from: entry.action = found->second.fromAppStore || options.existingApps == ExistingApps::skip
+to: entry.action = options.existingApps == ExistingApps::skip
 tests: test_install test_cli test_views
 
 id: probe-list-flags
@@ -182,10 +198,10 @@ id: catalogue-unreadable-replacement
 area: catalogue
 what: an unreadable replacement throws instead of falling back
 file: CairnmoorCore/catalogue/CatalogLoader.cpp
-from: } catch (const std::exception&) {
-from+:         // An unusable replacement is passed over silently; the shipped catalogue serves.
-to: } catch (const DecodingError&) {
-to+:         // An unusable replacement is passed over silently; the shipped catalogue serves.
+from: } catch (const std::exception& error) {
+from+:         reason = error.what();
+from+:     }
+to: }
 tests: test_catalogue test_faults test_cli test_views
 
 id: search-summary-field
@@ -260,6 +276,14 @@ from: if (macports && executablePath && *executablePath != MacPortsExecutable::p
 to: if (macports && executablePath && !executablePath->starts_with("/opt/local/")) {
 tests: test_export test_views
 
+id: cli-ignored-signal-handled
+area: command line
+what: a signal the launcher ignored (nohup) cancels the run anyway
+file: app/cli/InterruptWatcher.cpp
+from: previous_[i].sa_handler == SIG_IGN) {
+to: previous_[i].sa_handler == SIG_ERR) {
+tests: test_cli
+
 id: cli-c1-escape
 area: command line
 what: U+009F is no longer escaped in a failure message
@@ -325,6 +349,14 @@ file: CairnmoorCore/platform/JsonReading.cpp
 from: if (nestingDepth(data) > maxDepth) {
 to: if (nestingDepth(data) >= maxDepth) {
 tests: test_platform test_catalogue test_install
+
+id: json-trailing-nul
+area: platform
+what: a NUL and more text after a document are accepted
+file: CairnmoorCore/platform/JsonReading.cpp
+from: if (data.find('\0') != std::string_view::npos) {
+to: if (false) {
+tests: test_platform test_install test_cli
 
 id: json-int64-max
 area: platform

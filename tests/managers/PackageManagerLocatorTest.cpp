@@ -53,32 +53,19 @@ TEST_P(HomebrewLookup, KnownLocationsFirstThenTheSearchPath) {
               expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, HomebrewLookup,
-    ::testing::Values(
-        LookupCase{"PreferredKnownLocation",
-                   {"known:0", "known:1", "/usr/bin/brew"},
-                   {{"PATH", "/usr/bin"}},
-                   "known:0"},
-        LookupCase{"OtherKnownBeforeSearchPath",
-                   {"known:1", "/usr/bin/brew"},
-                   {{"PATH", "/usr/bin"}},
-                   "known:1"},
-        LookupCase{"SearchPathInOrder",
-                   {"/home/ann/.brew/bin/brew", "/usr/bin/brew"},
-                   {{"PATH", "/usr/sbin:/home/ann/.brew/bin:/usr/bin"}},
-                   "/home/ann/.brew/bin/brew"},
-        // Empty pieces must not turn into "/brew"; relative ones are never used.
-        LookupCase{"EmptyAndRelativePiecesSkipped",
-                   {"relative/dir/brew", "/brew", "/usr/bin/brew"},
-                   {{"PATH", "::relative/dir:/usr/bin:"}},
-                   "/usr/bin/brew"},
-        LookupCase{"OnlyRelativePieces",
-                   {"relative/dir/brew", "/brew", "./brew", "brew"},
-                   {{"PATH", "::relative/dir:.:"}},
-                   std::nullopt},
-        LookupCase{"NameIsCaseSensitive", {"/usr/bin/brew"}, {{"Path", "/usr/bin"}}, std::nullopt}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Cases, HomebrewLookup, ::testing::Values(
+    LookupCase{"PreferredKnownLocation", {"known:0", "known:1", "/usr/bin/brew"}, {{"PATH", "/usr/bin"}}, "known:0"},
+    LookupCase{"OtherKnownBeforeSearchPath", {"known:1", "/usr/bin/brew"}, {{"PATH", "/usr/bin"}}, "known:1"},
+    LookupCase{"SearchPathInOrder", {"/home/ann/.brew/bin/brew", "/usr/bin/brew"},
+               {{"PATH", "/usr/sbin:/home/ann/.brew/bin:/usr/bin"}}, "/home/ann/.brew/bin/brew"},
+    // Empty pieces must not turn into "/brew"; relative ones are never used.
+    LookupCase{"EmptyAndRelativePiecesSkipped", {"relative/dir/brew", "/brew", "/usr/bin/brew"},
+               {{"PATH", "::relative/dir:/usr/bin:"}}, "/usr/bin/brew"},
+    LookupCase{"OnlyRelativePieces", {"relative/dir/brew", "/brew", "./brew", "brew"}, {{"PATH", "::relative/dir:.:"}}, std::nullopt},
+    LookupCase{"NameIsCaseSensitive", {"/usr/bin/brew"}, {{"Path", "/usr/bin"}}, std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 // The real file system, with the fixed Homebrew locations taken to be empty so the
 // machine running the tests cannot influence them.
@@ -115,13 +102,11 @@ TEST(MacPortsLookup, NeverUsesTheSearchPathAndNeedsTheTrustCheck) {
     files.onlyStaged = true;
     // An executable "port" everywhere, but /opt/local/bin is writable by its group.
     files.executables = {"/opt/local/bin/port", "/usr/bin/port", "/home/ann/bin/port"};
-    files.attributes = {
-        {"/opt/local/bin/port", {0, 0755, FileType::regular}},
-        {"/opt/local/bin", {0, 0775, FileType::directory}},
-        {"/opt/local", {0, 0755, FileType::directory}},
-        {"/opt", {0, 0755, FileType::directory}},
-        {"/", {0, 0755, FileType::directory}},
-    };
+    files.attributes = {{"/opt/local/bin/port", {0, 0755, FileType::regular}},
+                        {"/opt/local/bin", {0, 0775, FileType::directory}}};
+    for (const char* folder : {"/opt/local", "/opt", "/"}) {
+        files.attributes[folder] = {0, 0755, FileType::directory};
+    }
     EXPECT_EQ(PackageManagerLocator::resolve(PackageManager::macports, files,
                                              {{"PATH", "/usr/bin:/home/ann/bin"}}),
               std::nullopt);

@@ -57,19 +57,17 @@ TEST_P(NameRules, AcceptExactlyWhatTheAnchoredPatternAccepts) {
     EXPECT_EQ(kMacPorts.token(entry), c.macports ? std::optional(c.name) : std::nullopt);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, NameRules,
-    ::testing::Values(NameCase{"7zip", true, true}, NameCase{"py3.12_x-y+z", true, true},
-                      NameCase{"node@20", true, false}, NameCase{"homebrew/cask/x", true, false},
-                      NameCase{"", false, false}, NameCase{"-rf", false, false},
-                      NameCase{".hidden", false, false}, NameCase{"_x", false, false},
-                      NameCase{"@x", false, false}, NameCase{"/x", false, false},
-                      NameCase{"+x", false, false}, NameCase{" wget", false, false},
-                      NameCase{"wget\n", false, false}, NameCase{"a;rm", false, false},
-                      NameCase{"$(id)", false, false}, NameCase{"a'b", false, false},
-                      NameCase{std::string("a\0b", 3), false, false},
-                      NameCase{"na\xC3\xAFve", false, false}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Cases, NameRules, ::testing::Values(
+    NameCase{"7zip", true, true}, NameCase{"py3.12_x-y+z", true, true}, NameCase{"node@20", true, false},
+    NameCase{"homebrew/cask/x", true, false}, NameCase{"", false, false}, NameCase{"-rf", false, false},
+    NameCase{".hidden", false, false}, NameCase{"_x", false, false}, NameCase{"@x", false, false},
+    NameCase{"/x", false, false}, NameCase{"+x", false, false}, NameCase{" wget", false, false},
+    NameCase{"wget\n", false, false}, NameCase{"a;rm", false, false}, NameCase{"$(id)", false, false},
+    NameCase{"a'b", false, false}, NameCase{std::string("a\0b", 3), false, false},
+    NameCase{"na\xC3\xAFve", false, false}),
     [](const auto& info) { return "case" + std::to_string(info.index); });
+// clang-format on
 
 TEST(ArgumentLists, FollowTheManagerAndTheKindWithTheExactWordOnly) {
     const AppEntry cask = withNames("firefox", "firefox-esr", "cask");
