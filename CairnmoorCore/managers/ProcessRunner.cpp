@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstring>
 #include <fcntl.h>
+#include <grp.h>
 #include <optional>
 #include <poll.h>
 #include <signal.h>
@@ -283,10 +284,21 @@ int exitCodeOf(int status) {
     return -1;
 }
 
-// Our environment with the settings' variables put in (replacing any of the same name).
+// Our environment with the settings' variables put in (replacing any of the same name);
+// a child running as another account gets that account's HOME, USER and LOGNAME.
 class Environment {
 public:
-    explicit Environment(const std::vector<std::pair<std::string, std::string>>& additions) {
+    explicit Environment(const ProcessRunner::Settings& settings) {
+        std::vector<std::pair<std::string, std::string>> additions;
+        if (settings.account) {
+            additions = {{"HOME", settings.account->home.string()},
+                         {"USER", settings.account->name},
+                         {"LOGNAME", settings.account->name}};
+        }
+        for (const auto& [name, value] : settings.environment) {
+            std::erase_if(additions, [&](const auto& added) { return added.first == name; });
+            additions.emplace_back(name, value);
+        }
         for (const auto& [name, value] : additions) {
             owned_.push_back(name + "=" + value);
         }
@@ -446,6 +458,140 @@ struct SpawnSetup {
     }
 };
 
+// posix_spawn cannot change the user, so a child that runs as another account is
+// started with fork and exec, set up as SpawnSetup sets up the others. Everything is
+// prepared before the fork: between fork and exec the child makes only
+// async-signal-safe calls, since another thread may have held a lock at the fork.
+class AccountSpawn {
+public:
+    explicit AccountSpawn(const Account& account)
+        : uid_(account.uid), gid_(account.gid), groups_(account.groups),
+          home_(account.home.string()) {
+        // The kernel takes only so many; the primary group is kept first.
+        const long limit = ::sysconf(_SC_NGROUPS_MAX);
+        std::erase(groups_, gid_);
+        groups_.insert(groups_.begin(), gid_);
+        if (limit > 0 && groups_.size() > static_cast<std::size_t>(limit)) {
+            groups_.resize(static_cast<std::size_t>(limit));
+        }
+        const long open = ::sysconf(_SC_OPEN_MAX);
+        openMax_ = open > 0 && open < INT_MAX ? static_cast<int>(open) : 65536;
+    }
+
+    // Returns 0 with the child's id, or the error number of what failed, in this
+    // process or in the child before its exec.
+    int start(pid_t& processId, const char* path, char* const argv[], char* const envp[],
+              int output, int errorOutput, bool withTerminal) {
+        posix::FileDescriptor reportRead;
+        posix::FileDescriptor reportWrite;
+        if (!posix::makeCloseOnExecPipe(reportRead, reportWrite) ||
+            !keepAboveStandardDescriptors(reportWrite)) {
+            return errno;
+        }
+        // Nothing may be handled in the child before its handlers are reset.
+        sigset_t all;
+        sigset_t saved;
+        sigfillset(&all);
+        ::pthread_sigmask(SIG_SETMASK, &all, &saved);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            childSide(reportWrite.get(), path, argv, envp, output, errorOutput, withTerminal);
+        }
+        const int forkError = errno;
+        ::pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+        if (child < 0) {
+            return forkError;
+        }
+        reportWrite.close();
+        // End of file: the exec happened. Otherwise the child's error number.
+        int childError = 0;
+        const ssize_t count = posix::retryOnInterrupt(
+            [&] { return ::read(reportRead.get(), &childError, sizeof childError); });
+        if (count == static_cast<ssize_t>(sizeof childError)) {
+            int status = 0;
+            posix::retryOnInterrupt([&] { return ::waitpid(child, &status, 0); });
+            return childError != 0 ? childError : ECHILD;
+        }
+        processId = child;
+        return 0;
+    }
+
+private:
+    [[noreturn]] void childSide(int report, const char* path, char* const argv[],
+                                char* const envp[], int output, int errorOutput,
+                                bool withTerminal) {
+        const auto fail = [report] {
+            const int error = errno;
+            [[maybe_unused]] const ssize_t written = ::write(report, &error, sizeof error);
+            ::_exit(127);
+        };
+        // Handlers are ours, not the child's; what we ignore stays ignored, as with
+        // posix_spawn, except the signals the spawn path resets as well.
+        for (int signalNumber = 1; signalNumber < NSIG; ++signalNumber) {
+            struct sigaction current {};
+            if (::sigaction(signalNumber, nullptr, &current) != 0) {
+                continue;
+            }
+            const bool reset = signalNumber == SIGPIPE || signalNumber == SIGXFSZ ||
+                               signalNumber == SIGTTOU || current.sa_handler != SIG_IGN;
+            if (reset && current.sa_handler != SIG_DFL) {
+                struct sigaction byDefault {};
+                byDefault.sa_handler = SIG_DFL;
+                sigemptyset(&byDefault.sa_mask);
+                ::sigaction(signalNumber, &byDefault, nullptr);
+            }
+        }
+        if ((withTerminal ? ::setpgid(0, 0) : ::setsid()) < 0) {
+            fail();
+        }
+        if (!withTerminal) {
+            const int input = ::open("/dev/null", O_RDONLY);
+            if (input < 0 || (input != STDIN_FILENO && ::dup2(input, STDIN_FILENO) < 0)) {
+                fail();
+            }
+            if (input != STDIN_FILENO) {
+                ::close(input);
+            }
+        }
+        if (::dup2(output, STDOUT_FILENO) < 0 || ::dup2(errorOutput, STDERR_FILENO) < 0) {
+            fail();
+        }
+        // Descriptors other code opened without close-on-exec stay out of the child.
+        int closeBelow = openMax_;
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+        const auto last = static_cast<unsigned>(report);
+        if ((last == STDERR_FILENO + 1 || ::close_range(STDERR_FILENO + 1, last - 1, 0) == 0) &&
+            ::close_range(last + 1, ~0U, 0) == 0) {
+            closeBelow = 0;
+        }
+#endif
+        for (int fd = STDERR_FILENO + 1; fd < closeBelow; ++fd) {
+            if (fd != report) {
+                ::close(fd);
+            }
+        }
+        if (::setgroups(static_cast<int>(groups_.size()), groups_.data()) != 0 ||
+            ::setgid(gid_) != 0 || ::setuid(uid_) != 0) {
+            fail();
+        }
+        if (::chdir(home_.c_str()) != 0 && ::chdir("/") != 0) {
+            fail();
+        }
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        ::execve(path, argv, envp);
+        fail();
+        ::_exit(127);
+    }
+
+    uid_t uid_;
+    gid_t gid_;
+    std::vector<gid_t> groups_;
+    std::string home_;
+    int openMax_;
+};
+
 // One output stream of the child: its pipe and its lines.
 struct Stream {
     explicit Stream(const ProcessRunner::OutputHandler& onOutput) : lines(onOutput) {}
@@ -518,21 +664,31 @@ public:
             argv.push_back(const_cast<char*>(argument.c_str()));
         }
         argv.push_back(nullptr);
-        Environment environment(runner_.settings_.environment);
+        Environment environment(runner_.settings_);
 
-        SpawnSetup setup;
         pid_t processId = -1;
         const int errorFd = separateErrors_ ? errorOutput_.writeEnd.get() : output_.writeEnd.get();
-        if (const int error = setup.prepare(output_.writeEnd.get(), errorFd, terminal_.held());
-            error != 0) {
-            errno = error;
-            failed();
-        }
-        if (const int error = ::posix_spawn(&processId, executable.c_str(), &setup.actions,
-                                            &setup.attributes, argv.data(), environment.get());
-            error != 0) {
-            errno = error;
-            failed();
+        if (const std::optional<Account>& account = runner_.settings_.account) {
+            if (const int error = AccountSpawn(*account).start(
+                    processId, executable.c_str(), argv.data(), environment.get(),
+                    output_.writeEnd.get(), errorFd, terminal_.held());
+                error != 0) {
+                errno = error;
+                failed();
+            }
+        } else {
+            SpawnSetup setup;
+            if (const int error = setup.prepare(output_.writeEnd.get(), errorFd, terminal_.held());
+                error != 0) {
+                errno = error;
+                failed();
+            }
+            if (const int error = ::posix_spawn(&processId, executable.c_str(), &setup.actions,
+                                                &setup.attributes, argv.data(), environment.get());
+                error != 0) {
+                errno = error;
+                failed();
+            }
         }
         processId_ = processId;
         // Our copies of the writing ends must go, or the pipes would never reach end of file.

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "managers/CommandResult.hpp"
+#include "platform/Account.hpp"
 
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -27,6 +29,11 @@ public:
         bool shareTerminal = false;
         // Variables set in every child's environment; the rest is inherited.
         std::vector<std::pair<std::string, std::string>> environment;
+        // The account every child runs as instead of ours (only a process running as
+        // root can switch): its groups, group and user ids, HOME, USER and LOGNAME, and
+        // its home folder as the working directory ("/" when that cannot be entered).
+        // None: children run as we do.
+        std::optional<Account> account;
     };
 
     ProcessRunner();

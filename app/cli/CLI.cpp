@@ -4,16 +4,21 @@
 #include "catalogue/CatalogLoader.hpp"
 #include "cli/Console.hpp"
 #include "cli/InterruptWatcher.hpp"
+#include "cli/ReportWriter.hpp"
 #include "install/InstallEngine.hpp"
+#include "install/InstallLog.hpp"
 #include "install/Profile.hpp"
 #include "managers/PackageManagerError.hpp"
 #include "managers/PackageManagerLocator.hpp"
+#include "platform/Account.hpp"
 #include "platform/ProcessInfo.hpp"
 
 #include <algorithm>
 #include <exception>
+#include <filesystem>
 #include <set>
 #include <system_error>
+#include <unistd.h>
 
 namespace cairnmoor::CLI {
 
@@ -35,7 +40,9 @@ constexpr const char* usageText =
     "\n"
     "More options with --profile:\n"
     "  --dry-run        Show what an install would do with each app; change nothing.\n"
-    "  --check          List the profile's apps that are not on this Mac; exit 1 if any.";
+    "  --check          List the profile's apps that are not on this Mac; exit 1 if any.\n"
+    "  --report <file>  Write the install's outcome as JSON to the file.\n"
+    "  --log <file>     Write the install's log to the file; an existing file is kept.";
 
 constexpr std::int32_t statusUsage = 2;
 constexpr std::int32_t statusFailure = 1;
@@ -139,27 +146,116 @@ std::string notFoundSentence(PackageManager manager) {
     return "Homebrew was not found.";
 }
 
+// The first occurrence of `option`: absent, without a value (none), or its value.
+std::optional<std::optional<std::string>> valueOf(const std::vector<std::string>& arguments,
+                                                  std::string_view option) {
+    const auto found = std::find(arguments.begin(), arguments.end(), option);
+    if (found == arguments.end()) {
+        return std::nullopt;
+    }
+    return found + 1 == arguments.end() ? std::optional<std::string>() : *(found + 1);
+}
+
+// Homebrew refuses to run as root, so a root run gives its commands to the account that
+// owns the brew executable (links followed): whoever installed Homebrew. None, with
+// `problem` set, when there is no such account to use.
+std::optional<Account> homebrewOwner(const std::string& brewPath, std::string& problem) {
+    std::optional<Account> account;
+    try {
+        account = Account::owning(brewPath, FileManager::defaultManager());
+    } catch (const std::exception& error) {
+        problem = "cannot tell who owns Homebrew: " + std::string(error.what());
+        return std::nullopt;
+    }
+    if (!account) {
+        problem = "Homebrew at " + brewPath +
+                  " belongs to a user id without an account here to run it as.";
+    } else if (account->uid == 0) {
+        problem = "Homebrew at " + brewPath +
+                  " belongs to root and Homebrew does not run as root; install it as an "
+                  "ordinary user, or run Cairnmoor as its owner.";
+        account.reset();
+    }
+    return account;
+}
+
+// What a run needs beyond the selection: how to start the manager and where to report.
+struct RunSetup {
+    std::string profilePath;
+    std::string managerPath;
+    bool silent = false;
+    std::optional<Account> account; // the manager's commands run as this account
+    std::optional<std::filesystem::path> logPath;
+};
+
+// Where the log really goes: the file asked for, or the first free "-2", "-3", ... name
+// beside it, so an earlier file is never overwritten. Throws FileError.
+std::filesystem::path createLog(const std::filesystem::path& asked) {
+    if (asked.has_parent_path()) {
+        FileManager::defaultManager().createDirectory(asked.parent_path(), true);
+    }
+    return InstallLog::createFile(asked);
+}
+
 // The second half of a profile run: the install itself, its output and the status.
 std::int32_t install(const std::vector<AppEntry>& selected, InstallOptions options,
-                     const std::string& profilePath, const std::string& managerPath, bool silent) {
+                     const RunSetup& setup, ReportWriter& report) {
+    const bool silent = setup.silent;
+    std::optional<std::filesystem::path> logFile;
+    try {
+        // Before anything changes: a report that cannot be written fails the run now.
+        report.write();
+    } catch (const std::exception& error) {
+        Console::writeError("could not write report " + displayText(report.path().string()) + ": " +
+                            displayText(error.what()) + "\n");
+        return statusFailure;
+    }
+    if (setup.logPath) {
+        try {
+            logFile = createLog(*setup.logPath);
+        } catch (const std::exception& error) {
+            const std::string message =
+                "could not create log " + setup.logPath->string() + ": " + error.what();
+            Console::writeError(displayText(message) + "\n");
+            report.notStarted(message, statusFailure);
+            return statusFailure;
+        }
+        // Whoever reads the report later may not know where we ran.
+        std::error_code ignored;
+        if (std::filesystem::path full = std::filesystem::absolute(*logFile, ignored);
+            !full.empty()) {
+            logFile = std::move(full);
+        }
+        report.change([&](RunReport& run) { run.logFile = logFile->string(); });
+    }
     if (!silent) {
         Console::printLine("Installing " + std::to_string(selected.size()) + " app(s) from " +
-                           displayText(profilePath) + " using " + displayText(managerPath) + "...");
+                           displayText(setup.profilePath) + " using " +
+                           displayText(setup.managerPath) + "...");
+        if (logFile) {
+            Console::printLine("Log file: " + displayText(logFile->string()));
+        }
     }
-    const auto onProgress = [silent](const std::string& id, const PackageState& state) {
+    const auto onProgress = [silent, &report](const std::string& id, const PackageState& state) {
         if (!silent) {
             Console::printLine(displayText(id) + ": " + stateText(state));
         }
+        report.progress(id, state);
     };
-    const auto onLog = [silent](const std::string& line) {
+    const auto onLog = [silent, &logFile](const std::string& line) {
         if (!silent) {
             Console::printLine(displayText(line));
+        }
+        if (logFile) {
+            // A line that cannot be written is lost from the file only, as in the window.
+            (void)InstallLog::appendLine(*logFile, line);
         }
     };
 
     // A package that asks for a password can ask the person at the terminal, when there
     // is one and we are its foreground job.
-    InstallEngine engine(ProcessRunner::Settings{.shareTerminal = true, .environment = {}});
+    InstallEngine engine(ProcessRunner::Settings{
+        .shareTerminal = true, .environment = {}, .account = setup.account});
     // The manager runs in its own process group, out of reach of the terminal's
     // interrupt: pass the interrupt on by cancelling, so it stops with us.
     std::optional<InterruptWatcher> watcher;
@@ -169,7 +265,9 @@ std::int32_t install(const std::vector<AppEntry>& selected, InstallOptions optio
         // Out of descriptors: install anyway; an interrupt then simply ends the process.
     }
     const std::vector<PackageResult> results =
-        engine.run(selected, options, managerPath, std::nullopt, std::nullopt, onProgress, onLog);
+        engine.run(selected, options, setup.managerPath,
+                   InstallEngine::Observers{onProgress, onLog,
+                                            [&report](const auto& plan) { report.plan(plan); }});
 
     std::size_t failures = 0;
     for (const PackageResult& result : results) {
@@ -181,19 +279,29 @@ std::int32_t install(const std::vector<AppEntry>& selected, InstallOptions optio
     }
     Console::printLine("Summary: " + std::to_string(results.size()) + " processed, " +
                        std::to_string(failures) + " failed.");
+    std::int32_t status = failures > 0 ? statusFailure : 0;
+    int signalNumber = 0;
     if (watcher) {
         watcher->stop();
         // Interrupted is never success, whatever the packages did before.
-        if (const int signalNumber = watcher->signalNumber(); signalNumber != 0) {
-            return 128 + signalNumber;
+        signalNumber = watcher->signalNumber();
+        if (signalNumber != 0) {
+            status = 128 + signalNumber;
         }
     }
-    return failures > 0 ? statusFailure : 0;
+    const auto outcome =
+        signalNumber != 0 ? RunReport::Outcome::interrupted : RunReport::Outcome::finished;
+    // A fleet tool that asked for a report cannot tell success without it.
+    if (!report.finish(outcome, results, status, signalNumber) && status == 0) {
+        return statusFailure;
+    }
+    return status;
 }
 
 // --dry-run and --check: the plan, and nothing that changes the Mac.
 std::int32_t survey(const std::vector<AppEntry>& selected, InstallOptions options,
-                    const std::string& managerPath, bool silent, bool check) {
+                    const RunSetup& setup, bool check) {
+    const bool silent = setup.silent;
     if (check) {
         // Present is present, by the manager or outside it, whatever the profile would
         // do about it: the inventory is always taken.
@@ -201,10 +309,11 @@ std::int32_t survey(const std::vector<AppEntry>& selected, InstallOptions option
         options.upgradeIfPresent = false;
         options.existingApps = ExistingApps::skip;
     }
-    InstallEngine engine(ProcessRunner::Settings{.shareTerminal = true, .environment = {}});
+    InstallEngine engine(ProcessRunner::Settings{
+        .shareTerminal = true, .environment = {}, .account = setup.account});
     std::vector<PlannedEntry> plan;
     try {
-        plan = engine.plan(selected, options, managerPath, [silent](const std::string& line) {
+        plan = engine.plan(selected, options, setup.managerPath, [silent](const std::string& line) {
             if (!silent) {
                 Console::printLine(displayText(line));
             }
@@ -267,47 +376,104 @@ std::optional<std::int32_t> run(const std::vector<std::string>& arguments) {
     }
     const auto profileOption = std::find(arguments.begin(), arguments.end(), "--profile");
     if (profileOption == arguments.end()) {
-        if (has("--manager")) {
-            Console::writeError("--manager requires --profile <file>\n");
-            return statusUsage;
+        for (const char* option : {"--manager", "--report", "--log"}) {
+            if (has(option)) {
+                Console::writeError(std::string(option) + " requires --profile <file>\n");
+                return statusUsage;
+            }
         }
         return std::nullopt;
     }
-    const bool silent = has("--silent");
+    RunSetup setup;
+    setup.silent = has("--silent");
     if (profileOption + 1 == arguments.end()) {
         Console::writeError("--profile requires a file path\n");
         return statusUsage;
     }
-    const std::string& profilePath = *(profileOption + 1);
+    setup.profilePath = *(profileOption + 1);
+    const auto reportOption = valueOf(arguments, "--report");
+    const auto logOption = valueOf(arguments, "--log");
+    for (const auto& [option, value] :
+         {std::pair{"--report", &reportOption}, std::pair{"--log", &logOption}}) {
+        if (*value && !**value) {
+            Console::writeError(std::string(option) + " requires a file path\n");
+            return statusUsage;
+        }
+    }
+    const bool surveying = has("--dry-run") || has("--check");
+    if (surveying && (reportOption || logOption)) {
+        Console::writeError("--report and --log go with an install, not with --dry-run or "
+                            "--check\n");
+        return statusUsage;
+    }
+    std::optional<std::filesystem::path> reportPath;
+    if (reportOption) {
+        reportPath = **reportOption;
+        std::error_code ignored;
+        if (std::filesystem::equivalent(*reportPath, setup.profilePath, ignored)) {
+            Console::writeError("--report would replace the profile " +
+                                displayText(setup.profilePath) + "\n");
+            return statusUsage;
+        }
+    }
+    if (logOption) {
+        setup.logPath = **logOption;
+    }
+
+    // From here on a report is written whatever happens, so a fleet tool never reads
+    // an earlier run's report as this one's.
+    RunReport initial;
+    initial.startedAt = std::chrono::system_clock::now();
+    initial.version = BuildInfo::version();
+    initial.host = ProcessInfo::hostName();
+    initial.profile = setup.profilePath;
+    ReportWriter report(reportPath, std::move(initial));
+    const auto stop = [&](std::int32_t status, const std::string& message) {
+        Console::writeError(displayText(message) + "\n");
+        report.notStarted(message, status);
+        return status;
+    };
 
     Profile profile;
     try {
-        profile = Profile::load(profilePath);
+        profile = Profile::load(setup.profilePath);
     } catch (const std::exception& error) {
-        Console::writeError("could not read profile " + displayText(profilePath) + ": " +
-                            displayText(error.what()) + "\n");
-        return statusFailure;
+        return stop(statusFailure,
+                    "could not read profile " + setup.profilePath + ": " + error.what());
     }
 
     PackageManager manager = profile.options.packageManager;
+    report.change([&](RunReport& run) { run.options = profile.options; });
     if (const auto managerOption = std::find(arguments.begin(), arguments.end(), "--manager");
         managerOption != arguments.end()) {
         const auto chosen = managerOption + 1 == arguments.end()
                                 ? std::nullopt
                                 : PackageManager::fromRawValue(*(managerOption + 1));
         if (!chosen) {
-            Console::writeError("--manager requires homebrew or macports\n");
-            return statusUsage;
+            return stop(statusUsage, "--manager requires homebrew or macports");
         }
         manager = *chosen;
     }
+    report.change([&](RunReport& run) {
+        run.manager = manager;
+        run.options->packageManager = manager;
+    });
 
     const std::optional<std::string> managerPath = PackageManagerLocator::resolve(
         manager, FileManager::defaultManager(), ProcessInfo::environment());
     if (!managerPath) {
-        Console::writeError(notFoundSentence(manager) + " Install it from " +
-                            std::string(manager.installURL()) + ".\n");
-        return statusFailure;
+        return stop(statusFailure, notFoundSentence(manager) + " Install it from " +
+                                       std::string(manager.installURL()) + ".");
+    }
+    setup.managerPath = *managerPath;
+    report.change([&](RunReport& run) { run.managerPath = *managerPath; });
+    if (::geteuid() == 0 && manager == PackageManager::homebrew) {
+        std::string problem;
+        setup.account = homebrewOwner(*managerPath, problem);
+        if (!setup.account) {
+            return stop(statusFailure, problem);
+        }
+        report.change([&](RunReport& run) { run.runAs = setup.account->name; });
     }
 
     Catalog catalog;
@@ -317,8 +483,7 @@ std::optional<std::int32_t> run(const std::vector<std::string>& arguments) {
                                           Console::writeError(displayText(explanation) + "\n");
                                       });
     } catch (const std::exception& error) {
-        Console::writeError("could not load catalogue: " + displayText(error.what()) + "\n");
-        return statusFailure;
+        return stop(statusFailure, "could not load catalogue: " + std::string(error.what()));
     }
 
     const std::set<std::string> wanted(profile.apps.begin(), profile.apps.end());
@@ -334,22 +499,31 @@ std::optional<std::int32_t> run(const std::vector<std::string>& arguments) {
         if (!unknown.empty()) {
             std::string list;
             for (const std::string& id : unknown) {
-                list += (list.empty() ? "" : ", ") + displayText(id);
+                list += (list.empty() ? "" : ", ") + id;
             }
             throw PackageManagerError::invalidSelection("Unknown catalogue IDs: " + list + ".");
         }
         manager.validate(selected);
     } catch (const PackageManagerError& error) {
-        Console::writeError(displayText(error.text()) + "\n");
-        return statusUsage;
+        return stop(statusUsage, error.text());
     }
 
     InstallOptions options = profile.options;
     options.packageManager = manager;
-    if (has("--dry-run") || has("--check")) {
-        return survey(selected, options, *managerPath, silent, !has("--dry-run"));
+    if (setup.account) {
+        Console::printLine("Running Homebrew as " + displayText(setup.account->name) +
+                           ", the owner of " + displayText(*managerPath) + ".");
     }
-    return install(selected, options, profilePath, *managerPath, silent);
+    if (surveying) {
+        return survey(selected, options, setup, !has("--dry-run"));
+    }
+    report.change([&](RunReport& run) {
+        for (const AppEntry& app : selected) {
+            run.apps.push_back(RunReport::App{
+                app.id, app.name, manager.token(app).value_or(""), std::nullopt, {}, {}});
+        }
+    });
+    return install(selected, options, setup, report);
 }
 
 } // namespace cairnmoor::CLI

@@ -93,6 +93,11 @@ INSTANTIATE_TEST_SUITE_P(
         GrammarCase{"VersionWinsOverProfile", team + " --version", 0, BuildInfo::version() + "\n"},
         GrammarCase{"ManagerWithoutProfile", "--manager macports", 2,
                     "--manager requires --profile <file>\n"},
+        GrammarCase{"LogWithoutPath", team + " --log", 2, "--log requires a file path\n"},
+        GrammarCase{"ReportOrLogOnlyWithAnInstall", team + " --check --log run.log", 2,
+                    "--report and --log go with an install, not with --dry-run or --check\n"},
+        GrammarCase{"ReportNeverReplacesTheProfile", team + " --report ./team.cmprofile", 2,
+                    "--report would replace the profile team.cmprofile\n"},
         GrammarCase{"ProfilePathCheckedBeforeManagerName", "--manager nonsense --profile", 2,
                     "--profile requires a file path\n"},
         GrammarCase{"FirstProfileIsUsed", "--profile missing.cmprofile " + team, 1,
@@ -134,6 +139,8 @@ TEST(CatalogueFailure, IsReportedWithTheLoadersReason) {
     TempDir prefix;
     fs::create_directories(prefix / "bin");
     fs::copy_file(CAIRNMOOR_EXECUTABLE, prefix / "bin/Cairnmoor");
+    // Reachable by the ordinary user the tests play when they run as root.
+    fs::permissions(prefix.path(), fs::perms::others_exec, fs::perm_options::add);
     prefix.write("share/cairnmoor/Cairnmoor_CairnmoorCore.bundle/catalog.json", "{\"apps\": 1}");
     CliSandbox sandbox;
     sandbox.executable = prefix / "bin/Cairnmoor";

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
+#include <pwd.h>
 #include <signal.h>
 #include <spawn.h>
 #include <stdexcept>
@@ -101,12 +102,13 @@ std::vector<std::string> CliSandbox::invocations() const {
 namespace {
 
 // argv for Cairnmoor, through bash when a launcher snippet comes first.
-std::vector<std::string> commandLine(const fs::path& executable, const std::string& launcher,
+std::vector<std::string> commandLine(std::vector<std::string> strings, const fs::path& executable,
+                                     const std::string& launcher,
                                      const std::vector<std::string>& arguments) {
-    std::vector<std::string> strings{executable.string()};
     if (!launcher.empty()) {
-        strings = {"/bin/bash", "-c", launcher + " exec \"$0\" \"$@\"", executable.string()};
+        strings.insert(strings.end(), {"/bin/bash", "-c", launcher + " exec \"$0\" \"$@\""});
     }
+    strings.push_back(executable.string());
     strings.insert(strings.end(), arguments.begin(), arguments.end());
     return strings;
 }
@@ -122,8 +124,23 @@ std::vector<char*> pointers(std::vector<std::string>& strings) {
 
 } // namespace
 
+std::vector<std::string> CliSandbox::handOver() const {
+    const passwd* entry = ::getpwnam(user.c_str());
+    if (::geteuid() != 0 || entry == nullptr) {
+        return {};
+    }
+    const std::string uid = std::to_string(entry->pw_uid), gid = std::to_string(entry->pw_gid);
+    if (std::system(("chown -hR " + uid + ":" + gid + " " + root_.path().string()).c_str()) != 0) {
+        throw std::runtime_error("cannot hand the sandbox to " + user);
+    }
+    if (runAsRoot) {
+        return {};
+    }
+    return {"/usr/bin/setpriv", "--reuid=" + uid, "--regid=" + gid, "--clear-groups", "--"};
+}
+
 pid_t CliSandbox::start(const std::vector<std::string>& arguments) const {
-    std::vector<std::string> strings = commandLine(executable, launcher, arguments);
+    std::vector<std::string> strings = commandLine(handOver(), executable, launcher, arguments);
     std::vector<std::string> variables;
     for (const auto& [name, value] : environment) {
         variables.push_back(name + "=" + value);
@@ -173,8 +190,8 @@ pid_t CliSandbox::startInTerminal(const std::vector<std::string>& arguments, boo
     const std::string device = ::ptsname(terminal);
     // A job-control shell puts the run in a group of its own, in the background.
     std::vector<std::string> strings =
-        background ? commandLine(executable, "set -m; \"$0\" \"$@\" & wait $!; exit $?;", arguments)
-                   : commandLine(executable, launcher, arguments);
+        commandLine(handOver(), executable,
+                    background ? "set -m; \"$0\" \"$@\" & wait $!; exit $?;" : launcher, arguments);
     std::vector<std::string> variables;
     for (const auto& [name, value] : environment) {
         variables.push_back(name + "=" + value);

@@ -69,6 +69,10 @@ public:
     std::string launcher;
     // Standard output goes here instead of the capture file when set.
     int outputDescriptor = -1;
+    // As root, the tests play an ordinary user: before each run the sandbox is handed
+    // to `user` and Cairnmoor runs as that user, unless `runAsRoot` (a fleet agent).
+    std::string user = "nobody";
+    bool runAsRoot = false;
 
     CliResult run(const std::vector<std::string>& arguments) const {
         return finish(start(arguments));
@@ -88,6 +92,9 @@ public:
     static const std::string defaultOptions;
 
 private:
+    // As root, hands the sandbox over; then what starts Cairnmoor as the user.
+    std::vector<std::string> handOver() const;
+
     TempDir root_;
     std::filesystem::path home_ = root_ / "home", work_ = root_ / "work";
     mutable std::vector<pid_t> running_;

@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace cairnmoor::testing {
@@ -26,35 +24,11 @@ TEST(ClosedOutput, RunCompletesWhenNobodyReadsItsOutput) {
     int ends[2];
     ASSERT_EQ(::pipe(ends), 0);
     ::close(ends[0]);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, ends[1]);
-    const std::string workingFolder = sandbox.work().string();
-    const std::string executable = sandbox.executable.string();
-    std::vector<std::string> environment;
-    for (const auto& [name, value] : sandbox.environment) {
-        environment.push_back(name + "=" + value);
-    }
-    std::vector<char*> envp;
-    for (std::string& entry : environment) {
-        envp.push_back(entry.data());
-    }
-    envp.push_back(nullptr);
-    const std::string script = "cd \"$1\" && exec \"$2\" --profile team.cmprofile";
-    const char* argv[] = {"/bin/sh",          "-c",   script.c_str(), "sh", workingFolder.c_str(),
-                          executable.c_str(), nullptr};
-    pid_t child = -1;
-    ASSERT_EQ(
-        ::posix_spawn(&child, "/bin/sh", &actions, nullptr, const_cast<char**>(argv), envp.data()),
-        0);
-    posix_spawn_file_actions_destroy(&actions);
+    sandbox.outputDescriptor = ends[1];
+    const CliResult result = sandbox.run({"--profile", "team.cmprofile"});
     ::close(ends[1]);
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
 
-    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(result.status, 0) << "a negative status is the signal that ended it";
     EXPECT_EQ(sandbox.invocations(),
               (std::vector<std::string>{"brew list --cask", "brew list --formula",
                                         "brew info --json=v2 --cask alpha",

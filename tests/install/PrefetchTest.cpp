@@ -52,8 +52,10 @@ TEST(FetchOutput, ReadsOnlyLinesThatNameAFetchedPackage) {
 // variables win.
 TEST_F(Engine, PrefetchDownloadsEachKindOnceBeforeTheInstallsAndNothingWhenOff) {
     ::unsetenv("HOMEBREW_NO_AUTO_UPDATE");
-    InstallEngine engine(ProcessRunner::Settings{
-        .shareTerminal = false, .environment = {{"HOMEBREW_NO_ENV_HINTS", "front"}}});
+    InstallEngine engine(
+        ProcessRunner::Settings{.shareTerminal = false,
+                                .environment = {{"HOMEBREW_NO_ENV_HINTS", "front"}},
+                                .account = {}});
     InstallOptions opts = options(brew, true);
     opts.runUpdateFirst = true;
     engine.run({alpha, beta, gamma}, opts, fake(brew), std::nullopt, std::nullopt,

@@ -295,24 +295,28 @@ TEST(Hygiene, ChildGetsACleanStart) {
     ASSERT_EQ(::pthread_sigmask(SIG_BLOCK, &blocked, &previousMask), 0);
     const int stray = ::open("/dev/null", O_RDONLY);
 
-    ProcessRunner runner(ProcessRunner::Settings{.shareTerminal = false,
-                                                 .environment = {{"CAIRNMOOR_SEEN", "yes"}}});
-    Collector collector;
-    const std::string script = "yes | head -n 1 >/dev/null; echo pipe ${PIPESTATUS[0]}; "
-                               "if { true <&" +
-                               std::to_string(stray) +
-                               "; } 2>/dev/null; then echo stray; fi; "
-                               "read -r line || echo input empty; echo $CAIRNMOOR_SEEN";
-    const CommandResult pipe = runner.run("/bin/bash", {"-c", script}, 10, collector.handler());
-    const CommandResult term = runner.run("/bin/sleep", {"30"}, 0.2);
+    // Both ways of starting a child: spawned, and forked to run as an account (root's
+    // own, which only root may switch to).
+    for (const std::optional<Account>& account :
+         {std::optional<Account>(), ::geteuid() == 0 ? Account::withID(0) : std::nullopt}) {
+        ProcessRunner runner({.shareTerminal = false,
+                              .environment = {{"CAIRNMOOR_SEEN", "yes"}},
+                              .account = account});
+        Collector collector;
+        const std::string script = "yes | head -n 1 >/dev/null; echo pipe ${PIPESTATUS[0]}; "
+                                   "if { true <&" +
+                                   std::to_string(stray) +
+                                   "; } 2>/dev/null; then echo stray; fi; "
+                                   "read -r line || echo input empty; echo $CAIRNMOOR_SEEN";
+        const CommandResult pipe = runner.run("/bin/bash", {"-c", script}, 10, collector.handler());
+        EXPECT_TRUE(pipe.succeeded());
+        // With SIGPIPE at its default, `yes` dies of it (128 + 13) when `head` goes away.
+        EXPECT_THAT(collector.lines(), ElementsAre("pipe 141", "input empty", "yes"));
+        EXPECT_EQ(runner.run("/bin/sleep", {"30"}, 0.2), (CommandResult{SIGTERM, true, false}));
+    }
     ::close(stray);
     ::pthread_sigmask(SIG_SETMASK, &previousMask, nullptr);
     ::sigaction(SIGPIPE, &previous, nullptr);
-
-    EXPECT_TRUE(pipe.succeeded());
-    // With SIGPIPE at its default, `yes` dies of it (128 + 13) when `head` goes away.
-    EXPECT_THAT(collector.lines(), ElementsAre("pipe 141", "input empty", "yes"));
-    EXPECT_EQ(term, (CommandResult{SIGTERM, true, false}));
 }
 
 } // namespace

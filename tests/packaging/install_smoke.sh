@@ -45,8 +45,13 @@ if [[ -n "$build" ]]; then
 fi
 
 # Nothing from the caller's environment may help the installed program find anything.
-mkdir -p "$work/home" "$work/cwd" "$work/fakebin"
+mkdir -p "$work/home" "$work/cwd" "$work/fakebin" "$work/state"
 ln -s "$fakes/brew" "$work/fakebin/brew"
+# As root, Cairnmoor runs Homebrew as its owner: give the fake one that is not root.
+if ((EUID == 0)); then
+    rm "$work/fakebin/brew" && cp "$fakes/brew" "$work/fakebin/brew"
+    chmod 755 "$work" && chown -R nobody "$work/fakebin/brew" "$work/state"
+fi
 status=0
 run() {
     status=0
@@ -89,6 +94,7 @@ else
     expect "profile install status" 0 "$status"
     has_line "profile install" "Installing 2 app(s) from team.cmprofile using $work/fakebin/brew..."
     has_line "profile install" "Summary: 2 processed, 0 failed."
+    ((EUID != 0)) || has_line "profile install" "Running Homebrew as nobody, the owner of $work/fakebin/brew."
     for call in "brew install --cask firefox" "brew install wget"; do
         grep -qxF "$call" "$work/state/invocations.log" 2>/dev/null ||
             fail "no [$call]; stderr: $(cat "$work/err")"

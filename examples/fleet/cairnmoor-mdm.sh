@@ -1,0 +1,92 @@
+#!/bin/bash
+# Installs a Cairnmoor profile on this Mac for an MDM agent, which runs it as root and
+# without a terminal:
+#
+#   cairnmoor-mdm.sh PROFILE [REPORT]
+#
+# PROFILE is a path or an http(s) URL of a *.cmprofile. REPORT is where the JSON report
+# goes (default /Library/Logs/Cairnmoor/fleet-report.json); the log goes beside it,
+# named after the time. Prints one summary line for the MDM's log and exits with
+# Cairnmoor's status: 0 all well, 1 a package failed or Homebrew is missing or unusable,
+# 2 the profile names apps the catalogue does not have (or a usage error).
+#
+# Cairnmoor itself runs Homebrew as the user who owns it, since Homebrew refuses root.
+# Set CAIRNMOOR to use a Cairnmoor other than the one in /Applications.
+set -u
+
+cairnmoor="${CAIRNMOOR:-/Applications/Cairnmoor.app/Contents/MacOS/Cairnmoor}"
+if (($# < 1 || $# > 2)); then
+    echo "usage: $0 PROFILE-PATH-OR-URL [REPORT-FILE]" >&2
+    exit 2
+fi
+source="$1"
+report="${2:-/Library/Logs/Cairnmoor/fleet-report.json}"
+log="$(dirname "$report")/fleet-$(date +%Y%m%d-%H%M%S).log"
+
+# Whoever sits at the screen, for the MDM's log: root or nobody at the login window.
+if [[ "$(uname -s)" == Darwin ]]; then
+    console_user="$(stat -f %Su /dev/console 2>/dev/null)"
+else
+    console_user="$(stat -c %U /dev/console 2>/dev/null)"
+fi
+case "$console_user" in
+"" | root | _mbsetupuser | loginwindow) console_user="nobody logged in" ;;
+esac
+
+work="$(mktemp -d "${TMPDIR:-/tmp}/cairnmoor-mdm.XXXXXX")" || exit 1
+trap 'rm -rf "$work"' EXIT
+profile="$work/profile.cmprofile"
+case "$source" in
+http://* | https://*)
+    if ! curl --fail --silent --show-error --location --max-time 300 \
+        --output "$profile" "$source" 2>"$work/curl.err"; then
+        echo "Cairnmoor: could not fetch the profile $source: $(tr '\n' ' ' <"$work/curl.err")"
+        exit 1
+    fi
+    ;;
+*)
+    if ! cp "$source" "$profile" 2>/dev/null; then
+        echo "Cairnmoor: could not read the profile $source"
+        exit 1
+    fi
+    ;;
+esac
+
+if [[ ! -x "$cairnmoor" ]]; then
+    echo "Cairnmoor: not installed at $cairnmoor"
+    exit 1
+fi
+mkdir -p "$(dirname "$report")"
+# An earlier run's report must never pass for this one's.
+rm -f "$report"
+"$cairnmoor" --profile "$profile" --silent --report "$report" --log "$log" \
+    >"$work/out" 2>"$work/err" </dev/null
+status=$?
+
+# One value of the report; plutil reads JSON on a Mac, python3 elsewhere.
+field() {
+    if command -v plutil >/dev/null; then
+        plutil -extract "$1" raw -o - "$report" 2>/dev/null
+    else
+        python3 -c 'import json, sys
+value = json.load(open(sys.argv[1]))
+for key in sys.argv[2].split("."):
+    value = value[key]
+print("" if value is None else value)' "$report" "$1" 2>/dev/null
+    fi
+}
+
+if [[ -s "$report" ]]; then
+    summary="$(field outcome):"
+    for state in installed upgraded alreadyInstalled installedOutside skipped failed; do
+        summary+=" $(field "totals.$state") $state,"
+    done
+    error="$(field error)"
+    if [[ -n "$error" ]]; then
+        summary+=" $error,"
+    fi
+    echo "Cairnmoor $summary status $status, console user $console_user, report $report"
+else
+    echo "Cairnmoor: status $status, no report: $(tr '\n' ' ' <"$work/err")"
+fi
+exit "$status"

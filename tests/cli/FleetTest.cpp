@@ -1,0 +1,89 @@
+// Headless installs as fleet tools run them: the statuses as before with the detail in
+// the report (also of a run that never started), the log beside an earlier one, and,
+// as root, Homebrew run as its owner.
+
+#include "CliSandbox.hpp"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <csignal>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace cairnmoor::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using Json = nlohmann::json;
+
+// Statuses are as before; a run that stops before installing still leaves its report,
+// saying why. As root, a Homebrew that belongs to root is one such reason.
+TEST(FleetRun, RunThatNeverStartsReportsWhy) {
+    if (CliSandbox::realHomebrewInTheWay()) {
+        GTEST_SKIP() << "a real Homebrew would be found before the fake";
+    }
+    for (const bool rootsBrew : {false, ::geteuid() == 0}) {
+        CliSandbox sandbox;
+        sandbox.writeCatalogue();
+        sandbox.writeProfile("team.cmprofile", {"alpha", rootsBrew ? "beta" : "omega"});
+        sandbox.runAsRoot = rootsBrew;
+        const CliResult result = sandbox.run({"--profile", "team.cmprofile", "--report", "out/r"});
+        const std::string why = rootsBrew ? "Homebrew at " + sandbox.brewPath() +
+                                                " belongs to root and Homebrew does not run as root"
+                                          : "Unknown catalogue IDs: omega.";
+        EXPECT_EQ(result.status, rootsBrew ? 1 : 2);
+        EXPECT_TRUE(result.err.starts_with(why) && result.err.find('\n') == result.err.size() - 1)
+            << result.err;
+        const Json report = Json::parse(readFile(sandbox.work() / "out/r"));
+        EXPECT_EQ(report["outcome"], "notStarted");
+        EXPECT_EQ(report["error"].get<std::string>() + "\n", result.err);
+        EXPECT_EQ(report["exitStatus"], result.status);
+    }
+}
+
+// As a fleet agent runs it: as root where the tests can, with Homebrew belonging to an
+// ordinary user; asked for a log whose name an earlier run took; stopped mid-install.
+TEST(FleetRun, InterruptedRunLeavesItsReportAndLogAndRunsHomebrewAsItsOwner) {
+    if (CliSandbox::realHomebrewInTheWay()) {
+        GTEST_SKIP() << "a real Homebrew would be found before the fake";
+    }
+    const bool root = ::geteuid() == 0;
+    CliSandbox sandbox;
+    sandbox.writeCatalogue();
+    sandbox.writeProfile("team.cmprofile", {"beta", "gamma"});
+    sandbox.write("work/run.log", "an earlier run\n");
+    sandbox.environment["CAIRNMOOR_FAKE_HANG"] = "beta";
+    if (root) {
+        fs::remove(sandbox.brewPath());
+        fs::copy_file(fs::path(CAIRNMOOR_FAKES_DIR) / "brew", sandbox.brewPath());
+        sandbox.runAsRoot = true;
+    }
+    const pid_t pid =
+        sandbox.start({"--profile", "team.cmprofile", "--report", "r", "--log", "run.log"});
+    ASSERT_TRUE(eventually([&] { return sandbox.outputSoFar().ends_with("Downloading beta\n"); }));
+    const auto report = [&] { return Json::parse(readFile(sandbox.work() / "r")); };
+    // Written as the run goes, not only at its end.
+    EXPECT_EQ(report()["apps"][0]["plannedAction"], "install");
+    ::kill(pid, SIGTERM);
+    const CliResult result = sandbox.finish(pid);
+    EXPECT_EQ(result.status, 128 + SIGTERM);
+    EXPECT_EQ(result.out.starts_with("Running Homebrew as nobody, the owner of " +
+                                     sandbox.brewPath() + ".\n"),
+              root);
+    EXPECT_EQ(readFile(sandbox.work() / "run.log"), "an earlier run\n");
+    EXPECT_EQ(readFile(sandbox.work() / "run-2.log"),
+              "$ brew install beta\n==> Downloading beta\n");
+    const Json done = report();
+    EXPECT_EQ(done["outcome"], "interrupted");
+    EXPECT_EQ(done["exitStatus"], 128 + SIGTERM);
+    EXPECT_EQ(done["logFile"], (sandbox.work() / "run-2.log").string());
+    // Who ran brew: the file it made says.
+    struct stat made {};
+    ASSERT_EQ(::stat((sandbox.work() / "../state/invocations.log").c_str(), &made), 0);
+    EXPECT_EQ(made.st_uid, root ? ::getpwnam("nobody")->pw_uid : ::geteuid());
+}
+
+} // namespace
+} // namespace cairnmoor::testing
