@@ -71,6 +71,9 @@ TEST(ShippedSampleProfiles, LoadAndSelectOnlyAppsTheirManagerCanInstall) {
     }
     int samples = 0;
     for (const auto& item : fs::directory_iterator(fs::path(CAIRNMOOR_SOURCE_DIR) / "examples")) {
+        if (item.path().extension() != ".cmprofile") {
+            continue;
+        }
         SCOPED_TRACE(item.path().filename().string());
         const Profile profile = Profile::load(item.path());
         std::vector<AppEntry> selection;
