@@ -237,6 +237,21 @@ CliResult CliSandbox::finish(pid_t pid) const {
             WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status)};
 }
 
+bool groupRunning(pid_t group) {
+    const std::string command = "ps -A -o pgid= -o stat=";
+    FILE* listing = ::popen(command.c_str(), "r");
+    long pgid = 0;
+    char state[16] = {};
+    bool running = false;
+    while (listing != nullptr && std::fscanf(listing, "%ld %15s", &pgid, state) == 2) {
+        running = running || (pgid == group && state[0] != 'Z');
+    }
+    if (listing != nullptr) {
+        ::pclose(listing);
+    }
+    return running;
+}
+
 std::vector<pid_t> childProcessGroups(pid_t parent) {
     std::vector<pid_t> groups;
     // Zombies do not count: they have ended, only their parent has not looked yet.

@@ -102,5 +102,8 @@ private:
 
 // The process groups of the direct children of a process (from `ps`).
 std::vector<pid_t> childProcessGroups(pid_t parent);
+// Whether any process of the group is still running (zombies, ended but not yet reaped
+// by whoever adopted them, do not count).
+bool groupRunning(pid_t group);
 
 } // namespace cairnmoor::testing
