@@ -4,6 +4,7 @@
 
 #include "CliSandbox.hpp"
 #include "buildinfo/BuildInfo.hpp"
+#include "cli/CLI.hpp"
 
 #include <gtest/gtest.h>
 
@@ -85,50 +86,57 @@ const std::string team = "--profile team.cmprofile";
 const std::string unreadable = "could not read profile ";
 const std::string managerName = "--manager requires homebrew or macports\n";
 
-INSTANTIATE_TEST_SUITE_P(
-    Cli, ArgumentGrammar,
-    ::testing::Values(
-        GrammarCase{"HelpWinsOverVersionAndProfile", team + " --version -h", 0, help},
-        GrammarCase{"HelpLong", "--help", 0, help},
-        GrammarCase{"VersionWinsOverProfile", team + " --version", 0, BuildInfo::version() + "\n"},
-        GrammarCase{"ManagerWithoutProfile", "--manager macports", 2,
-                    "--manager requires --profile <file>\n"},
-        GrammarCase{"LogWithoutPath", team + " --log", 2, "--log requires a file path\n"},
-        GrammarCase{"ReportOrLogOnlyWithAnInstall", team + " --check --log run.log", 2,
-                    "--report and --log go with an install, not with --dry-run or --check\n"},
-        GrammarCase{"ReportNeverReplacesTheProfile", team + " --report ./team.cmprofile", 2,
-                    "--report would replace the profile team.cmprofile\n"},
-        GrammarCase{"ProfilePathCheckedBeforeManagerName", "--manager nonsense --profile", 2,
-                    "--profile requires a file path\n"},
-        GrammarCase{"FirstProfileIsUsed", "--profile missing.cmprofile " + team, 1,
-                    unreadable +
-                        "missing.cmprofile: missing.cmprofile: No such file or directory\n"},
-        GrammarCase{"OptionAfterProfileIsThePath", "--profile --silent", 1,
-                    unreadable + "--silent: --silent: No such file or directory\n"},
-        GrammarCase{"UnreadableProfileReportedBeforeManagerName",
-                    "--profile broken.cmprofile --manager MacPorts", 1,
-                    unreadable + "broken.cmprofile: " + badFormat},
-        GrammarCase{"RejectedTimeoutShowsOnlyTheGeneralMessage", "--profile zero.cmprofile", 1,
-                    unreadable + "zero.cmprofile: " + badFormat},
-        GrammarCase{"ManagerWithoutName", team + " --manager", 2, managerName},
-        GrammarCase{"FirstManagerDecidesCaseSensitively",
-                    team + " --manager Homebrew --manager homebrew", 2, managerName},
-        GrammarCase{"MissingHomebrewReportedBeforeTheSelection", team, 1,
-                    "Homebrew was not found. Install it from https://brew.sh/.\n", "omega", false},
-        GrammarCase{"MissingMacPorts", team + " --manager macports", 1,
-                    "A trusted root-owned MacPorts installation at /opt/local/bin/port was not "
-                    "found. Install it from https://www.macports.org/install.php.\n"},
-        GrammarCase{"UnknownIdentifiersListedOnceInCodePointOrder", team, 2,
-                    "Unknown catalogue IDs: Aardvark, zeta, \u00e9clair.\n",
-                    "zeta alpha \u00e9clair Aardvark zeta beta"},
-        GrammarCase{"UnknownIdentifiersReportedBeforeUnmappedOnes", team, 2,
-                    "Unknown catalogue IDs: omega.\n", "delta omega"},
-        GrammarCase{"EmptySelection", team, 2, "No apps selected.\n", ""},
-        GrammarCase{"EntryWithoutPackageForTheManager", team, 2,
-                    "No Homebrew mapping for: Delta. Choose another manager or remove these "
-                    "apps.\n",
-                    "delta alpha"}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Cli, ArgumentGrammar, ::testing::Values(
+    GrammarCase{"HelpWinsOverVersionAndProfile", team + " --version -h", 0, help},
+    GrammarCase{"HelpLong", "--help", 0, help},
+    GrammarCase{"VersionWinsOverProfile", team + " --version", 0, BuildInfo::version() + "\n"},
+    GrammarCase{"ManagerWithoutProfile", "--manager macports", 2, "--manager requires --profile <file>\n"},
+    GrammarCase{"LogWithoutPath", team + " --log", 2, "--log requires a file path\n"},
+    GrammarCase{"ReportOrLogOnlyWithAnInstall", team + " --check --log run.log", 2,
+                "--report and --log go with an install, not with --dry-run or --check\n"},
+    GrammarCase{"ReportNeverReplacesTheProfile", team + " --report ./team.cmprofile", 2,
+                "--report would replace the profile team.cmprofile\n"},
+    GrammarCase{"ProfilePathCheckedBeforeManagerName", "--manager nonsense --profile", 2, "--profile requires a file path\n"},
+    GrammarCase{"FirstProfileIsUsed", "--profile missing.cmprofile " + team, 1,
+                unreadable + "missing.cmprofile: missing.cmprofile: No such file or directory\n"},
+    GrammarCase{"OptionAfterProfileIsThePath", "--profile --silent", 1, unreadable + "--silent: --silent: No such file or directory\n"},
+    GrammarCase{"UnreadableProfileBeforeManagerName", "--profile broken.cmprofile --manager MacPorts", 1,
+                unreadable + "broken.cmprofile: " + badFormat},
+    GrammarCase{"RejectedTimeoutShowsOnlyTheGeneralMessage", "--profile zero.cmprofile", 1, unreadable + "zero.cmprofile: " + badFormat},
+    GrammarCase{"ManagerWithoutName", team + " --manager", 2, managerName},
+    GrammarCase{"FirstManagerDecidesCaseSensitively", team + " --manager Homebrew --manager homebrew", 2, managerName},
+    GrammarCase{"MissingHomebrewBeforeTheSelection", team, 1, "Homebrew was not found. Install it from https://brew.sh/.\n", "omega", false},
+    GrammarCase{"MissingMacPorts", team + " --manager macports", 1,
+                "A trusted root-owned MacPorts installation at /opt/local/bin/port was not found. Install it from "
+                "https://www.macports.org/install.php.\n"},
+    GrammarCase{"UnknownIdentifiersListedOnceInCodePointOrder", team, 2, "Unknown catalogue IDs: Aardvark, zeta, \u00e9clair.\n",
+                "zeta alpha \u00e9clair Aardvark zeta beta"},
+    GrammarCase{"UnknownIdentifiersBeforeUnmappedOnes", team, 2, "Unknown catalogue IDs: omega.\n", "delta omega"},
+    GrammarCase{"EmptySelection", team, 2, "No apps selected.\n", ""},
+    GrammarCase{"EntryWithoutPackageForTheManager", team, 2,
+                "No Homebrew mapping for: Delta. Choose another manager or remove these apps.\n", "delta alpha"}),
     [](const auto& info) { return info.param.name; });
+// clang-format on
+
+// Whatever came from a file or a child stays on its line and cannot restyle the terminal;
+// printable text, UTF-8 included, is left alone, and what is not UTF-8 shows as U+FFFD.
+TEST(Escaping, KeepsEveryMessageOnItsLine) {
+    // clang-format off
+    const std::pair<std::string, std::string> cases[] = {
+        {R"(say "hi" it's C:\path\)", R"("say \"hi\" it's C:\\path\\")"},
+        {std::string("a\nb\rc\td\0end", 11), R"("a\nb\rc\td\0end")"},
+        {"\x1b[31mred\x1b[0m\x7f\x01", R"("\u{1b}[31mred\u{1b}[0m\u{7f}\u{1}")"},
+        {"next\u0085line \u009b\u009f\u0080", R"("next\u{85}line \u{9b}\u{9f}\u{80}")"},
+        {"caf\u00e9 \u2014 \U0001F600 \u00c2", "\"caf\u00e9 \u2014 \U0001F600 \u00c2\""},
+        {"cut \xc2 \xff", "\"cut \uFFFD \uFFFD\""}};
+    // clang-format on
+    for (const auto& [text, literal] : cases) {
+        EXPECT_EQ(CLI::stringLiteral(text), literal);
+    }
+    EXPECT_EQ(CLI::displayText("tab\tstays \"quoted\" \x1b[2J"),
+              "tab\tstays \"quoted\" \\u{1b}[2J");
+}
 
 // A copy of the executable in a prefix of our own, whose shipped catalogue is damaged
 // and whose user's replacement is unusable: the loader's reason reaches the user.

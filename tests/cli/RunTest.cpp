@@ -1,0 +1,240 @@
+// Profile installs through the fake brew, started as users, launchers and fleet tools start
+// them: what each stream shows, the status, and what the manager was asked to do. Exact
+// outputs are golden files (golden/*.out, "@BREW@" for the fake's path); other cases name
+// the whole lines that must appear, in order.
+
+#include "CliSandbox.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <sstream>
+#include <unistd.h>
+
+namespace cairnmoor::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+
+const Lines survey = {"brew list --cask", "brew list --formula",
+                      "brew info --json=v2 --cask alpha"};
+
+struct RunCase {
+    std::string name;
+    Lines apps;          // of team.cmprofile
+    std::string options; // the profile's options; empty: the defaults
+    Lines arguments;     // after --profile team.cmprofile
+    std::map<std::string, std::string> knobs;
+    std::string launcher;
+    Lines files; // made empty under the sandbox before the run
+    int status;
+    std::string golden = {}; // the exact standard output, or
+    Lines lines = {};        // whole lines that must appear in this order
+    Lines invocations = {};  // what the fake was asked, all of it; empty: not checked
+    std::string profile = "team.cmprofile";
+    friend void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class Run : public ::testing::TestWithParam<RunCase> {};
+
+TEST_P(Run, ShowsAndReportsWhatHappened) {
+    if (CliSandbox::realHomebrewInTheWay()) {
+        GTEST_SKIP() << "a real Homebrew would be found before the fake";
+    }
+    const RunCase& c = GetParam();
+    CliSandbox sandbox;
+    sandbox.writeCatalogue();
+    sandbox.writeProfile(fs::path(c.profile).lexically_normal().string(), c.apps,
+                         c.options.empty() ? CliSandbox::defaultOptions : c.options);
+    for (const std::string& file : c.files) {
+        sandbox.write(file, "");
+    }
+    sandbox.environment.insert(c.knobs.begin(), c.knobs.end());
+    sandbox.launcher = c.launcher;
+    Lines arguments{"--profile", c.profile};
+    arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+    const CliResult result = sandbox.run(arguments);
+    EXPECT_EQ(result.status, c.status) << result.out << result.err;
+    std::string out = result.out;
+    for (const auto& [real, shown] :
+         {std::pair(sandbox.brewPath(), "@BREW@"), std::pair(sandbox.home().string(), "HOME")}) {
+        for (std::size_t at; (at = out.find(real)) != std::string::npos;) {
+            out.replace(at, real.size(), shown);
+        }
+    }
+    if (!c.golden.empty()) {
+        EXPECT_EQ(out, readFile(fs::path(CAIRNMOOR_SOURCE_DIR) / "tests/cli/golden" / c.golden));
+    }
+    std::istringstream lines(out);
+    std::size_t next = 0;
+    for (std::string line; next < c.lines.size() && std::getline(lines, line);) {
+        next += line == c.lines[next];
+    }
+    EXPECT_EQ(next, c.lines.size())
+        << "missing: " << c.lines[std::min(next, c.lines.size() - 1)] << "\n"
+        << out;
+    if (!c.invocations.empty()) {
+        EXPECT_EQ(sandbox.invocations(), c.invocations);
+    }
+    // The command line writes no log file, whatever the profile says.
+    EXPECT_FALSE(fs::exists(sandbox.home() / "Library" / "Logs"));
+}
+
+const Lines everyCall = {survey[0], survey[1], survey[2], "brew install --cask alpha",
+                         "brew install beta"};
+const std::string noInventory =
+    R"({"skipInstalled": false, "upgradeIfPresent": false, "runUpdateFirst": false,
+        "writeLog": true, "timeoutSeconds": 60, "prefetch": false})";
+std::string existing(const std::string& choice) {
+    return R"({"skipInstalled": true, "upgradeIfPresent": true, "runUpdateFirst": false,
+               "writeLog": false, "timeoutSeconds": 60, "prefetch": false, "existingApps": ")" +
+           choice + "\"}";
+}
+// Alpha downloaded from the web, Gamma from the App Store.
+const Lines onTheMac = {"home/Applications/Alpha.app/Contents/Info.plist",
+                        "home/Applications/Gamma.app/Contents/_MASReceipt/receipt"};
+const Lines askedAboutBoth = {survey[0], survey[1], "brew info --json=v2 --cask alpha gamma"};
+Lines then(Lines first, const Lines& more) {
+    first.insert(first.end(), more.begin(), more.end());
+    return first;
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Cli, Run, ::testing::Values(
+    // Duplicates count once, the catalogue's order wins, the path shows as typed, and a
+    // failure shows as it happens and again after the run.
+    RunCase{"FailingPackageInAGoodRun", {"beta", "alpha", "beta"}, "", {}, {{"CAIRNMOOR_FAKE_FAIL", "alpha:3"}}, "", {},
+            1, "failing-package.out", {}, everyCall, "./profiles/../profiles/team.cmprofile"},
+    RunCase{"SilentShowsOnlyFailuresAndSummary", {"alpha", "beta", "gamma"}, "", {"--silent"},
+            {{"CAIRNMOOR_FAKE_FAIL", "alpha gamma:7"}}, "", {}, 1, "",
+            {"FAILED: Alpha - brew exited with status 1", "FAILED: Gamma - brew exited with status 7",
+             "Summary: 3 processed, 2 failed."}},
+    // Every saved option reaches the engine; only the manager is overridden (the first
+    // --manager decides), and a package left as it was is no failure.
+    RunCase{"SavedOptionsAndManagerOverride", {"alpha", "beta"},
+            R"({"packageManager": "macports", "skipInstalled": true, "upgradeIfPresent": false,
+                "runUpdateFirst": true, "writeLog": true, "timeoutSeconds": 60, "prefetch": false})",
+            {"--manager", "homebrew", "--manager", "macports"}, {}, "", {"state/casks/alpha"}, 0, "saved-options.out"},
+    // Launchers: our own pipes must not land on closed 0 and 1; statuses of our children
+    // are ours to read; writes past a file-size limit fail without killing us.
+    RunCase{"StandardStreamsClosed", {"alpha", "beta"}, "", {}, {{"CAIRNMOOR_FAKE_FAIL", "alpha"}}, "exec <&- >&- 2>&-;",
+            {}, 1, "", {}, everyCall},
+    RunCase{"ChildStatusesIgnoredByTheLauncher", {"alpha", "beta"}, "", {}, {}, "trap '' CHLD;", {}, 0, "",
+            {"beta: installed"}, everyCall},
+    RunCase{"FileSizeLimit", {"alpha", "beta"}, "", {}, {{"CAIRNMOOR_FAKE_FLOOD", "alpha:3000"}}, "ulimit -f 1;", {},
+            0, "", {}, everyCall},
+    RunCase{"OutOfDescriptors", {"alpha", "beta"}, "", {"--silent"}, {}, "ulimit -n 9;", {}, 1, "",
+            {"FAILED: Alpha - Could not launch @BREW@: " + std::string(std::strerror(EMFILE)) + "."}},
+    RunCase{"PasswordPromptWithoutATerminal", {"alpha", "beta"}, "", {}, {{"CAIRNMOOR_FAKE_PROMPT", "alpha"}}, "", {},
+            1, "", {"FAILED: Alpha - brew exited with status 1 (it needed an administrator password and had no "
+                    "terminal to ask for it: run Cairnmoor in a terminal, or install this package by hand)"}},
+    // A warning is shown, escaped like anything a child prints, and is no inventory.
+    RunCase{"InventoryWarning", {"alpha", "beta"}, "", {},
+            {{"CAIRNMOOR_FAKE_LIST_WARNING", "Warning: \x1b[2Jtaps\rare untrusted"}}, "", {}, 0, "",
+            {"Warning: \\u{1b}[2Jtaps\\rare untrusted", "beta: installed"}, everyCall},
+    RunCase{"InventoryLineNotText", {"alpha", "beta"}, "", {}, {{"CAIRNMOOR_FAKE_LIST_GARBAGE", "caf\\351"}}, "", {},
+            1, "", {"Unexpected Homebrew inventory output: caf\uFFFD",
+                    "FAILED: Beta - Unexpected Homebrew inventory output: caf\uFFFD"}},
+    // Apps already on the Mac, not from Homebrew: as chosen, never overwritten unasked.
+    RunCase{"ExistingSkipped", {"alpha", "beta", "gamma"}, existing("skip"), {}, {}, "", onTheMac, 0, "",
+            {"alpha: installedOutside", "beta: installed", "gamma: installedOutside"}, then(askedAboutBoth, {"brew install beta"})},
+    RunCase{"ExistingAdopted", {"alpha", "gamma"}, existing("adopt"), {}, {}, "", onTheMac, 0, "",
+            {"$ brew install --cask --adopt alpha", "alpha: installed", "gamma: installedOutside"},
+            then(askedAboutBoth, {"brew install --cask --adopt alpha"})},
+    RunCase{"AdoptionFailingNeverOverwrites", {"alpha", "gamma"}, existing("adopt"), {}, {{"CAIRNMOOR_FAKE_FAIL", "alpha"}},
+            "", onTheMac, 1, "", {"FAILED: Alpha - brew exited with status 1"}, then(askedAboutBoth, {"brew install --cask --adopt alpha"})},
+    RunCase{"ExistingReplacedButNotTheAppStoreOne", {"alpha", "gamma"}, existing("replace"), {}, {}, "", onTheMac, 0, "",
+            {"alpha: installed", "gamma: installedOutside"}, then(askedAboutBoth, {"brew install --cask --force alpha"})},
+    // Without an answer from Homebrew the run goes on as before it knew of such apps.
+    RunCase{"QuestionAboutAppsFails", {"alpha", "gamma"}, existing("skip"), {}, {{"CAIRNMOOR_FAKE_FAIL", "@info"}}, "",
+            onTheMac, 1, "", {"Apps installed outside Homebrew cannot be detected in this run (brew exited with status 1).",
+                              "FAILED: Alpha - brew exited with status 1"},
+            then(askedAboutBoth, {"brew install --cask alpha", "brew install --cask gamma"})},
+    RunCase{"DryRunChangesNothing", {"alpha", "beta", "gamma"}, existing("adopt"), {"--dry-run", "--silent"}, {}, "", onTheMac,
+            0, "", {"alpha: adopt the app at HOME/Applications/Alpha.app", "beta: install",
+                    "gamma: installed from the App Store at HOME/Applications/Gamma.app, skipped"}, askedAboutBoth},
+    RunCase{"CheckListsWhatIsMissing", {"alpha", "beta", "gamma"}, noInventory, {"--check"}, {}, "", onTheMac, 1, "",
+            {"beta: not installed"}, askedAboutBoth},
+    RunCase{"CheckPassesWhenAllIsThereOneWayOrAnother", {"alpha", "beta"}, "", {"--check"}, {}, "",
+            {"home/Applications/Alpha.app/Contents/Info.plist", "state/formulae/beta"}, 0, "", {}, survey}),
+    [](const auto& info) { return info.param.name; });
+// clang-format on
+
+class Field : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (CliSandbox::realHomebrewInTheWay()) {
+            GTEST_SKIP() << "a real Homebrew would be found before the fake";
+        }
+        sandbox.writeCatalogue();
+        sandbox.writeProfile("team.cmprofile", {"alpha", "beta"});
+    }
+    CliSandbox sandbox;
+};
+
+TEST_F(Field, LinesStayWholeUnderFloodingOutputAndAReaderThatLeaves) {
+    // A busy command's lines arrive on another thread than the progress lines.
+    sandbox.environment["CAIRNMOOR_FAKE_FLOOD"] = "alpha:3000 beta:3000";
+    const CliResult result = sandbox.run({"--profile", "team.cmprofile"});
+    ASSERT_EQ(result.status, 0);
+    std::size_t flooded = 0;
+    std::istringstream lines(result.out);
+    for (std::string line; std::getline(lines, line);) {
+        flooded += line.starts_with("==> Unpacking") && line.ends_with("/3000");
+    }
+    EXPECT_EQ(flooded, 6000u);
+    // Nobody reads from the start (`Cairnmoor ... | head`, the head gone): the run goes on.
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    ::close(ends[0]);
+    sandbox.outputDescriptor = ends[1];
+    EXPECT_EQ(sandbox.run({"--profile", "team.cmprofile"}).status, 0);
+    ::close(ends[1]);
+}
+
+TEST_F(Field, HostileNamesIdentifiersAndPathsAreEscaped) {
+    std::string catalogue = CliSandbox::catalogue;
+    catalogue.replace(catalogue.find("\"Alpha\""), 7, R"("Al\u001b[2J\npha")");
+    sandbox.writeCatalogue(catalogue);
+    sandbox.environment["CAIRNMOOR_FAKE_FAIL"] = "alpha";
+    CliResult result = sandbox.run({"--profile", "team.cmprofile", "--silent"});
+    EXPECT_EQ(result.out, "FAILED: Al\\u{1b}[2J\\npha - brew exited with status 1\n"
+                          "Summary: 2 processed, 1 failed.\n");
+    // Every unknown identifier appears, a NUL in one of them included.
+    sandbox.write("work/odd.cmprofile", R"({"schema": 2, "created": "", "apps": ["alpha",
+        "zz\u0000hidden", "x\u001b]0;title\u0007"], "options": )" +
+                                            CliSandbox::defaultOptions + "}");
+    result = sandbox.run({"--profile", "odd.cmprofile"});
+    EXPECT_EQ(result.err, "Unknown catalogue IDs: x\\u{1b}]0;title\\u{7}, zz\\0hidden.\n");
+    EXPECT_EQ(result.status, 2);
+    result = sandbox.run({"--profile", "\x1b[2J.cmprofile"});
+    EXPECT_EQ(result.err, "could not read profile \\u{1b}[2J.cmprofile: \\u{1b}[2J.cmprofile: No "
+                          "such file or directory\n");
+}
+
+TEST_F(Field, OversizedOrTrailingBytesProfileIsRefused) {
+    sandbox.write("work/big.cmprofile", "");
+    fs::resize_file(sandbox.work() / "big.cmprofile", (std::uintmax_t{64} << 20) + 1);
+    CliResult result = sandbox.run({"--profile", "big.cmprofile"});
+    EXPECT_EQ(result.err, "could not read profile big.cmprofile: big.cmprofile: The file is larger "
+                          "than 64 MiB, too large to be read\n");
+    EXPECT_EQ(result.status, 1);
+    sandbox.write("work/nul.cmprofile", readFile(sandbox.work() / "team.cmprofile") + '\0' + "{}");
+    result = sandbox.run({"--profile", "nul.cmprofile"});
+    EXPECT_EQ(result.err, "could not read profile nul.cmprofile: The data couldn\u2019t be read "
+                          "because it isn\u2019t in the correct format.\n");
+    EXPECT_TRUE(sandbox.invocations().empty());
+}
+
+TEST_F(Field, WindowThatCannotStartSaysSoInOneLine) {
+    // A mistyped option on a machine without a display: not a crash, one clear line.
+    const CliResult result = sandbox.run({"--profile=team.cmprofile"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    EXPECT_NE(result.err.find("--help"), std::string::npos) << result.err;
+}
+
+} // namespace
+} // namespace cairnmoor::testing

@@ -1,0 +1,179 @@
+// Signals, terminals and readers as the field brings them: an interrupt stops the
+// manager's whole process group and the run still reports; a signal the launcher ignored
+// stays ignored; a stalled reader does not stop the clock; a person at the terminal can
+// answer a password prompt, and Ctrl-C there still stops everything.
+
+#include "CliSandbox.hpp"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <poll.h>
+#include <unistd.h>
+
+namespace cairnmoor::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool hasLine(const std::string& text, const std::string& line) {
+    return ("\n" + text).find("\n" + line + "\n") != std::string::npos;
+}
+
+class Signals : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (CliSandbox::realHomebrewInTheWay()) {
+            GTEST_SKIP() << "a real Homebrew would be found before the fake";
+        }
+        sandbox.writeCatalogue();
+        sandbox.writeProfile("team.cmprofile", {"alpha", "beta"});
+    }
+    CliSandbox sandbox;
+};
+
+// Not ended by the signal: the manager's group is stopped (it sits out of the terminal's
+// reach), the rest is skipped, the run reports, and the status says it was interrupted.
+class InterruptedRun : public Signals, public ::testing::WithParamInterface<int> {};
+
+TEST_P(InterruptedRun, StopsTheManagerSkipsTheRestAndReports) {
+    const bool silent = GetParam() == SIGHUP; // and nothing fails before the interrupt
+    sandbox.writeProfile("team.cmprofile", {"alpha", "beta", "gamma"});
+    sandbox.environment["CAIRNMOOR_FAKE_FAIL"] = silent ? "" : "alpha";
+    sandbox.environment["CAIRNMOOR_FAKE_HANG"] = "beta";
+    const pid_t pid =
+        sandbox.start(silent ? std::vector<std::string>{"--profile", "team.cmprofile", "--silent"}
+                             : std::vector<std::string>{"--profile", "team.cmprofile"});
+    // A silent run shows nothing: the manager's own record tells when it is busy with beta.
+    ASSERT_TRUE(eventually([&] {
+        const auto calls = sandbox.invocations();
+        return !calls.empty() && calls.back() == "brew install beta" &&
+               !childProcessGroups(pid).empty() &&
+               (silent || sandbox.outputSoFar().ends_with("==> Downloading beta\n"));
+    }));
+    const std::vector<pid_t> groups = childProcessGroups(pid);
+    ASSERT_EQ(groups.size(), 1u);
+    ASSERT_NE(groups[0], pid) << "the manager runs in a group of its own";
+    ::kill(pid, GetParam());
+    const CliResult result = sandbox.finish(pid);
+    std::string golden =
+        readFile(fs::path(CAIRNMOOR_SOURCE_DIR) / "tests/cli/golden/interrupted.out");
+    golden.replace(golden.find("@BREW@"), 6, sandbox.brewPath());
+    EXPECT_EQ(result.out, silent ? "Summary: 3 processed, 0 failed.\n" : golden);
+    EXPECT_EQ(result.status, 128 + GetParam());
+    if (groupRunning(groups[0])) {
+        ::kill(-groups[0], SIGKILL);
+        ADD_FAILURE() << "the manager outlived the interrupt";
+    }
+    EXPECT_EQ(sandbox.invocations().back(), "brew install beta");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cli, InterruptedRun, ::testing::Values(SIGINT, SIGTERM, SIGQUIT, SIGHUP));
+
+// nohup, or a script's background job: the ignored signal stays ignored; only the SIGTERM
+// that follows stops the run.
+class IgnoredSignal : public Signals, public ::testing::WithParamInterface<int> {};
+
+TEST_P(IgnoredSignal, StaysIgnored) {
+    sandbox.launcher = "trap '' " + std::to_string(GetParam()) + ";";
+    sandbox.environment["CAIRNMOOR_FAKE_HANG"] = "beta";
+    const pid_t pid = sandbox.start({"--profile", "team.cmprofile"});
+    ASSERT_TRUE(
+        eventually([&] { return sandbox.outputSoFar().ends_with("==> Downloading beta\n"); }));
+    ::kill(pid, GetParam());
+    ::kill(pid, SIGTERM);
+    const CliResult result = sandbox.finish(pid);
+    EXPECT_EQ(result.status, 128 + SIGTERM);
+    EXPECT_TRUE(hasLine(result.out, "beta: skipped"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cli, IgnoredSignal, ::testing::Values(SIGHUP, SIGINT, SIGQUIT));
+
+TEST_F(Signals, StalledReaderDoesNotStopTheClock) {
+    // Nobody reads our output: once the pipe is full every write blocks. The flooding
+    // package must still be ended at its 1-second limit.
+    sandbox.writeProfile("team.cmprofile", {"alpha", "beta"},
+                         R"({"skipInstalled": false, "upgradeIfPresent": false, "prefetch": false,
+                             "runUpdateFirst": false, "writeLog": false, "timeoutSeconds": 1})");
+    sandbox.environment["CAIRNMOOR_FAKE_FLOOD"] = "alpha:100000000";
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    sandbox.outputDescriptor = ends[1];
+    const pid_t pid = sandbox.start({"--profile", "team.cmprofile"});
+    ::close(ends[1]);
+    ASSERT_TRUE(eventually([&] { return sandbox.invocations().size() == 1; }));
+    EXPECT_TRUE(eventually([&] { return childProcessGroups(pid).empty(); }))
+        << "the package outlived its time limit while our output was stalled";
+    // Now read: the run goes on to its end.
+    std::string out;
+    char buffer[65536];
+    for (ssize_t count; (count = ::read(ends[0], buffer, sizeof buffer)) > 0;) {
+        out.append(buffer, static_cast<std::size_t>(count));
+    }
+    ::close(ends[0]);
+    EXPECT_EQ(sandbox.finish(pid).status, 1);
+    EXPECT_TRUE(out.ends_with("FAILED: Alpha - Homebrew command timed out\n"
+                              "Summary: 2 processed, 1 failed.\n"));
+}
+
+std::string readUntil(int terminal, const std::string& wanted, std::string& seen) {
+    char buffer[4096];
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (seen.find(wanted) == std::string::npos && std::chrono::steady_clock::now() < end) {
+        pollfd readable{terminal, POLLIN, 0};
+        if (::poll(&readable, 1, 100) > 0) {
+            const ssize_t count = ::read(terminal, buffer, sizeof buffer);
+            if (count <= 0) {
+                break;
+            }
+            seen.append(buffer, static_cast<std::size_t>(count));
+        }
+    }
+    return seen;
+}
+
+struct TerminalCase {
+    std::string name;
+    bool background;
+    std::string answer; // typed at "Password:", or empty
+    int status;
+    std::string lastLine;
+    friend void PrintTo(const TerminalCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class InTerminal : public Signals, public ::testing::WithParamInterface<TerminalCase> {};
+
+TEST_P(InTerminal, PromptReachesThePersonInTheForegroundOnly) {
+    const TerminalCase& c = GetParam();
+    sandbox.environment["CAIRNMOOR_FAKE_PROMPT"] = "alpha";
+    int terminal = -1;
+    const pid_t pid =
+        sandbox.startInTerminal({"--profile", "team.cmprofile"}, c.background, terminal);
+    std::string seen;
+    if (!c.answer.empty()) {
+        ASSERT_NE(readUntil(terminal, "Password:", seen).find("Password:"), std::string::npos)
+            << seen;
+        ASSERT_EQ(::write(terminal, c.answer.data(), c.answer.size()),
+                  static_cast<ssize_t>(c.answer.size()));
+    }
+    readUntil(terminal, c.lastLine, seen);
+    const CliResult result = sandbox.finish(pid);
+    ::close(terminal);
+    EXPECT_EQ(result.status, c.status) << seen;
+    EXPECT_NE(seen.find(c.lastLine), std::string::npos) << seen;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, InTerminal,
+    ::testing::Values(
+        TerminalCase{"Answered", false, "secret\n", 0, "Summary: 2 processed, 0 failed."},
+        TerminalCase{"CtrlC", false, "\x03", 128 + SIGINT,
+                     "alpha: skipped\r\nbeta: skipped\r\nSummary: 2 processed, 0 failed."},
+        // A background job cannot be asked: it fails at once instead of waiting unseen.
+        TerminalCase{"BackgroundJob", true, "", 1,
+                     "(it needed an administrator password and had no terminal to ask for it"}),
+    [](const auto& info) { return info.param.name; });
+
+} // namespace
+} // namespace cairnmoor::testing
