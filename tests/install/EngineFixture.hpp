@@ -68,6 +68,14 @@ public:
         std::lock_guard guard(lock_);
         return events_;
     }
+    // One event per line, as the golden files hold them.
+    std::string joined() const {
+        std::string text;
+        for (const std::string& event : events()) {
+            text += event + "\n";
+        }
+        return text;
+    }
     bool waitFor(const std::string& event) {
         std::unique_lock guard(lock_);
         return changed_.wait_for(guard, 10s, [&] {
@@ -90,10 +98,10 @@ inline std::vector<PackageState> statesOf(const std::vector<PackageResult>& resu
     return states;
 }
 
-inline const char* const knobs[] = {"CAIRNMOOR_FAKE_FAIL",        "CAIRNMOOR_FAKE_HANG",
-                                    "CAIRNMOOR_FAKE_IGNORE_TERM", "CAIRNMOOR_FAKE_FLOOD",
-                                    "CAIRNMOOR_FAKE_UPDATE_FAIL", "CAIRNMOOR_FAKE_LIST_FAIL",
-                                    "CAIRNMOOR_FAKE_LIST_GARBAGE"};
+inline const char* const knobs[] = {"CAIRNMOOR_FAKE_FAIL",         "CAIRNMOOR_FAKE_HANG",
+                                    "CAIRNMOOR_FAKE_IGNORE_TERM",  "CAIRNMOOR_FAKE_FLOOD",
+                                    "CAIRNMOOR_FAKE_UPDATE_FAIL",  "CAIRNMOOR_FAKE_LIST_FAIL",
+                                    "CAIRNMOOR_FAKE_LIST_GARBAGE", "CAIRNMOOR_FAKE_NONE"};
 
 // An engine run against the fake managers in a fresh state folder.
 class Engine : public ::testing::Test {
