@@ -14,9 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
-#include <string>
 #include <thread>
-#include <vector>
 
 namespace cairnmoor {
 
@@ -24,15 +22,14 @@ using namespace std::chrono_literals;
 
 inline AppEntry app(const std::string& id, const std::string& name, const std::string& brew,
                     const std::string& type, std::optional<std::string> macports = std::nullopt) {
-    AppEntry entry;
-    entry.id = id;
-    entry.name = name;
-    entry.category = "Tools";
-    entry.licence = "MIT";
-    entry.homepage = "https://example.org/" + id;
-    entry.summary = name;
-    entry.macos = MacOSInfo{brew, type, std::move(macports)};
-    return entry;
+    return AppEntry{id,
+                    name,
+                    "Tools",
+                    "MIT",
+                    "https://example.org/" + id,
+                    name,
+                    MacOSInfo{brew, type, std::move(macports)},
+                    std::nullopt};
 }
 
 const AppEntry alpha = app("alpha", "Alpha", "alpha", "cask", "alpha");
@@ -41,34 +38,24 @@ const AppEntry gamma = app("gamma", "Gamma", "gamma", "cask", "gamma");
 const PackageManager brew = PackageManager::homebrew;
 const PackageManager port = PackageManager::macports;
 
-// Every callback in the order it came: "progress <id> <state>[: message]" and "log <line>".
+// Every callback in the order it came, one line each: "progress <id> <state>[: message]"
+// (progress belongs on the thread that called run) and "log <line>".
 class Recorder {
 public:
     InstallEngine::ProgressHandler progress() {
         return [this](const std::string& id, const PackageState& state) {
-            std::lock_guard guard(lock_);
-            // Progress belongs on the thread that called run.
-            std::string event = std::this_thread::get_id() != caller_ ? "off thread: " : "";
-            event += "progress " + id + " " + std::string(state.caseName());
-            if (state.kind == PackageState::Kind::failed) {
-                event += ": " + state.message;
-            }
-            events_.push_back(event);
-            changed_.notify_all();
+            add(std::string(std::this_thread::get_id() != caller_ ? "off thread: " : "") +
+                "progress " + id + " " + std::string(state.caseName()) +
+                (state.kind == PackageState::Kind::failed ? ": " + state.message : ""));
         };
     }
     InstallEngine::LogHandler log() {
-        return [this](const std::string& line) {
-            std::lock_guard guard(lock_);
-            events_.push_back("log " + line);
-            changed_.notify_all();
-        };
+        return [this](const std::string& line) { add("log " + line); };
     }
     std::vector<std::string> events() const {
         std::lock_guard guard(lock_);
         return events_;
     }
-    // One event per line, as the golden files hold them.
     std::string joined() const {
         std::string text;
         for (const std::string& event : events()) {
@@ -78,12 +65,17 @@ public:
     }
     bool waitFor(const std::string& event) {
         std::unique_lock guard(lock_);
-        return changed_.wait_for(guard, 10s, [&] {
-            return std::find(events_.begin(), events_.end(), event) != events_.end();
-        });
+        return changed_.wait_for(guard, 10s,
+                                 [&] { return std::ranges::count(events_, event) > 0; });
     }
 
 private:
+    void add(std::string event) {
+        std::lock_guard guard(lock_);
+        events_.push_back(std::move(event));
+        changed_.notify_all();
+    }
+
     mutable std::mutex lock_;
     std::condition_variable changed_;
     std::vector<std::string> events_;
@@ -98,24 +90,14 @@ inline std::vector<PackageState> statesOf(const std::vector<PackageResult>& resu
     return states;
 }
 
-inline const char* const knobs[] = {"CAIRNMOOR_FAKE_FAIL",         "CAIRNMOOR_FAKE_HANG",
-                                    "CAIRNMOOR_FAKE_IGNORE_TERM",  "CAIRNMOOR_FAKE_FLOOD",
-                                    "CAIRNMOOR_FAKE_UPDATE_FAIL",  "CAIRNMOOR_FAKE_LIST_FAIL",
-                                    "CAIRNMOOR_FAKE_LIST_GARBAGE", "CAIRNMOOR_FAKE_NONE"};
-
-// An engine run against the fake managers in a fresh state folder.
+// An engine run against the fake managers in a fresh state folder, every knob cleared.
 class Engine : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ::setenv("CAIRNMOOR_FAKE_STATE", state_.path().c_str(), 1);
-        for (const char* knob : knobs) {
-            ::unsetenv(knob);
-        }
-    }
+    void SetUp() override { ::setenv("CAIRNMOOR_FAKE_STATE", state_.path().c_str(), 1); }
     void TearDown() override {
-        ::unsetenv("CAIRNMOOR_FAKE_STATE");
-        for (const char* knob : knobs) {
-            ::unsetenv(knob);
+        for (const char* knob : {"STATE", "FAIL", "HANG", "IGNORE_TERM", "UPDATE_FAIL", "LIST_FAIL",
+                                 "LIST_GARBAGE", "NONE"}) {
+            ::unsetenv(("CAIRNMOOR_FAKE_" + std::string(knob)).c_str());
         }
     }
 
@@ -140,14 +122,12 @@ protected:
         const auto file = state_ / "invocations.log";
         return std::filesystem::exists(file) ? testing::readFile(file) : "";
     }
-    // Waits (with a deadline) until the fake has recorded this command line.
     bool waitForInvocation(const std::string& line) const {
-        const auto end = std::chrono::steady_clock::now() + 10s;
-        while (std::chrono::steady_clock::now() < end) {
+        for (const auto end = std::chrono::steady_clock::now() + 10s;
+             std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(5ms)) {
             if (invocations().find(line + "\n") != std::string::npos) {
                 return true;
             }
-            std::this_thread::sleep_for(5ms);
         }
         return false;
     }
