@@ -296,16 +296,16 @@ id: cli-interrupt-status
 area: command line
 what: an interrupted run exits with the bare signal number
 file: app/cli/CLI.cpp
-from: return 128 + signalNumber;
-to: return signalNumber;
+from: status = 128 + signalNumber;
+to: status = signalNumber;
 tests: test_cli
 
 id: cli-one-failure
 area: command line
 what: a run with exactly one failed package exits 0
 file: app/cli/CLI.cpp
-from: return failures > 0 ? statusFailure : 0;
-to: return failures > 1 ? statusFailure : 0;
+from: std::int32_t status = failures > 0 ? statusFailure : 0;
+to: std::int32_t status = failures > 1 ? statusFailure : 0;
 tests: test_cli
 
 id: views-search-signal
