@@ -182,10 +182,10 @@ id: catalogue-unreadable-replacement
 area: catalogue
 what: an unreadable replacement throws instead of falling back
 file: CairnmoorCore/catalogue/CatalogLoader.cpp
-from: } catch (const std::exception&) {
-from+:         // An unusable replacement is passed over silently; the shipped catalogue serves.
-to: } catch (const DecodingError&) {
-to+:         // An unusable replacement is passed over silently; the shipped catalogue serves.
+from: } catch (const std::exception& error) {
+from+:         reason = error.what();
+from+:     }
+to: }
 tests: test_catalogue test_faults test_cli test_views
 
 id: search-summary-field
