@@ -23,6 +23,7 @@ namespace cairnmoor {
 namespace {
 
 namespace fs = std::filesystem;
+using Kind = PackageState::Kind;
 
 // Open descriptors, and resident memory in pages where /proc tells (0 elsewhere).
 std::pair<long, long> usage() {
@@ -42,10 +43,9 @@ TEST(EngineSoak, ManyRunsLeaveNoDescriptorsProcessesOrGrowth) {
     }
     std::mt19937 random(20261206);
     std::pair<long, long> before;
-    std::set<PackageState::Kind> outcomes;
+    std::set<Kind> outcomes;
     for (int run = 0; run < runs; ++run) {
         before = run == std::min(20, runs / 2) ? usage() : before; // after the warm-up
-        fs::remove_all(state / "formulae");
         const auto scenario = random() % 100;
         const std::string target = apps[random() % apps.size()].id;
         // 30 % fail; 25 % hang (5 % ignoring SIGTERM) until a cancel from another thread
@@ -54,21 +54,22 @@ TEST(EngineSoak, ManyRunsLeaveNoDescriptorsProcessesOrGrowth) {
         ::setenv("CAIRNMOOR_FAKE_FAIL", scenario < 30 ? target.c_str() : "", 1);
         ::setenv("CAIRNMOOR_FAKE_HANG", cancel || scenario == 55 ? target.c_str() : "", 1);
         ::setenv("CAIRNMOOR_FAKE_IGNORE_TERM", cancel && scenario >= 50 ? target.c_str() : "", 1);
-        const InstallOptions options{.timeoutSeconds = scenario == 55 ? 1 : 30};
+        InstallOptions options;
+        options.timeoutSeconds = scenario == 55 ? 1 : 30;
         InstallEngine engine;
         std::jthread canceller; // joined before the engine goes
         const auto onProgress = [&](const std::string& id, const PackageState& packageState) {
-            if (cancel && id == target && packageState.kind == PackageState::Kind::installing) {
+            if (cancel && id == target && packageState.kind == Kind::installing) {
                 canceller = std::jthread([&engine] { engine.cancel(); });
             }
         };
         for (const PackageResult& result :
              engine.run(apps, options, CAIRNMOOR_FAKES_DIR "/brew", {onProgress, {}, {}})) {
-            ASSERT_TRUE(result.state.isFinal());
             outcomes.insert(result.state.kind);
         }
     }
-    EXPECT_EQ(outcomes.size(), 3u) << "installed, failed and skipped, or the faults never took";
+    // Every package ends in a final state, and every fault took effect.
+    EXPECT_EQ(outcomes, (std::set{Kind::installed, Kind::failed, Kind::skipped}));
     EXPECT_EQ(usage().first, before.first);
     // A child still running or not reaped (a hung package left behind) is still ours.
     EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
