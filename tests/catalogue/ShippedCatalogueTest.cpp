@@ -59,7 +59,8 @@ TEST(ShippedSampleProfiles, LoadAndSelectOnlyAppsTheirManagerCanInstall) {
         const Profile profile = Profile::load(item.path());
         std::vector<AppEntry> selection;
         for (const std::string& id : profile.apps) {
-            const auto found = std::ranges::find(shipped().apps, id, &AppEntry::id);
+            const auto found = std::find_if(shipped().apps.begin(), shipped().apps.end(),
+                                            [&](const AppEntry& app) { return app.id == id; });
             ASSERT_NE(found, shipped().apps.end()) << "unknown id " << id;
             selection.push_back(*found);
         }

@@ -13,10 +13,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <future>
 #include <random>
 #include <set>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 namespace cairnmoor {
@@ -57,10 +57,10 @@ TEST(EngineSoak, ManyRunsLeaveNoDescriptorsProcessesOrGrowth) {
         InstallOptions options;
         options.timeoutSeconds = scenario == 55 ? 1 : 30;
         InstallEngine engine;
-        std::jthread canceller; // joined before the engine goes
+        std::future<void> canceller; // waited for before the engine goes
         const auto onProgress = [&](const std::string& id, const PackageState& packageState) {
             if (cancel && id == target && packageState.kind == Kind::installing) {
-                canceller = std::jthread([&engine] { engine.cancel(); });
+                canceller = std::async(std::launch::async, [&engine] { engine.cancel(); });
             }
         };
         for (const PackageResult& result :
