@@ -11,10 +11,7 @@ namespace fs = std::filesystem;
 
 TempDir::TempDir() {
     std::string pattern = (fs::temp_directory_path() / "cairnmoor-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("mkdtemp failed");
-    }
-    path_ = pattern;
+    path_ = ::mkdtemp(pattern.data()) ? pattern : throw std::runtime_error("mkdtemp failed");
 }
 
 TempDir::~TempDir() {
@@ -25,18 +22,15 @@ TempDir::~TempDir() {
 fs::path TempDir::write(std::string_view relative, std::string_view contents) const {
     const fs::path target = path_ / relative;
     fs::create_directories(target.parent_path());
-    if (!(std::ofstream(target, std::ios::binary) << contents)) {
-        throw std::runtime_error("cannot write " + target.string());
-    }
-    return target;
+    return std::ofstream(target, std::ios::binary) << contents
+               ? target
+               : throw std::runtime_error("cannot write " + target.string());
 }
 
 std::string readFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw std::runtime_error("cannot read " + path.string());
-    }
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    return in ? std::string(std::istreambuf_iterator<char>(in), {})
+              : throw std::runtime_error("cannot read " + path.string());
 }
 
 } // namespace cairnmoor::testing

@@ -11,8 +11,7 @@ class TempDir {
 public:
     TempDir();
     ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
+    TempDir(TempDir&&) = delete; // and so neither copied nor assigned: one owner removes it
 
     const std::filesystem::path& path() const noexcept { return path_; }
     std::filesystem::path operator/(std::string_view relative) const { return path_ / relative; }

@@ -18,6 +18,8 @@ std::string testNameText(std::string_view text);
 namespace cairnmoor {
 
 // Parameterised tests over managers print "homebrew" / "macports".
-void PrintTo(PackageManager manager, std::ostream* os);
+inline void PrintTo(PackageManager manager, std::ostream* os) {
+    *os << manager.rawValue();
+}
 
 } // namespace cairnmoor
