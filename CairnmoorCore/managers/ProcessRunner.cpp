@@ -447,8 +447,7 @@ struct SpawnSetup {
             error != 0) {
             return error;
         }
-#if !defined(__APPLE__) && defined(__GLIBC__) &&                                                   \
-    (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
         if (int error = posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
             error != 0) {
             return error;

@@ -65,8 +65,9 @@ public:
     }
     bool waitFor(const std::string& event) {
         std::unique_lock guard(lock_);
-        return changed_.wait_for(guard, 10s,
-                                 [&] { return std::ranges::count(events_, event) > 0; });
+        return changed_.wait_for(guard, 10s, [&] {
+            return std::find(events_.begin(), events_.end(), event) != events_.end();
+        });
     }
 
 private:

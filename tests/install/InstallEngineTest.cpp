@@ -137,7 +137,7 @@ TEST_P(PackageFailure, FailsThatEntryOnlyAndKeepsTheTextOutOfTheLog) {
     EXPECT_EQ(statesOf(results).at(1),
               c.path ? PackageState::failed(c.message) : PackageState::installed());
     // Only a launch failure is also a log line, right after the command line.
-    EXPECT_EQ(std::ranges::count(events, "log " + c.message), c.path ? 2 : 0);
+    EXPECT_EQ(std::count(events.begin(), events.end(), "log " + c.message), c.path ? 2 : 0);
     EXPECT_EQ(events.front(), "progress alpha installing");
     EXPECT_THAT(events, ::testing::Contains("progress alpha failed: " + c.message));
 }

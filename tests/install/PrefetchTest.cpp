@@ -105,9 +105,10 @@ TEST_F(Engine, AFailedFetchIsOnlyLoggedAndACancelDuringItSkipsEverything) {
         ::unsetenv(knob);
         const PackageState state = cancel ? PackageState::skipped() : PackageState::installed();
         EXPECT_THAT(statesOf(results), ElementsAre(state, state));
-        EXPECT_EQ(std::ranges::count(recorder.events(),
-                                     "log Not everything was downloaded ahead (brew exited with "
-                                     "status 1); each install downloads what it still needs."),
+        const auto events = recorder.events();
+        EXPECT_EQ(std::count(events.begin(), events.end(),
+                             "log Not everything was downloaded ahead (brew exited with "
+                             "status 1); each install downloads what it still needs."),
                   cancel ? 0 : 2);
         // The other kind is still fetched after a failure, nothing more after a cancel.
         EXPECT_EQ(invocations().ends_with("brew fetch --formula beta\nbrew install --cask alpha\n"
