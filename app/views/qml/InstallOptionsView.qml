@@ -77,27 +77,27 @@ Rectangle {
                     checked: sheet.viewModel.prefetch
                     onToggled: value => sheet.viewModel.prefetch = value
                 }
-                RowLayout {
+                Text {
                     visible: !sheet.viewModel.isMacPorts
+                    text: "Selected apps already on the Mac, not installed by Homebrew:"
+                    color: Theme.ink
+                    font.pixelSize: 13
+                    wrapMode: Text.WordWrap
                     Layout.fillWidth: true
-                    Text {
-                        text: "Apps already on the Mac"
-                        color: Theme.ink
-                        font.pixelSize: 13
-                    }
-                    Item { Layout.fillWidth: true }
-                    ThemedComboBox {
-                        objectName: "existingAppsPicker"
-                        model: ["Leave them", "Let Homebrew adopt them", "Replace them"]
-                        currentIndex: sheet.viewModel.existingAppsIndex
-                        onActivated: index => sheet.viewModel.existingAppsIndex = index
-                        Layout.preferredWidth: 200
-                    }
+                    Layout.topMargin: 4
+                }
+                ThemedComboBox {
+                    objectName: "existingAppsPicker"
+                    visible: !sheet.viewModel.isMacPorts
+                    model: ["Leave them as they are", "Let Homebrew adopt them", "Replace them"]
+                    currentIndex: sheet.viewModel.existingAppsIndex
+                    onActivated: index => sheet.viewModel.existingAppsIndex = index
+                    Layout.fillWidth: true
                 }
                 Text {
                     objectName: "existingAppsNote"
                     visible: !sheet.viewModel.isMacPorts
-                    text: ["Apps installed outside Homebrew count as installed and stay as they are.",
+                    text: ["They count as installed and stay as they are.",
                            "Homebrew takes them over where they are, without copying; if it cannot, the package fails.",
                            "Homebrew installs over them; you are asked first, with the apps named."][sheet.viewModel.existingAppsIndex]
                           + " Apps from the App Store are always left alone."
