@@ -194,11 +194,12 @@ void CairnmoorViewModel::setOptions(const InstallOptions& options) {
     replaceConfirmation_.reset();
     if (managerChanges) {
         forgetSelectionDerived();
-        refreshMarks();
     }
     Q_EMIT optionsChanged();
     if (managerChanges) {
         catalogueRowModel_.refreshRowState();
+        // The marks of the other manager no longer hold.
+        refreshMarks();
     }
     Q_EMIT derivedChanged();
 }
