@@ -102,7 +102,15 @@ CairnmoorViewModel::CairnmoorViewModel(QObject* parent)
 
 CairnmoorViewModel::CairnmoorViewModel(ManagerResolver resolver, QObject* parent)
     : QObject(parent), resolver_(std::move(resolver)), catalogueRowModel_(*this, this),
-      runRowModel_(this), logLineModel_(this) {
+      runRowModel_(this), logLineModel_(this), marks_(this),
+      replaceConfirmation_(
+          [this](std::set<std::string> confirmed) { beginRun(std::move(confirmed)); },
+          [this](const std::string& error) { setLoadError("The install did not start: " + error); },
+          this) {
+    connect(&marks_, &InstalledMarks::changed, &catalogueRowModel_,
+            &CatalogueRowModel::refreshMarks);
+    connect(&replaceConfirmation_, &ReplaceConfirmation::changed, this,
+            &CairnmoorViewModel::derivedChanged);
     logFlushTimer_.setSingleShot(true);
     logFlushTimer_.setTimerType(Qt::PreciseTimer);
     connect(&logFlushTimer_, &QTimer::timeout, this, [this]() {
@@ -110,14 +118,21 @@ CairnmoorViewModel::CairnmoorViewModel(ManagerResolver resolver, QObject* parent
             flushLog(*buffer);
         }
     });
+    // A replacement catalogue that was passed over is named once, in the error line.
+    std::string rejection;
     try {
-        catalog_ = CatalogLoader::load(FileManager::defaultManager(), nullptr);
+        catalog_ = CatalogLoader::load(FileManager::defaultManager(), nullptr,
+                                       [&](const std::string& why) { rejection = why; });
     } catch (const std::exception& error) {
         catalog_ = Catalog::empty();
-        loadError_ = error.what();
+        rejection += (rejection.empty() ? "" : " ") + std::string(error.what());
     }
-    refreshManagers();
+    if (!rejection.empty()) {
+        loadError_ = rejection;
+    }
     catalogDidChange();
+    // Also takes the first inventory, where a manager was found.
+    refreshManagers();
 }
 
 CairnmoorViewModel::~CairnmoorViewModel() {
@@ -159,6 +174,7 @@ void CairnmoorViewModel::setSelectedIds(std::set<std::string> ids) {
         return;
     }
     selectedIds_ = std::move(ids);
+    replaceConfirmation_.reset();
     selectionDidChange();
 }
 
@@ -175,12 +191,15 @@ void CairnmoorViewModel::setOptions(const InstallOptions& options) {
     }
     const bool managerChanges = options.packageManager != options_.packageManager;
     options_ = options;
+    replaceConfirmation_.reset();
     if (managerChanges) {
         forgetSelectionDerived();
     }
     Q_EMIT optionsChanged();
     if (managerChanges) {
         catalogueRowModel_.refreshRowState();
+        // The marks of the other manager no longer hold.
+        refreshMarks();
     }
     Q_EMIT derivedChanged();
 }
@@ -318,7 +337,8 @@ std::vector<AppEntry> CairnmoorViewModel::unsupportedSelection() const {
 
 bool CairnmoorViewModel::canInstall() const {
     return !selectedEntries().empty() && unsupportedEntries().empty() && managerPath() &&
-           !isRunning_;
+           !isRunning_ && !replaceConfirmation_.checking() &&
+           replaceConfirmation_.question().isEmpty();
 }
 
 std::string CairnmoorViewModel::licenceTooltip(const std::string& key) const {
@@ -410,9 +430,21 @@ void CairnmoorViewModel::refreshManagers() {
             paths.emplace(manager, std::move(*path));
         }
     }
+    const std::optional<std::string> before = managerPath();
     managerPaths_ = std::move(paths);
+    if (managerPath() != before) {
+        refreshMarks();
+    }
     Q_EMIT managerPathsChanged();
     Q_EMIT derivedChanged();
+}
+
+void CairnmoorViewModel::refreshMarks() {
+    if (const std::optional<std::string> path = managerPath()) {
+        marks_.refresh(macApps_, options_.packageManager, options_.timeoutSeconds, *path);
+    } else {
+        marks_.clear();
+    }
 }
 
 void CairnmoorViewModel::loadProfile(const Profile& profile) {
@@ -442,11 +474,25 @@ bool CairnmoorViewModel::startInstall() {
         setLoadError(refusalText);
         return false;
     }
+    if (options_.existingApps == ExistingApps::replace) {
+        replaceConfirmation_.check(selectedApps(), options_, *path);
+        return true;
+    }
+    beginRun(std::nullopt);
+    return true;
+}
+
+void CairnmoorViewModel::beginRun(std::optional<std::set<std::string>> confirmed) {
+    const std::optional<std::string> path = managerPath();
+    if (!canInstall() || !path) {
+        setLoadError(refusalText);
+        return;
+    }
     std::vector<AppEntry> apps = selectedApps();
     std::vector<RunRow> rows;
     rows.reserve(apps.size());
     for (const AppEntry& app : apps) {
-        rows.push_back(RunRow{app, PackageState::pending()});
+        rows.push_back(RunRow{app, PackageState::pending(), std::nullopt, std::nullopt});
     }
     // The previous run's task has posted its completion, so it is ending or ended.
     joinRunThreads();
@@ -469,7 +515,7 @@ bool CairnmoorViewModel::startInstall() {
     QObject* target = this;
     QPointer<CairnmoorViewModel> weak(this);
     runTask_ = std::thread([target, weak, engine, buffer, options, apps = std::move(apps),
-                            managerPath = *path]() {
+                            managerPath = *path, confirmed = std::move(confirmed)]() {
         auto state = std::make_shared<RunProgressState>(static_cast<std::int64_t>(apps.size()));
         if (options.writeLog) {
             try {
@@ -527,8 +573,32 @@ bool CairnmoorViewModel::startInstall() {
                     Qt::QueuedConnection);
             }
         };
+        // The rows show the plan before the first command; posted first, it arrives first.
+        const auto onPlan = [&](const std::vector<PlannedEntry>& plan) {
+            QMetaObject::invokeMethod(
+                target,
+                [weak, plan]() {
+                    if (weak) {
+                        weak->runRowModel_.setPlan(plan);
+                    }
+                },
+                Qt::QueuedConnection);
+            // The Mac may have changed since the user was asked: replace nothing unasked.
+            std::string unasked;
+            for (const PlannedEntry& entry : plan) {
+                if (entry.action == PlannedAction::replace &&
+                    !(confirmed && confirmed->contains(entry.app.id))) {
+                    unasked += (unasked.empty() ? "" : ", ") + entry.app.name;
+                }
+            }
+            if (!unasked.empty()) {
+                onLog("Nothing was installed: " + unasked +
+                      " would also be replaced, which was not asked; start the install again.");
+                engine->cancel();
+            }
+        };
         const std::vector<PackageResult> results =
-            engine->run(apps, options, managerPath, std::nullopt, std::nullopt, onProgress, onLog);
+            engine->run(apps, options, managerPath, {onProgress, onLog, onPlan});
         // Only a cancel skips packages; say so where the user reads what happened.
         const auto skipped = std::count_if(results.begin(), results.end(), [](const auto& r) {
             return r.state == PackageState::skipped();
@@ -548,7 +618,7 @@ bool CairnmoorViewModel::startInstall() {
             },
             Qt::QueuedConnection);
     });
-    return true;
+    Q_EMIT runStarted();
 }
 
 void CairnmoorViewModel::applyProgress(const std::string& id, const PackageState& state,
@@ -590,6 +660,8 @@ void CairnmoorViewModel::completeRun(std::optional<std::filesystem::path> logURL
     setOverallProgress(1.0);
     lastLogURL_ = std::move(logURL);
     Q_EMIT lastLogURLChanged();
+    // What the run installed is marked from a new inventory.
+    refreshMarks();
     Q_EMIT runCompleted();
 }
 
@@ -773,6 +845,21 @@ void CairnmoorViewModel::setRunUpdateFirst(bool value) {
 void CairnmoorViewModel::setWriteLog(bool value) {
     InstallOptions options = options_;
     options.writeLog = value;
+    setOptions(options);
+}
+
+void CairnmoorViewModel::setExistingAppsIndex(int index) {
+    if (index < 0 || index > static_cast<int>(ExistingApps::replace)) {
+        return;
+    }
+    InstallOptions options = options_;
+    options.existingApps = static_cast<ExistingApps>(index);
+    setOptions(options);
+}
+
+void CairnmoorViewModel::setPrefetch(bool value) {
+    InstallOptions options = options_;
+    options.prefetch = value;
     setOptions(options);
 }
 

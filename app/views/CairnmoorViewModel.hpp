@@ -5,7 +5,9 @@
 #include "install/Profile.hpp"
 #include "managers/PackageManager.hpp"
 #include "views/CatalogueRowModel.hpp"
+#include "views/InstalledMarks.hpp"
 #include "views/LogLineModel.hpp"
+#include "views/ReplaceConfirmation.hpp"
 #include "views/RunRow.hpp"
 #include "views/RunRowModel.hpp"
 
@@ -33,7 +35,9 @@ namespace cairnmoor {
 class InstallEngine;
 
 // The one model behind the window: catalogue, search, selection, install options, the
-// located managers and the in-window Homebrew run. Lives on the UI thread; every
+// located managers and the in-window Homebrew run. What is installed already
+// (`installedMarks`) and the question before replacing apps (`replaceConfirmation`) are
+// objects of their own that this one owns and feeds. Lives on the UI thread; every
 // property is read and written there only. The QML views present it and forward
 // actions; all logic is here.
 class CairnmoorViewModel : public QObject {
@@ -65,6 +69,10 @@ class CairnmoorViewModel : public QObject {
     // Values below 1 are ignored (the last valid value stays).
     Q_PROPERTY(
         qint64 timeoutSeconds READ timeoutSeconds WRITE setTimeoutSeconds NOTIFY optionsChanged)
+    // ExistingApps in declaration order: 0 skip, 1 adopt, 2 replace.
+    Q_PROPERTY(int existingAppsIndex READ existingAppsIndex WRITE setExistingAppsIndex NOTIFY
+                   optionsChanged)
+    Q_PROPERTY(bool prefetch READ prefetch WRITE setPrefetch NOTIFY optionsChanged)
 
     // Per-manager texts of the chosen manager.
     Q_PROPERTY(QString managerDisplayName READ managerDisplayName NOTIFY optionsChanged)
@@ -95,6 +103,9 @@ class CairnmoorViewModel : public QObject {
     Q_PROPERTY(cairnmoor::CatalogueRowModel* catalogueRows READ catalogueRows CONSTANT)
     Q_PROPERTY(cairnmoor::RunRowModel* runRows READ runRowModel CONSTANT)
     Q_PROPERTY(cairnmoor::LogLineModel* logLines READ logLineModel CONSTANT)
+    Q_PROPERTY(cairnmoor::InstalledMarks* installedMarks READ installedMarks CONSTANT)
+    Q_PROPERTY(
+        cairnmoor::ReplaceConfirmation* replaceConfirmation READ replaceConfirmation CONSTANT)
 
 public:
     // How a manager's executable is located; the default asks the platform locator with
@@ -166,7 +177,9 @@ public:
     Q_INVOKABLE void refreshManagers();
     // Reads and applies a profile file; returns the error text to show, empty on success.
     Q_INVOKABLE QString loadProfileFile(const QString& path);
-    // Starts an in-window install, or sets loadError; true when a run started.
+    // Starts an in-window install, or sets loadError; true when a run started. With
+    // existingApps replace, the run starts once replaceConfirmation has looked at the Mac
+    // and the user has agreed to what it would replace (true then means: checking).
     Q_INVOKABLE bool startInstall();
     // Asks the running engine to stop, off the UI thread (the stop may take a moment).
     // No engine: nothing happens.
@@ -207,6 +220,10 @@ public:
     void setWriteLog(bool value);
     qint64 timeoutSeconds() const { return options_.timeoutSeconds; }
     void setTimeoutSeconds(qint64 seconds);
+    int existingAppsIndex() const { return static_cast<int>(options_.existingApps); }
+    void setExistingAppsIndex(int index);
+    bool prefetch() const { return options_.prefetch; }
+    void setPrefetch(bool value);
     QString managerDisplayName() const;
     QString managerExecutableName() const;
     QString managerInstallURL() const;
@@ -225,6 +242,9 @@ public:
     CatalogueRowModel* catalogueRows() { return &catalogueRowModel_; }
     RunRowModel* runRowModel() { return &runRowModel_; }
     LogLineModel* logLineModel() { return &logLineModel_; }
+    InstalledMarks* installedMarks() { return &marks_; }
+    const InstalledMarks& installedMarks() const { return marks_; }
+    ReplaceConfirmation* replaceConfirmation() { return &replaceConfirmation_; }
 
 Q_SIGNALS:
     void catalogChanged();
@@ -238,6 +258,8 @@ Q_SIGNALS:
     void loadErrorChanged();
     void managerPathsChanged();
     void derivedChanged();
+    // A run has started (its rows are in place).
+    void runStarted();
     // The completion step of a run has finished (after runFinished and lastLogURL).
     void runCompleted();
 
@@ -257,7 +279,11 @@ private:
                        std::optional<double> fraction);
     void requestLogFlush(const std::shared_ptr<LogBuffer>& buffer);
     void flushLog(LogBuffer& buffer);
+    // `confirmed`: with existingApps replace, the ids the user agreed to replace.
+    void beginRun(std::optional<std::set<std::string>> confirmed);
     void completeRun(std::optional<std::filesystem::path> logURL);
+    // A new inventory for the marks, of the chosen manager where one was found.
+    void refreshMarks();
     void joinRunThreads();
 
     ManagerResolver resolver_;
@@ -296,6 +322,8 @@ private:
     CatalogueRowModel catalogueRowModel_;
     RunRowModel runRowModel_;
     LogLineModel logLineModel_;
+    InstalledMarks marks_;
+    ReplaceConfirmation replaceConfirmation_;
 };
 
 } // namespace cairnmoor

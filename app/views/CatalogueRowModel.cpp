@@ -49,7 +49,8 @@ QVariant CatalogueRowModel::data(const QModelIndex& index, int role) const {
         }
         return role == AppIdRole || role == SummaryRole || role == LicenceRole ||
                        role == LicenceTooltipRole || role == HomepageRole ||
-                       role == PackageTextRole || role == HelpTextRole
+                       role == PackageTextRole || role == HelpTextRole ||
+                       role == InstalledTextRole || role == InstalledHelpRole
                    ? QVariant(QString())
                    : QVariant(false);
     }
@@ -78,6 +79,10 @@ QVariant CatalogueRowModel::data(const QModelIndex& index, int role) const {
         return qs(owner_.packageText(app));
     case HelpTextRole:
         return qs(owner_.selectHelpText(app));
+    case InstalledTextRole:
+        return owner_.installedMarks().text(app.id);
+    case InstalledHelpRole:
+        return owner_.installedMarks().help(app.id);
     default:
         return {};
     }
@@ -99,7 +104,9 @@ QHash<int, QByteArray> CatalogueRowModel::roleNames() const {
             {SelectedRole, QByteArrayLiteral("selected")},
             {CheckEnabledRole, QByteArrayLiteral("checkEnabled")},
             {PackageTextRole, QByteArrayLiteral("packageText")},
-            {HelpTextRole, QByteArrayLiteral("helpText")}};
+            {HelpTextRole, QByteArrayLiteral("helpText")},
+            {InstalledTextRole, QByteArrayLiteral("installedText")},
+            {InstalledHelpRole, QByteArrayLiteral("installedHelp")}};
 }
 
 void CatalogueRowModel::rebuild() {
@@ -131,6 +138,12 @@ void CatalogueRowModel::refreshRowState() {
     Q_EMIT dataChanged(index(0), index(count() - 1),
                        {CategoryStateRole, CategoryCheckedRole, SelectedRole, CheckEnabledRole,
                         PackageTextRole, HelpTextRole});
+}
+
+void CatalogueRowModel::refreshMarks() {
+    if (!rows_.empty()) {
+        Q_EMIT dataChanged(index(0), index(count() - 1), {InstalledTextRole, InstalledHelpRole});
+    }
 }
 
 } // namespace cairnmoor

@@ -38,6 +38,10 @@ public:
         CheckEnabledRole, // false only when the manager has no package and it is unselected
         PackageTextRole,  // the package name, or "Not available via <manager>"
         HelpTextRole,     // "Select <name>" or "No verified <manager> mapping"
+        // "Installed", "Installed outside Homebrew", ... once an inventory is known; empty
+        // otherwise. Its tooltip says with what, or where the app was found.
+        InstalledTextRole,
+        InstalledHelpRole,
     };
     Q_ENUM(Role)
 
@@ -52,6 +56,8 @@ public:
     void rebuild();
     // Selection or manager changed: the rows stay, their check state and texts change.
     void refreshRowState();
+    // A new inventory: only the installed marks change.
+    void refreshMarks();
 
 Q_SIGNALS:
     void countChanged();

@@ -24,4 +24,33 @@ std::string RunRow::stateText(const PackageState& state) {
     return {};
 }
 
+std::string RunRow::text() const {
+    const bool fromAppStore = existing && existing->fromAppStore;
+    const bool waiting = state.kind == PackageState::Kind::pending && planned;
+    if (fromAppStore && (state.kind == PackageState::Kind::installedOutside ||
+                         (waiting && planned == PlannedAction::installedOutside))) {
+        return "Installed from the App Store";
+    }
+    if (!waiting) {
+        return stateText(state);
+    }
+    switch (*planned) {
+    case PlannedAction::install:
+        return "Will install";
+    case PlannedAction::upgrade:
+        return "Will upgrade";
+    case PlannedAction::adopt:
+        return "Will adopt";
+    case PlannedAction::replace:
+        return "Will replace";
+    case PlannedAction::alreadyInstalled:
+        return "Already installed";
+    case PlannedAction::installedOutside:
+        return "Installed outside Homebrew";
+    case PlannedAction::notInstallable:
+        break;
+    }
+    return "No Homebrew mapping";
+}
+
 } // namespace cairnmoor

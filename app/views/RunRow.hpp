@@ -1,8 +1,10 @@
 #pragma once
 
 #include "catalogue/AppEntry.hpp"
+#include "install/InstallPlan.hpp"
 #include "install/PackageState.hpp"
 
+#include <optional>
 #include <string>
 
 namespace cairnmoor {
@@ -11,12 +13,19 @@ namespace cairnmoor {
 struct RunRow {
     AppEntry app;
     PackageState state;
+    // What the run will do with it, once the engine has planned the run.
+    std::optional<PlannedAction> planned;
+    std::optional<ExistingApp> existing;
 
     const std::string& id() const { return app.id; }
 
-    // What the run sheet shows for a state: "Pending", "Installing", "Installed",
-    // "Already present", "Skipped", or "Failed: " and the message.
+    // What the run sheet shows for a state: "Pending", "Downloading", "Installing",
+    // "Installed", "Already present", "Installed outside Homebrew", "Skipped", or
+    // "Failed: " and the message.
     static std::string stateText(const PackageState& state);
+    // The row's text: while it waits, its planned action ("Will install", "Will adopt",
+    // "Already installed", "Installed outside Homebrew", ...), otherwise its state's.
+    std::string text() const;
 
     bool operator==(const RunRow&) const = default;
 };

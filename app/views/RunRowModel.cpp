@@ -28,7 +28,7 @@ QVariant RunRowModel::data(const QModelIndex& index, int role) const {
         return QString::fromUtf8(row.state.caseName().data(),
                                  static_cast<qsizetype>(row.state.caseName().size()));
     case StateTextRole:
-        return QString::fromStdString(RunRow::stateText(row.state));
+        return QString::fromStdString(row.text());
     case StateMessageRole:
         return QString::fromStdString(row.state.message);
     case IsFinalRole:
@@ -49,10 +49,12 @@ QHash<int, QByteArray> RunRowModel::roleNames() const {
 
 QString RunRowModel::summary() const {
     using Kind = PackageState::Kind;
-    const std::pair<Kind, const char*> outcomes[] = {{Kind::installed, "installed"},
-                                                     {Kind::alreadyPresent, "already present"},
-                                                     {Kind::failed, "failed"},
-                                                     {Kind::skipped, "skipped"}};
+    const std::pair<Kind, const char*> outcomes[] = {
+        {Kind::installed, "installed"},
+        {Kind::alreadyPresent, "already present"},
+        {Kind::installedOutside, "installed outside Homebrew"},
+        {Kind::failed, "failed"},
+        {Kind::skipped, "skipped"}};
     QStringList parts;
     for (const auto& [kind, text] : outcomes) {
         const auto count = std::count_if(rows_.begin(), rows_.end(), [kind](const RunRow& row) {
@@ -88,6 +90,19 @@ bool RunRowModel::setState(const std::string& id, const PackageState& state) {
         }
     }
     return false;
+}
+
+void RunRowModel::setPlan(const std::vector<PlannedEntry>& plan) {
+    // The plan has one entry per row, in the rows' order.
+    for (std::size_t i = 0; i < rows_.size() && i < plan.size(); ++i) {
+        if (rows_[i].id() == plan[i].app.id) {
+            rows_[i].planned = plan[i].action;
+            rows_[i].existing = plan[i].existing;
+        }
+    }
+    if (!rows_.empty()) {
+        Q_EMIT dataChanged(index(0), index(count() - 1), {StateTextRole});
+    }
 }
 
 } // namespace cairnmoor

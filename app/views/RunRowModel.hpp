@@ -13,16 +13,17 @@ namespace cairnmoor {
 class RunRowModel : public QAbstractListModel {
     Q_OBJECT
     Q_PROPERTY(int count READ count NOTIFY countChanged)
-    // The outcome in a few words: "2 installed, 1 failed" (final states only).
+    // The outcome in a few words: "2 installed, 1 installed outside Homebrew, 1 failed"
+    // (final states only).
     Q_PROPERTY(QString summary READ summary NOTIFY summaryChanged)
 
 public:
     enum Role {
         AppIdRole = Qt::UserRole + 1,
         NameRole,
-        StateKindRole,    // "failed", "pending", "installing", "installed", "alreadyPresent",
-                          // "skipped"
-        StateTextRole,    // "Pending", ..., "Failed: <message>"
+        StateKindRole,    // "failed", "pending", "downloading", "installing", "installed",
+                          // "alreadyPresent", "installedOutside", "skipped"
+        StateTextRole,    // RunRow::text(): "Will install", ..., "Failed: <message>"
         StateMessageRole, // the failure message, empty otherwise
         IsFinalRole,
     };
@@ -40,6 +41,8 @@ public:
     void setRows(std::vector<RunRow> rows);
     // Sets the state of the first row with this id; false when there is none.
     bool setState(const std::string& id, const PackageState& state);
+    // Gives each row its planned action; the plan lists the rows' apps in their order.
+    void setPlan(const std::vector<PlannedEntry>& plan);
 
 Q_SIGNALS:
     void countChanged();

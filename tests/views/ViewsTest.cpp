@@ -1,7 +1,5 @@
 #include "ViewsTest.hpp"
 
-#include "catalogue/CatalogLoader.hpp"
-
 #include <QGuiApplication>
 #include <QTest>
 
@@ -11,24 +9,23 @@
 
 namespace cairnmoor::testing {
 
-bool waitFor(const std::function<bool()>& condition, int milliseconds) {
-    return QTest::qWaitFor(condition, milliseconds);
-}
-
-Catalog sampleCatalog() {
-    return CatalogLoader::decode(
-        readFile(std::filesystem::path(CAIRNMOOR_SOURCE_DIR) / "tests/views/sample-catalog.json"));
+// The lines of a file that start with `prefix`.
+Lines linesStarting(const std::filesystem::path& file, const std::string& prefix) {
+    std::ifstream in(file);
+    Lines found;
+    for (std::string line; std::getline(in, line);) {
+        if (line.starts_with(prefix)) {
+            found.push_back(line);
+        }
+    }
+    return found;
 }
 
 QString golden(const std::string& key) {
-    std::ifstream in(std::filesystem::path(CAIRNMOOR_SOURCE_DIR) / "tests/views/texts.golden");
-    for (std::string line; std::getline(in, line);) {
-        if (line.starts_with(key + ": ")) {
-            return QString::fromStdString(line.substr(key.size() + 2));
-        }
-    }
-    ADD_FAILURE() << "no golden text " << key;
-    return {};
+    const Lines found = linesStarting(
+        std::filesystem::path(CAIRNMOOR_SOURCE_DIR) / "tests/views/texts.golden", key + ": ");
+    EXPECT_EQ(found.size(), 1U) << "golden text " << key;
+    return found.empty() ? QString() : QString::fromStdString(found[0].substr(key.size() + 2));
 }
 
 ViewsTest::ViewsTest() {
@@ -50,12 +47,9 @@ ViewsTest::ViewsTest() {
     }
     std::filesystem::create_symlink(std::filesystem::path(CAIRNMOOR_FAKES_DIR) / "brew",
                                     tools_ / "brew");
-    writeCatalogue(sampleCatalog());
-}
-
-void ViewsTest::writeCatalogue(const Catalog& catalog) const {
-    home_.write("Library/Application Support/Cairnmoor/catalog.json",
-                CatalogLoader::encode(catalog));
+    home_.write(
+        "Library/Application Support/Cairnmoor/catalog.json",
+        readFile(std::filesystem::path(CAIRNMOOR_SOURCE_DIR) / "tests/views/sample-catalog.json"));
 }
 
 std::unique_ptr<CairnmoorViewModel>
@@ -67,29 +61,32 @@ ViewsTest::makeModel(std::map<PackageManager, std::string> managerPaths) {
         });
 }
 
-std::string ViewsTest::lastInvocation() const {
-    std::ifstream in(tools_ / "state" / "invocations.log");
-    std::string last;
-    for (std::string line; std::getline(in, line);) {
-        last = line;
+Lines ViewsTest::calls(const std::string& prefix) const {
+    return linesStarting(tools_ / "state" / "invocations.log", prefix);
+}
+
+void ViewsTest::run(const Lines& selection, bool toEnd) {
+    model_ = model_ ? std::move(model_) : makeBrewModel();
+    model_->setSelectedIds({selection.begin(), selection.end()});
+    ASSERT_TRUE(model_->startInstall());
+    if (toEnd) {
+        finish();
     }
-    return last;
 }
 
 void ViewsTest::openWindow(ApplicationShell::Options options) {
-    if (!model_) {
-        model_ = makeModel({{PackageManager::homebrew, brewPath()}});
-    }
-    if (!actions_) {
-        actions_ = std::make_unique<WindowActions>(*model_);
-    }
+    model_ = model_ ? std::move(model_) : makeBrewModel();
+    actions_ = actions_ ? std::move(actions_) : std::make_unique<WindowActions>(*model_);
     shell_ = std::make_unique<ApplicationShell>(*model_, *actions_, std::move(options));
     ASSERT_TRUE(shell_->load()) << shell_->failure().toStdString();
     window_ = shell_->window();
     // Tall enough that every row of the sample catalogue has its delegate.
     window_->resize(1000, 1500);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window_));
-    ASSERT_TRUE(waitFor([&] { return find("appCheckBox_alpha") != nullptr; }));
+    ASSERT_TRUE(waitFor([&] {
+        return findIf([](QObject* o) { return o->objectName().startsWith(u"appCheckBox_"_s); });
+    }));
+    EXPECT_EQ(shell_->errors(), QStringList());
 }
 
 QObject* ViewsTest::findIf(const std::function<bool(QObject*)>& test) const {
@@ -125,11 +122,7 @@ bool ViewsTest::shows(const char* objectName) const {
 
 void ViewsTest::click(const char* objectName) {
     ASSERT_TRUE(waitFor([&] { return shows(objectName); })) << objectName;
-    clickItem(item(objectName));
-}
-
-void ViewsTest::clickItem(QQuickItem* target) {
-    ASSERT_NE(target, nullptr);
+    QQuickItem* target = item(objectName);
     const QPointF centre = target->mapToScene(QPointF(target->width() / 2, target->height() / 2));
     QTest::mouseClick(target->window(), Qt::LeftButton, Qt::NoModifier, centre.toPoint());
 }

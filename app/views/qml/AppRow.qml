@@ -2,8 +2,8 @@ import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
 
-// One catalogue entry: check box, name with licence badge and recommended mark, the
-// summary, the package that would be installed, and a link to the homepage.
+// One catalogue entry: check box, name with licence badge, recommended and installed
+// marks, the summary, the package that would be installed, and a link to the homepage.
 RowLayout {
     id: row
 
@@ -19,6 +19,9 @@ RowLayout {
     property bool checkEnabled: true
     property string packageText
     property string helpText
+    // Empty until an inventory says the app is on the Mac.
+    property string installedText
+    property string installedHelp
 
     readonly property bool homepageIsLink: /^https?:\/\/[^\s\/]+/.test(homepage)
 
@@ -82,6 +85,25 @@ RowLayout {
                 font.pixelSize: 9
                 font.bold: true
                 font.letterSpacing: 1
+            }
+            Text {
+                objectName: "installedMark_" + row.appId
+                visible: row.installedText.length > 0
+                text: row.installedText.toUpperCase()
+                color: Theme.success
+                font.pixelSize: 9
+                font.bold: true
+                font.letterSpacing: 1
+
+                MouseArea {
+                    id: markArea
+                    anchors.fill: parent
+                    hoverEnabled: true
+                    acceptedButtons: Qt.NoButton
+                }
+                ToolTip.visible: markArea.containsMouse
+                ToolTip.delay: 600
+                ToolTip.text: row.installedHelp
             }
         }
         Text {

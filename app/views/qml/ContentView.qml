@@ -41,9 +41,13 @@ Item {
                 terminalScriptDialog.open()
             return
         }
+        // The run sheet opens when the run starts, which may follow a question.
         viewModel.startInstall()
-        // The sheet opens only when a run really started.
-        showRun = viewModel.isRunning
+    }
+
+    Connections {
+        target: content.viewModel
+        function onRunStarted() { content.showRun = true }
     }
 
     function focusSearch() { searchField.forceActiveFocus() }
@@ -115,6 +119,8 @@ Item {
             objectName: "loadErrorText"
             visible: content.viewModel.loadError.length > 0
             text: content.viewModel.loadError
+            // It may quote a file's path or contents: never markup.
+            textFormat: Text.PlainText
             color: Theme.danger
             font.pixelSize: 13
             wrapMode: Text.WordWrap
@@ -286,6 +292,8 @@ Item {
                     required property bool checkEnabled
                     required property string packageText
                     required property string helpText
+                    required property string installedText
+                    required property string installedHelp
 
                     readonly property real gap: isHeader && index > 0 ? 12 : 0
                     onActiveFocusChanged: if (activeFocus) ListView.view.positionViewAtIndex(index, ListView.Contain)
@@ -340,6 +348,8 @@ Item {
                             checkEnabled: rowItem.checkEnabled
                             packageText: rowItem.packageText
                             helpText: rowItem.helpText
+                            installedText: rowItem.installedText
+                            installedHelp: rowItem.installedHelp
                         }
                         }
                     }
@@ -409,7 +419,8 @@ Item {
             Item { Layout.fillWidth: true }
             PrimaryButtonStyle {
                 objectName: "installButton"
-                text: content.viewModel.installButtonText
+                text: content.viewModel.replaceConfirmation.checking
+                      ? "Checking apps..." : content.viewModel.installButtonText
                 enabled: content.viewModel.canInstall
                 onClicked: content.install()
             }
@@ -468,6 +479,19 @@ Item {
         rejectText: "Cancel"
         destructive: true
         onAccepted: save(file)
+    }
+    // Opened and closed from the question, as the alert is from its message.
+    MessageSheet {
+        id: replaceAppsSheet
+        objectName: "replaceAppsSheet"
+        readonly property var confirmation: content.viewModel.replaceConfirmation
+        message: confirmation.question
+        acceptText: "Replace"
+        rejectText: "Cancel"
+        destructive: true
+        onMessageChanged: message.length > 0 ? open() : close()
+        onAccepted: confirmation.accept()
+        onRejected: if (message.length > 0) confirmation.decline()
     }
     MessageSheet {
         id: quitSheet

@@ -2,8 +2,9 @@ import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
 
-// The options sheet: four switches and the per-package time-out, written straight into
-// the view model's options. "Done" only closes; there is nothing to cancel.
+// The options sheet: the switches, what to do with apps found outside Homebrew and the
+// per-package time-out, written straight into the view model's options. "Done" only
+// closes; there is nothing to cancel.
 Rectangle {
     id: sheet
 
@@ -67,6 +68,43 @@ Rectangle {
                     text: "Write a log file"
                     checked: sheet.viewModel.writeLog
                     onToggled: value => sheet.viewModel.writeLog = value
+                }
+                // Downloads ahead and apps outside the manager are Homebrew's matters.
+                OptionSwitch {
+                    objectName: "prefetchOption"
+                    visible: !sheet.viewModel.isMacPorts
+                    text: "Download everything first, then install"
+                    checked: sheet.viewModel.prefetch
+                    onToggled: value => sheet.viewModel.prefetch = value
+                }
+                Text {
+                    visible: !sheet.viewModel.isMacPorts
+                    text: "Selected apps already on the Mac, not installed by Homebrew:"
+                    color: Theme.ink
+                    font.pixelSize: 13
+                    wrapMode: Text.WordWrap
+                    Layout.fillWidth: true
+                    Layout.topMargin: 4
+                }
+                ThemedComboBox {
+                    objectName: "existingAppsPicker"
+                    visible: !sheet.viewModel.isMacPorts
+                    model: ["Leave them as they are", "Let Homebrew adopt them", "Replace them"]
+                    currentIndex: sheet.viewModel.existingAppsIndex
+                    onActivated: index => sheet.viewModel.existingAppsIndex = index
+                    Layout.fillWidth: true
+                }
+                Text {
+                    objectName: "existingAppsNote"
+                    visible: !sheet.viewModel.isMacPorts
+                    text: ["They count as installed and stay as they are.",
+                           "Homebrew takes them over where they are, without copying; if it cannot, the package fails.",
+                           "Homebrew installs over them; you are asked first, with the apps named."][sheet.viewModel.existingAppsIndex]
+                          + " Apps from the App Store are always left alone."
+                    color: Theme.muted
+                    font.pixelSize: 12
+                    wrapMode: Text.WordWrap
+                    Layout.fillWidth: true
                 }
                 RowLayout {
                     Layout.fillWidth: true

@@ -43,6 +43,8 @@ Sheet {
             objectName: sheet.objectName + "Message"
             // A word joiner after each hyphen keeps names such as "x-ray" on one line.
             text: sheet.message.replace(/-/g, "-\u2060")
+            // Names and paths from files, never markup.
+            textFormat: Text.PlainText
             color: Theme.ink
             font.pixelSize: 13
             wrapMode: Text.Wrap

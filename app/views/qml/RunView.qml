@@ -13,9 +13,11 @@ Rectangle {
 
     function stateColor(kind) {
         switch (kind) {
+        case "downloading": return Theme.violet
         case "installing": return Theme.cyan
         case "installed":
-        case "alreadyPresent": return Theme.success
+        case "alreadyPresent":
+        case "installedOutside": return Theme.success
         case "skipped": return Theme.warning
         case "failed": return Theme.danger
         default: return Theme.muted
@@ -90,6 +92,7 @@ Rectangle {
                     Text {
                         objectName: "runState_" + parent.appId
                         text: parent.stateText
+                        textFormat: Text.PlainText
                         color: sheet.stateColor(parent.stateKind)
                         font.pixelSize: 13
                         font.weight: Font.DemiBold
@@ -133,6 +136,8 @@ Rectangle {
                     required property string line
                     width: ListView.view.width
                     text: line
+                    // The manager's output, never markup.
+                    textFormat: Text.PlainText
                     color: Theme.ink
                     font.pixelSize: 11
                     font.family: Theme.monospaceFamily

@@ -1,6 +1,8 @@
 // Renders the window's main screens to PNG files offscreen, so that a person can look
-// at them: the main window, a search, the menu, the options sheet, a save dialog, a
-// finished run sheet and the About window.
+// at them: the main window with its installed marks, a search, the menu, the options
+// sheet, a save dialog, the question before replacing apps, a run sheet with the planned
+// actions while the downloads ahead are under way, a finished run sheet and the About
+// window.
 //
 //   cairnmoor_screenshots [output-folder]     (default: docs/screenshots)
 //
@@ -20,6 +22,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -81,8 +84,10 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(root / "state" / "casks");
     std::filesystem::create_symlink(std::filesystem::path(CAIRNMOOR_FAKES_DIR) / "brew",
                                     root / "bin" / "brew");
-    // One package is already there, one fails, so the run sheet shows every colour.
+    // One package is already there, one app sits outside Homebrew, one package fails, so
+    // the catalogue shows both marks and the run sheet every colour.
     std::ofstream(root / "state" / "casks" / "firefox") << "1.0.0\n";
+    std::filesystem::create_directories(root / "home" / "Applications" / "Google-chrome.app");
     ::setenv("HOME", (root / "home").c_str(), 1);
     ::setenv("CAIRNMOOR_FAKE_STATE", (root / "state").c_str(), 1);
     ::setenv("CAIRNMOOR_FAKE_FAIL", "vlc", 1);
@@ -108,6 +113,10 @@ int main(int argc, char** argv) {
     QObject* content = window->findChild<QObject*>(QStringLiteral("contentView"));
 
     model.selectRecommended();
+    if (!waitUntil([&] { return model.installedMarks()->known(); })) {
+        std::fputs("the inventory did not arrive\n", stderr);
+        return 1;
+    }
     bool ok = save(window, folder, "main-window.png");
 
     model.setSearchText(QStringLiteral("video"));
@@ -130,6 +139,41 @@ int main(int argc, char** argv) {
 
     // Without upgrades the pre-installed package shows as already present.
     model.setUpgradeIfPresent(false);
+    cairnmoor::ReplaceConfirmation* confirmation = model.replaceConfirmation();
+    model.setExistingAppsIndex(2);
+    QMetaObject::invokeMethod(content, "install");
+    if (!waitUntil([&] { return !confirmation->question().isEmpty(); })) {
+        std::fputs("the question before replacing did not come\n", stderr);
+        return 1;
+    }
+    ok = save(window, folder, "replace-question.png") && ok;
+    confirmation->decline();
+
+    // The plan before anything is installed: the downloads ahead hang until cancelled.
+    model.setExistingAppsIndex(0);
+    ::setenv("CAIRNMOOR_FAKE_HANG", "@fetch", 1);
+    QMetaObject::invokeMethod(content, "install");
+    const auto downloading = [&] {
+        const auto& rows = model.runRows();
+        return std::any_of(rows.begin(), rows.end(), [](const cairnmoor::RunRow& row) {
+            return row.state == cairnmoor::PackageState::downloading();
+        });
+    };
+    if (!waitUntil(downloading)) {
+        std::fputs("the downloads ahead did not start\n", stderr);
+        return 1;
+    }
+    ok = save(window, folder, "run-plan.png") && ok;
+    model.cancelRun();
+    if (!waitUntil([&] { return model.runFinished(); })) {
+        std::fputs("the cancelled run did not end\n", stderr);
+        return 1;
+    }
+    content->setProperty("showRun", false);
+    ::unsetenv("CAIRNMOOR_FAKE_HANG");
+
+    // Homebrew takes over the app it found outside it.
+    model.setExistingAppsIndex(1);
     QMetaObject::invokeMethod(content, "install");
     if (!waitUntil([&] { return model.runFinished(); })) {
         std::fputs("the install run did not finish\n", stderr);
