@@ -295,9 +295,10 @@ public:
                          {"USER", settings.account->name},
                          {"LOGNAME", settings.account->name}};
         }
-        for (const auto& [name, value] : settings.environment) {
-            std::erase_if(additions, [&](const auto& added) { return added.first == name; });
-            additions.emplace_back(name, value);
+        for (const auto& variable : settings.environment) {
+            std::erase_if(additions,
+                          [&](const auto& added) { return added.first == variable.first; });
+            additions.push_back(variable);
         }
         for (const auto& [name, value] : additions) {
             owned_.push_back(name + "=" + value);
@@ -970,7 +971,7 @@ CommandError CommandError::cannotLaunch(const std::string& executablePath, int e
     }
 }
 
-ProcessRunner::ProcessRunner() = default;
+ProcessRunner::ProcessRunner() : ProcessRunner(Settings{}) {}
 
 ProcessRunner::ProcessRunner(Settings settings) : settings_(std::move(settings)) {}
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -140,45 +142,7 @@ std::vector<std::string> CliSandbox::handOver() const {
 }
 
 pid_t CliSandbox::start(const std::vector<std::string>& arguments) const {
-    std::vector<std::string> strings = commandLine(handOver(), executable, launcher, arguments);
-    std::vector<std::string> variables;
-    for (const auto& [name, value] : environment) {
-        variables.push_back(name + "=" + value);
-    }
-    std::vector<char*> argv = pointers(strings);
-    std::vector<char*> envp = pointers(variables);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    const int create = O_WRONLY | O_CREAT | O_TRUNC;
-    const fs::path out = root_ / "stdout", err = root_ / "stderr";
-    if (outputDescriptor >= 0) {
-        posix_spawn_file_actions_adddup2(&actions, outputDescriptor, STDOUT_FILENO);
-    } else {
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), create, 0600);
-    }
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), create, 0600);
-    posix_spawn_file_actions_addchdir_np(&actions, work_.c_str());
-    // Start with default signal handling whatever the test runner set up.
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t signals;
-    sigemptyset(&signals);
-    posix_spawnattr_setsigmask(&attributes, &signals);
-    sigfillset(&signals);
-    posix_spawnattr_setsigdefault(&attributes, &signals);
-    posix_spawnattr_setflags(&attributes,
-                             POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSID);
-    pid_t pid = -1;
-    const int error = ::posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-    if (error != 0) {
-        throw std::runtime_error("cannot start " + executable.string());
-    }
-    running_.push_back(pid);
-    return pid;
+    return launch(arguments, -1, launcher);
 }
 
 pid_t CliSandbox::startInTerminal(const std::vector<std::string>& arguments, bool background,
@@ -187,36 +151,57 @@ pid_t CliSandbox::startInTerminal(const std::vector<std::string>& arguments, boo
     if (terminal < 0 || ::grantpt(terminal) != 0 || ::unlockpt(terminal) != 0) {
         throw std::runtime_error("no pseudo-terminal");
     }
-    const std::string device = ::ptsname(terminal);
     // A job-control shell puts the run in a group of its own, in the background.
-    std::vector<std::string> strings =
-        commandLine(handOver(), executable,
-                    background ? "set -m; \"$0\" \"$@\" & wait $!; exit $?;" : launcher, arguments);
-    std::vector<std::string> variables;
+    return launch(arguments, terminal,
+                  background ? "set -m; \"$0\" \"$@\" & wait $!; exit $?;" : launcher);
+}
+
+// In a session of its own, with default signal handling whatever the test runner set up;
+// on the terminal when one is given (as its controlling terminal), else on files.
+pid_t CliSandbox::launch(const std::vector<std::string>& arguments, int terminal,
+                         const std::string& shell) const {
+    std::vector<std::string> strings = commandLine(handOver(), executable, shell, arguments);
+    std::vector<std::string> variables{"TERM=dumb"};
     for (const auto& [name, value] : environment) {
         variables.push_back(name + "=" + value);
     }
-    variables.push_back("TERM=dumb");
     std::vector<char*> argv = pointers(strings);
     std::vector<char*> envp = pointers(variables);
+    const std::string device = terminal >= 0 ? ::ptsname(terminal) : "";
+    const std::string out = (root_ / "stdout").string(), err = (root_ / "stderr").string();
     const pid_t pid = ::fork();
     if (pid == 0) {
         // Only async-signal-safe calls from here to exec.
         ::setsid();
-        const int slave = ::open(device.c_str(), O_RDWR);
-        if (slave < 0 || ::ioctl(slave, TIOCSCTTY, 0) != 0 || ::chdir(work_.c_str()) != 0) {
+        const int create = O_WRONLY | O_CREAT | O_TRUNC;
+        const int in =
+            terminal >= 0 ? ::open(device.c_str(), O_RDWR) : ::open("/dev/null", O_RDONLY);
+        if (in < 0 || (terminal >= 0 && ::ioctl(in, TIOCSCTTY, 0) != 0) ||
+            ::chdir(work_.c_str()) != 0) {
             ::_exit(127);
         }
-        ::dup2(slave, STDIN_FILENO);
-        ::dup2(slave, STDOUT_FILENO);
-        ::dup2(slave, STDERR_FILENO);
-        ::close(slave);
-        ::close(terminal);
+        ::dup2(in, STDIN_FILENO);
+        ::dup2(terminal >= 0           ? in
+               : outputDescriptor >= 0 ? outputDescriptor
+                                       : ::open(out.c_str(), create, 0600),
+               STDOUT_FILENO);
+        ::dup2(terminal >= 0 ? in : ::open(err.c_str(), create, 0600), STDERR_FILENO);
+        for (int fd = STDERR_FILENO + 1; fd < 256; ++fd) {
+            ::close(fd);
+        }
+        struct sigaction standard {};
+        standard.sa_handler = SIG_DFL;
+        for (int signalNumber = 1; signalNumber < NSIG; ++signalNumber) {
+            ::sigaction(signalNumber, &standard, nullptr);
+        }
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
         ::execve(argv[0], argv.data(), envp.data());
         ::_exit(127);
     }
     if (pid < 0) {
-        throw std::runtime_error("cannot fork");
+        throw std::runtime_error("cannot start " + executable.string());
     }
     running_.push_back(pid);
     return pid;
@@ -237,35 +222,39 @@ CliResult CliSandbox::finish(pid_t pid) const {
             WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status)};
 }
 
-bool groupRunning(pid_t group) {
-    const std::string command = "ps -A -o pgid= -o stat=";
-    FILE* listing = ::popen(command.c_str(), "r");
-    long pgid = 0;
-    char state[16] = {};
-    bool running = false;
-    while (listing != nullptr && std::fscanf(listing, "%ld %15s", &pgid, state) == 2) {
-        running = running || (pgid == group && state[0] != 'Z');
-    }
-    if (listing != nullptr) {
-        ::pclose(listing);
-    }
-    return running;
-}
+namespace {
 
-std::vector<pid_t> childProcessGroups(pid_t parent) {
-    std::vector<pid_t> groups;
-    // Zombies do not count: they have ended, only their parent has not looked yet.
+// Process id, parent, group and state of every process (from `ps`).
+std::vector<std::array<long, 4>> processes() {
+    std::vector<std::array<long, 4>> result;
     FILE* listing = ::popen("ps -A -o pid= -o ppid= -o pgid= -o stat=", "r");
     long pid = 0, ppid = 0, pgid = 0;
     char state[16] = {};
     while (listing != nullptr &&
            std::fscanf(listing, "%ld %ld %ld %15s", &pid, &ppid, &pgid, state) == 4) {
-        if (ppid == parent && state[0] != 'Z') {
-            groups.push_back(static_cast<pid_t>(pgid));
-        }
+        result.push_back({pid, ppid, pgid, state[0]});
     }
     if (listing != nullptr) {
         ::pclose(listing);
+    }
+    return result;
+}
+
+} // namespace
+
+// Zombies do not count: they have ended, only their parent has not looked yet.
+bool groupRunning(pid_t group) {
+    const auto all = processes();
+    return std::any_of(all.begin(), all.end(),
+                       [&](const auto& p) { return p[2] == group && p[3] != 'Z'; });
+}
+
+std::vector<pid_t> childProcessGroups(pid_t parent) {
+    std::vector<pid_t> groups;
+    for (const auto& p : processes()) {
+        if (p[1] == parent && p[3] != 'Z') {
+            groups.push_back(static_cast<pid_t>(p[2]));
+        }
     }
     return groups;
 }

@@ -83,7 +83,10 @@ public:
     // job of a shell there; `terminal` gets the terminal's other end.
     pid_t startInTerminal(const std::vector<std::string>& arguments, bool background,
                           int& terminal) const;
-    std::string outputSoFar() const { return readFile(root_ / "stdout"); }
+    // Empty until the run has opened its output.
+    std::string outputSoFar() const {
+        return std::filesystem::exists(root_ / "stdout") ? readFile(root_ / "stdout") : "";
+    }
     // Waits for the run to end. One still going after a minute is killed, with its
     // children's process groups, and the test fails.
     CliResult finish(pid_t pid) const;
@@ -92,6 +95,8 @@ public:
     static const std::string defaultOptions;
 
 private:
+    pid_t launch(const std::vector<std::string>& arguments, int terminal,
+                 const std::string& shell) const;
     // As root, hands the sandbox over; then what starts Cairnmoor as the user.
     std::vector<std::string> handOver() const;
 
