@@ -67,36 +67,6 @@ INSTANTIATE_TEST_SUITE_P(Cases, HomebrewLookup, ::testing::Values(
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
 
-// The real file system, with the fixed Homebrew locations taken to be empty so the
-// machine running the tests cannot influence them.
-class FileSystemWithoutKnownBrew : public FileManager {
-public:
-    bool isExecutableFile(const fs::path& path) const override {
-        for (const std::string& known : BrewLocator::knownPaths()) {
-            if (path == known) {
-                return false;
-            }
-        }
-        return FileManager::isExecutableFile(path);
-    }
-};
-
-TEST(HomebrewOnDisk, SkipsAFolderOrAPlainFileNamedBrewAndTakesTheRealOne) {
-    TempDir dir;
-    fs::create_directories(dir / "folder" / "brew");
-    fs::permissions(dir / "folder" / "brew", fs::perms(0755));
-    fs::permissions(dir.write("plain/brew", "not executable"), fs::perms(0644));
-    const fs::path real = dir.write("real/bin/brew", "#!/bin/sh\n");
-    fs::permissions(real, fs::perms(0755));
-    const FileSystemWithoutKnownBrew files;
-    const std::string folder = (dir / "folder").string();
-    const std::string plain = (dir / "plain").string();
-    EXPECT_EQ(BrewLocator::resolve(
-                  files, {{"PATH", folder + ":" + plain + ":" + (dir / "real" / "bin").string()}}),
-              real.string());
-    EXPECT_EQ(BrewLocator::resolve(files, {{"PATH", folder + ":" + plain}}), std::nullopt);
-}
-
 TEST(MacPortsLookup, NeverUsesTheSearchPathAndNeedsTheTrustCheck) {
     StubFileManager files;
     files.onlyStaged = true;

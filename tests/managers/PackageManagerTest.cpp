@@ -28,14 +28,6 @@ AppEntry withNames(const std::string& brew, std::optional<std::string> port,
     return app("App", MacOSInfo{brew, std::move(type), std::move(port)});
 }
 
-TEST(ManagerIdentity, OnlyTheExactRawValuesNameAManager) {
-    EXPECT_EQ(PackageManager::fromRawValue("homebrew"), kHomebrew);
-    EXPECT_EQ(PackageManager::fromRawValue("macports"), kMacPorts);
-    for (const char* other : {"Homebrew", "MACPORTS", "brew", "", " homebrew", "homebrew\n"}) {
-        EXPECT_FALSE(PackageManager::fromRawValue(other)) << other;
-    }
-}
-
 // The only text that ever reaches a command line or a script: the rules are the
 // security boundary, so each character class is probed at the start and inside.
 struct NameCase {
