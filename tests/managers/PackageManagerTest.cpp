@@ -1,7 +1,6 @@
 #include "managers/PackageManager.hpp"
 
 #include "managers/PackageManagerError.hpp"
-#include "support/TestNames.hpp"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +34,7 @@ struct NameCase {
     bool homebrew;
     bool macports;
     friend void PrintTo(const NameCase& c, std::ostream* os) {
-        *os << testing::testNameText(c.name);
+        *os << ::testing::PrintToString(c.name);
     }
 };
 

@@ -54,6 +54,51 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Closing the window during a run asks first, and stopping ends the run before the quit;
 // what the run installed is then marked in the catalogue.
+// The menu bar decided in C++ and forced here both ways: its items in order, without the
+// links that are not configured; "About Cairnmoor" opens the About window, Escape closes it.
+class MenuTest : public ViewsTest,
+                 public ::testing::WithParamInterface<std::tuple<bool, bool, const char*>> {};
+
+TEST_P(MenuTest, ListsItsCommandsInOrderAndOpensAbout) {
+    const auto [native, linked, expected] = GetParam();
+    const QString link = linked ? u"https://ann.net/"_s : QString();
+    openWindow({.nativeMenuBar = native,
+                .hidesTitleBar = false,
+                .publisher = {.name = u"Ann"_s, .toolsUrl = link, .donationUrl = link}});
+    EXPECT_EQ(shows("appMenuButton"), !native);
+    std::vector<std::pair<QObject*, const char*>> menus = {{find("appMenu"), "contentData"}};
+    if (native) {
+        QQmlListReference bar(find("nativeMenu")->property("object").value<QObject*>(), "menus");
+        menus = {{bar.at(0), "items"}, {bar.at(1), "items"}};
+    } else {
+        click("appMenuButton");
+    }
+    QString texts;
+    QObject* aboutItem = nullptr;
+    for (const auto& [menu, list] : menus) {
+        texts += native ? menu->property("title").toString() + u": | "_s : QString();
+        QQmlListReference entries(menu, list);
+        for (qsizetype i = 0; i < entries.count(); ++i) {
+            const QString text = entries.at(i)->property("text").toString();
+            texts += entries.at(i)->property("visible").toBool()
+                         ? (text.isEmpty() ? u"—"_s : text) + u" | "_s
+                         : QString();
+            aboutItem = text == u"About Cairnmoor"_s ? entries.at(i) : aboutItem;
+        }
+    }
+    EXPECT_EQ(texts.chopped(3), golden(expected));
+    auto* about = qobject_cast<QQuickWindow*>(find("aboutWindow"));
+    QMetaObject::invokeMethod(aboutItem, "triggered");
+    ASSERT_TRUE(waitFor([&] { return about->isVisible() && about->activeFocusItem() != nullptr; }));
+    QTest::keyClick(about, Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([&] { return !about->isVisible(); }));
+}
+
+INSTANTIATE_TEST_SUITE_P(Routes, MenuTest,
+                         ::testing::Values(std::tuple(true, true, "menu native linked"),
+                                           std::tuple(false, true, "menu button linked"),
+                                           std::tuple(false, false, "menu button plain")));
+
 TEST_F(ViewsTest, ClosingDuringARunStopsItBeforeQuitting) {
     ::setenv("CAIRNMOOR_FAKE_HANG", "delta", 1);
     openWindow();
