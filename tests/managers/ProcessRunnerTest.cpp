@@ -253,13 +253,11 @@ TEST(Hygiene, LaunchFailuresCallbackFailuresAndRunsLeaveNothingBehind) {
     const std::string notExecutable = dir.write("not-executable", "#!/bin/sh\n").string();
     const int before = openDescriptors();
     ProcessRunner runner;
-    for (const std::string& path : {std::string("/nonexistent/brew"), notExecutable}) {
-        try {
-            runner.run(path, {"install", "alpha"}, 5);
-            ADD_FAILURE() << "expected a launch failure for " << path;
-        } catch (const CommandError& error) {
-            EXPECT_EQ(std::string(error.what()), "Could not launch " + path + ".");
-        }
+    try {
+        runner.run(notExecutable, {"install", "alpha"}, 5);
+        ADD_FAILURE() << "expected a launch failure";
+    } catch (const CommandError& error) {
+        EXPECT_EQ(std::string(error.what()), "Could not launch " + notExecutable + ".");
     }
     for (int i = 0; i < 10; ++i) {
         EXPECT_TRUE(shell(runner, "echo x; echo y >&2", 0, {}, [](auto&) {}).succeeded());
