@@ -20,16 +20,8 @@ namespace cairnmoor::testing {
 
 namespace fs = std::filesystem;
 
-const std::string CliSandbox::catalogue = R"({"schema": 2, "updated": "2026-12-01",
-  "licences": {"free": "Free to use."}, "categories": ["Tools"], "apps": [
-  {"id": "alpha", "name": "Alpha", "category": "Tools", "licence": "free", "homepage": "https://a.example",
-   "summary": "A.", "macos": {"brew": "alpha", "type": "cask"}},
-  {"id": "beta", "name": "Beta", "category": "Tools", "licence": "free", "homepage": "https://b.example",
-   "summary": "B.", "macos": {"brew": "beta", "type": "formula"}},
-  {"id": "gamma", "name": "Gamma", "category": "Tools", "licence": "free", "homepage": "https://g.example",
-   "summary": "G.", "macos": {"brew": "gamma", "type": "cask"}},
-  {"id": "delta", "name": "Delta", "category": "Tools", "licence": "free", "homepage": "https://d.example",
-   "summary": "D."}]})";
+const std::string CliSandbox::catalogue =
+    readFile(fs::path(CAIRNMOOR_SOURCE_DIR) / "tests/cli/catalog.json");
 
 const std::string CliSandbox::defaultOptions =
     R"({"packageManager": "homebrew", "skipInstalled": true, "upgradeIfPresent": true,
