@@ -71,6 +71,9 @@ TEST_P(ArgumentGrammar, FirstApplicableCheckDecides) {
                          R"({"skipInstalled": true, "upgradeIfPresent": true,
                              "runUpdateFirst": false, "writeLog": true, "timeoutSeconds": 0})");
     sandbox.write("work/broken.cmprofile", R"({"schema": 2, "apps": [)");
+    sandbox.write("work/nul.cmprofile", readFile(sandbox.work() / "team.cmprofile") + '\0' + "{}");
+    sandbox.write("work/big.cmprofile", "");
+    fs::resize_file(sandbox.work() / "big.cmprofile", (std::uintmax_t{64} << 20) + 1);
     if (!c.withBrew) {
         fs::remove(sandbox.brewPath());
     }
@@ -102,6 +105,11 @@ INSTANTIATE_TEST_SUITE_P(Cli, ArgumentGrammar, ::testing::Values(
     GrammarCase{"UnreadableProfileBeforeManagerName", "--profile broken.cmprofile --manager MacPorts", 1,
                 unreadable + "broken.cmprofile: " + badFormat},
     GrammarCase{"RejectedTimeoutShowsOnlyTheGeneralMessage", "--profile zero.cmprofile", 1, unreadable + "zero.cmprofile: " + badFormat},
+    GrammarCase{"NulAndMoreAfterTheDocument", "--profile nul.cmprofile", 1, unreadable + "nul.cmprofile: " + badFormat},
+    GrammarCase{"OversizedProfile", "--profile big.cmprofile", 1,
+                unreadable + "big.cmprofile: big.cmprofile: The file is larger than 64 MiB, too large to be read\n"},
+    GrammarCase{"PathEscaped", "--profile \x1b[2J.cmprofile", 1,
+                unreadable + "\\u{1b}[2J.cmprofile: \\u{1b}[2J.cmprofile: No such file or directory\n"},
     GrammarCase{"ManagerWithoutName", team + " --manager", 2, managerName},
     GrammarCase{"FirstManagerDecidesCaseSensitively", team + " --manager Homebrew --manager homebrew", 2, managerName},
     GrammarCase{"MissingHomebrewBeforeTheSelection", team, 1, "Homebrew was not found. Install it from https://brew.sh/.\n", "omega", false},
@@ -139,9 +147,7 @@ TEST(Escaping, KeepsEveryMessageOnItsLine) {
 // A copy of the executable in a prefix of our own, whose shipped catalogue is damaged
 // and whose user's replacement is unusable: the loader's reason reaches the user.
 TEST(CatalogueFailure, IsReportedWithTheLoadersReason) {
-    if (CliSandbox::realHomebrewInTheWay()) {
-        GTEST_SKIP() << "a real Homebrew would be found before the fake";
-    }
+    SKIP_WHERE_A_REAL_HOMEBREW_WINS();
     TempDir prefix;
     fs::create_directories(prefix / "bin");
     fs::copy_file(CAIRNMOOR_EXECUTABLE, prefix / "bin/Cairnmoor");

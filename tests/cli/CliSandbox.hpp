@@ -2,6 +2,8 @@
 
 #include "support/TempDir.hpp"
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -9,6 +11,12 @@
 #include <sys/types.h>
 #include <thread>
 #include <vector>
+
+// Homebrew's fixed places are searched before PATH: on a machine with a real Homebrew the
+// fake would be passed over, so tests that reach the manager do not run there.
+#define SKIP_WHERE_A_REAL_HOMEBREW_WINS()                                                          \
+    if (::cairnmoor::testing::CliSandbox::realHomebrewInTheWay())                                  \
+    GTEST_SKIP() << "a real Homebrew would be found before the fake"
 
 namespace cairnmoor::testing {
 

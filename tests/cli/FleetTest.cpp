@@ -21,9 +21,7 @@ using Json = nlohmann::json;
 // Statuses are as before; a run that stops before installing still leaves its report,
 // saying why. As root, a Homebrew that belongs to root is one such reason.
 TEST(FleetRun, RunThatNeverStartsReportsWhy) {
-    if (CliSandbox::realHomebrewInTheWay()) {
-        GTEST_SKIP() << "a real Homebrew would be found before the fake";
-    }
+    SKIP_WHERE_A_REAL_HOMEBREW_WINS();
     for (const bool rootsBrew : {false, ::geteuid() == 0}) {
         CliSandbox sandbox;
         sandbox.writeCatalogue();
@@ -46,9 +44,7 @@ TEST(FleetRun, RunThatNeverStartsReportsWhy) {
 // As a fleet agent runs it: as root where the tests can, with Homebrew belonging to an
 // ordinary user; asked for a log whose name an earlier run took; stopped mid-install.
 TEST(FleetRun, InterruptedRunLeavesItsReportAndLogAndRunsHomebrewAsItsOwner) {
-    if (CliSandbox::realHomebrewInTheWay()) {
-        GTEST_SKIP() << "a real Homebrew would be found before the fake";
-    }
+    SKIP_WHERE_A_REAL_HOMEBREW_WINS();
     const bool root = ::geteuid() == 0;
     CliSandbox sandbox;
     sandbox.writeCatalogue();
