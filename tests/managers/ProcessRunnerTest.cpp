@@ -24,28 +24,26 @@ using ::testing::ElementsAre;
 using Lines = std::vector<std::string>;
 
 // Lines as delivered; another thread of the test may wait for the first one.
-class Collector {
-public:
+struct Collector {
+    std::mutex lock;
+    std::condition_variable changed;
+    Lines collected;
+
     ProcessRunner::OutputHandler handler() {
         return [this](const std::string& line) {
-            std::lock_guard guard(lock_);
-            lines_.push_back(line);
-            changed_.notify_all();
+            std::lock_guard guard(lock);
+            collected.push_back(line);
+            changed.notify_all();
         };
     }
-    Lines lines() const {
-        std::lock_guard guard(lock_);
-        return lines_;
+    Lines lines() {
+        std::lock_guard guard(lock);
+        return collected;
     }
     bool waitForFirstLine() {
-        std::unique_lock guard(lock_);
-        return changed_.wait_for(guard, 10s, [&] { return !lines_.empty(); });
+        std::unique_lock guard(lock);
+        return changed.wait_for(guard, 10s, [&] { return !collected.empty(); });
     }
-
-private:
-    mutable std::mutex lock_;
-    std::condition_variable changed_;
-    Lines lines_;
 };
 
 CommandResult shell(ProcessRunner& runner, const std::string& script, double timeout = 0,
@@ -79,6 +77,7 @@ struct OutputCase {
     Lines lines;
     CommandResult result = {0, false, false};
     Lines errors = {}; // standard error asked for apart when there are any
+    double timeout = 0;
     friend void PrintTo(const OutputCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -89,8 +88,8 @@ TEST_P(OutputDelivery, DeliversEveryLineInOrder) {
     ProcessRunner runner;
     Collector out;
     Collector err;
-    const CommandResult result =
-        shell(runner, c.script, 0, out.handler(), c.errors.empty() ? nullptr : err.handler());
+    const CommandResult result = shell(runner, c.script, c.timeout, out.handler(),
+                                       c.errors.empty() ? nullptr : err.handler());
     EXPECT_EQ(result, c.result);
     EXPECT_EQ(result.succeeded(), c.result.exitCode == 0);
     EXPECT_EQ(out.lines(), c.lines);
@@ -112,7 +111,12 @@ INSTANTIATE_TEST_SUITE_P(Lines, OutputDelivery, ::testing::Values(
     // keeps the pipe open does not hang the run.
     OutputCase{"LateLineFromAGrandchild", "(sleep 0.2; echo late; exec sleep 3) & echo early", {"early", "late"}},
     OutputCase{"ExitSeven", "echo x; exit 7", {"x"}, {7, false, false}},
-    OutputCase{"Killed", "kill -9 $$", {}, {9, false, false}}),
+    OutputCase{"Killed", "kill -9 $$", {}, {9, false, false}},
+    // Negative and NaN mean no limit, like zero; huge values must not wrap into the past.
+    OutputCase{"NegativeLimitIsNone", "sleep 0.2", {}, {0, false, false}, {}, -1},
+    OutputCase{"NaNLimitIsNone", "sleep 0.2", {}, {0, false, false}, {}, std::numeric_limits<double>::quiet_NaN()},
+    OutputCase{"HugeLimitIsNone", "sleep 0.2", {}, {0, false, false}, {}, 9.2e18},
+    OutputCase{"InfiniteLimitIsNone", "sleep 0.2", {}, {0, false, false}, {}, std::numeric_limits<double>::infinity()}),
     [](const auto& info) { return info.param.name; });
 // clang-format on
 
@@ -143,15 +147,6 @@ TEST_P(OverlongLine, ComesInPiecesCutBetweenCharacters) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Pieces, OverlongLine, ::testing::Values("\u00e9", "\U0001F37A"));
-
-TEST(Stopping, NoLimitMeansNone) {
-    // Zero, negative and NaN mean no limit; huge values must not wrap into the past.
-    for (const double limit : {0.0, -1.0, std::numeric_limits<double>::quiet_NaN(), 9.2e18,
-                               std::numeric_limits<double>::infinity()}) {
-        ProcessRunner runner;
-        EXPECT_EQ(shell(runner, "sleep 0.2", limit), (CommandResult{0, false, false})) << limit;
-    }
-}
 
 struct StopCase {
     const char* name;
