@@ -113,6 +113,17 @@ private:
     mutable std::vector<pid_t> running_;
 };
 
+// A sandbox with the test catalogue and team.cmprofile (alpha and beta).
+class SandboxTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SKIP_WHERE_A_REAL_HOMEBREW_WINS();
+        sandbox.writeCatalogue();
+        sandbox.writeProfile("team.cmprofile", {"alpha", "beta"});
+    }
+    CliSandbox sandbox;
+};
+
 // The process groups of the direct children of a process (from `ps`).
 std::vector<pid_t> childProcessGroups(pid_t parent);
 // Whether any process of the group is still running (zombies, ended but not yet reaped

@@ -160,15 +160,7 @@ INSTANTIATE_TEST_SUITE_P(Cli, Run, ::testing::Values(
     [](const auto& info) { return info.param.name; });
 // clang-format on
 
-class Field : public ::testing::Test {
-protected:
-    void SetUp() override {
-        SKIP_WHERE_A_REAL_HOMEBREW_WINS();
-        sandbox.writeCatalogue();
-        sandbox.writeProfile("team.cmprofile", {"alpha", "beta"});
-    }
-    CliSandbox sandbox;
-};
+class Field : public SandboxTest {};
 
 TEST_F(Field, AReaderThatLeavesDoesNotStopTheRun) {
     // Nobody reads from the start (`Cairnmoor ... | head`, the head gone): the run goes on

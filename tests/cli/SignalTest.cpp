@@ -17,15 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class Signals : public ::testing::Test {
-protected:
-    void SetUp() override {
-        SKIP_WHERE_A_REAL_HOMEBREW_WINS();
-        sandbox.writeCatalogue();
-        sandbox.writeProfile("team.cmprofile", {"alpha", "beta"});
-    }
-    CliSandbox sandbox;
-};
+class Signals : public SandboxTest {};
 
 // Not ended by the signal: the manager's group is stopped (it sits out of the terminal's
 // reach), the rest is skipped, the run reports, and the status says it was interrupted. A
