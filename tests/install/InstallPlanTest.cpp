@@ -84,18 +84,5 @@ INSTANTIATE_TEST_SUITE_P(Cases, Plan, ::testing::Values(
     [](const auto& info) { return info.param.name; });
 // clang-format on
 
-TEST(Plan, KeepsTheSelectionsOrderAndDecidesEachOnItsOwn) {
-    InstallOptions options;
-    options.upgradeIfPresent = false;
-    const auto plan = InstallPlan::make({wget, firefox, tapped}, options,
-                                        Survey{Set{"thing"}, Set{"wget"}, {}, {{"firefox", web}}});
-    ASSERT_EQ(plan.size(), 3u);
-    EXPECT_EQ(plan[0].action, PlannedAction::alreadyInstalled);
-    EXPECT_EQ(plan[1].action, PlannedAction::installedOutside);
-    EXPECT_EQ(plan[1].existing, web);
-    EXPECT_EQ(plan[2].action, PlannedAction::alreadyInstalled);
-    EXPECT_EQ(plan[2].package, "user/tap/thing");
-}
-
 } // namespace
 } // namespace cairnmoor
