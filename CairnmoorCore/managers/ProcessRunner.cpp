@@ -335,15 +335,21 @@ public:
     TerminalLoan& operator=(const TerminalLoan&) = delete;
     ~TerminalLoan() { takeBack(); }
 
-    // Holds the terminal only when this process is in its foreground right now.
-    void openIfForeground() {
+    // Holds the terminal when asked to share it and this process is in its foreground
+    // right now; otherwise notes whether there is one at all.
+    void open(bool share) {
         posix::FileDescriptor terminal(posix::retryOnInterrupt(
             [] { return ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC); }));
-        if (terminal && ::tcgetpgrp(terminal.get()) == ::getpgrp()) {
+        elsewhere_ = static_cast<bool>(terminal);
+        if (share && terminal && ::tcgetpgrp(terminal.get()) == ::getpgrp()) {
             terminal_ = std::move(terminal);
+            elsewhere_ = false;
         }
     }
     bool held() const { return static_cast<bool>(terminal_); }
+    // A terminal the child must be kept from: it then gets a session of its own. Without
+    // any terminal a process group will do, and costs less to make.
+    bool elsewhere() const { return elsewhere_; }
 
     void lendTo(pid_t group) {
         // Calls from a background group would stop us with SIGTTOU, and so would our own
@@ -369,6 +375,7 @@ public:
 
 private:
     posix::FileDescriptor terminal_;
+    bool elsewhere_ = false;
     bool lent_ = false;
     sigset_t savedMask_{};
 };
@@ -389,18 +396,18 @@ struct SpawnSetup {
         }
     }
 
-    // The child in a process group of its own (so signals reach everything it starts):
-    // with the terminal's session when it is to share the terminal, else in a session
-    // of its own without one and reading /dev/null. The signals we ignore are back at
-    // their defaults and nothing is blocked, whatever this process does with them.
-    int prepare(int output, int errorOutput, bool withTerminal) {
+    // The child in a process group of its own (so signals reach everything it starts),
+    // in a session of its own when there is a terminal it must be kept from, reading
+    // /dev/null unless it shares our terminal. The signals we ignore are back at their
+    // defaults and nothing is blocked, whatever this process does with them.
+    int prepare(int output, int errorOutput, bool withTerminal, bool newSession) {
         if (int error = posix_spawnattr_init(&attributes); error != 0) {
             return error;
         }
         hasAttributes = true;
         short flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK;
         // A new session is a new process group too; asking for both fails.
-        flags |= withTerminal ? POSIX_SPAWN_SETPGROUP : POSIX_SPAWN_SETSID;
+        flags |= newSession ? POSIX_SPAWN_SETSID : POSIX_SPAWN_SETPGROUP;
 #if defined(__APPLE__) && defined(POSIX_SPAWN_CLOEXEC_DEFAULT)
         // Descriptors other code opened without close-on-exec stay out of the child.
         flags |= POSIX_SPAWN_CLOEXEC_DEFAULT;
@@ -481,7 +488,7 @@ public:
     // Returns 0 with the child's id, or the error number of what failed, in this
     // process or in the child before its exec.
     int start(pid_t& processId, const char* path, char* const argv[], char* const envp[],
-              int output, int errorOutput, bool withTerminal) {
+              int output, int errorOutput, bool withTerminal, bool newSession) {
         posix::FileDescriptor reportRead;
         posix::FileDescriptor reportWrite;
         if (!posix::makeCloseOnExecPipe(reportRead, reportWrite) ||
@@ -495,7 +502,8 @@ public:
         ::pthread_sigmask(SIG_SETMASK, &all, &saved);
         const pid_t child = ::fork();
         if (child == 0) {
-            childSide(reportWrite.get(), path, argv, envp, output, errorOutput, withTerminal);
+            childSide(reportWrite.get(), path, argv, envp, output, errorOutput, withTerminal,
+                      newSession);
         }
         const int forkError = errno;
         ::pthread_sigmask(SIG_SETMASK, &saved, nullptr);
@@ -518,8 +526,8 @@ public:
 
 private:
     [[noreturn]] void childSide(int report, const char* path, char* const argv[],
-                                char* const envp[], int output, int errorOutput,
-                                bool withTerminal) {
+                                char* const envp[], int output, int errorOutput, bool withTerminal,
+                                bool newSession) {
         const auto fail = [report] {
             const int error = errno;
             [[maybe_unused]] const ssize_t written = ::write(report, &error, sizeof error);
@@ -541,7 +549,7 @@ private:
                 ::sigaction(signalNumber, &byDefault, nullptr);
             }
         }
-        if ((withTerminal ? ::setpgid(0, 0) : ::setsid()) < 0) {
+        if ((newSession ? ::setsid() : ::setpgid(0, 0)) < 0) {
             fail();
         }
         if (!withTerminal) {
@@ -637,9 +645,7 @@ public:
     }
 
     void launch(const std::string& executable, const std::vector<std::string>& arguments) {
-        if (runner_.settings_.shareTerminal) {
-            terminal_.openIfForeground();
-        }
+        terminal_.open(runner_.settings_.shareTerminal);
         const auto failed = [&] { throw CommandError::cannotLaunch(executable, errno); };
         if (!posix::makeCloseOnExecPipe(output_.readEnd, output_.writeEnd) ||
             !keepAboveStandardDescriptors(output_.writeEnd) ||
@@ -671,14 +677,15 @@ public:
         if (const std::optional<Account>& account = runner_.settings_.account) {
             if (const int error = AccountSpawn(*account).start(
                     processId, executable.c_str(), argv.data(), environment.get(),
-                    output_.writeEnd.get(), errorFd, terminal_.held());
+                    output_.writeEnd.get(), errorFd, terminal_.held(), terminal_.elsewhere());
                 error != 0) {
                 errno = error;
                 failed();
             }
         } else {
             SpawnSetup setup;
-            if (const int error = setup.prepare(output_.writeEnd.get(), errorFd, terminal_.held());
+            if (const int error = setup.prepare(output_.writeEnd.get(), errorFd, terminal_.held(),
+                                                terminal_.elsewhere());
                 error != 0) {
                 errno = error;
                 failed();
@@ -820,10 +827,10 @@ private:
             return ::waitid(P_PID, static_cast<id_t>(processId_), &info, WEXITED | WNOWAIT);
         });
         {
+            // The watchdog need not wake for this: when its time comes it finds the exit.
             std::lock_guard guard(mutex_);
             exited_ = true;
         }
-        changed_.notify_all();
         exitSeen_.store(true, std::memory_order_release);
         const char byte = 'x';
         posix::retryOnInterrupt([&] { return ::write(wakeWrite_.get(), &byte, 1); });
