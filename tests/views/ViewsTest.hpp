@@ -5,10 +5,15 @@
 #include "views/CairnmoorViewModel.hpp"
 #include "views/WindowActions.hpp"
 
+#include <QGuiApplication>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <deque>
+#include <fstream>
 
 // Readable failures: gtest finds this by argument-dependent lookup.
 inline void PrintTo(const QString& text, std::ostream* out) {
@@ -18,11 +23,28 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 namespace cairnmoor::testing {
 
 using namespace Qt::StringLiterals;
+using namespace std::literals;
 using Lines = std::vector<std::string>;
+using Row = CatalogueRowModel;
+namespace fs = std::filesystem;
 
-// Runs the event loop until `condition` holds or the time is up; the condition's last value.
-inline bool waitFor(const std::function<bool()>& condition, int milliseconds = 20000) {
-    return QTest::qWaitFor(condition, milliseconds);
+// The lines of a file that start with `prefix`.
+inline Lines linesStarting(const fs::path& file, const std::string& prefix) {
+    std::ifstream in(file);
+    Lines found;
+    for (std::string line; std::getline(in, line);) {
+        if (line.starts_with(prefix)) {
+            found.push_back(line);
+        }
+    }
+    return found;
+}
+
+// The text under this key in texts.golden.
+inline QString golden(const std::string& key) {
+    const Lines found = linesStarting(CAIRNMOOR_SOURCE_DIR "/tests/views/texts.golden", key + ": ");
+    EXPECT_EQ(found.size(), 1U) << "golden text " << key;
+    return found.empty() ? QString() : QString::fromStdString(found[0].substr(key.size() + 2));
 }
 
 // sample-catalog.json, the cases the window cares about:
@@ -32,63 +54,125 @@ inline bool waitFor(const std::function<bool()>& condition, int milliseconds = 2
 //   Media:     foxtrot (cask, port)
 //   golf: a category the catalogue does not list; hotel: no macOS record.
 
-// The text under this key in texts.golden.
-QString golden(const std::string& key);
-// A role of the first row of the list for this entry (or, by name, this category's header).
-inline QVariant role(CatalogueRowModel& list, const char* id, int role,
-                     int key = CatalogueRowModel::AppIdRole) {
-    return list.data(list.match(list.index(0), key, QString::fromUtf8(id)).value(0), role);
-}
-
 // An offscreen application, a temporary HOME with the sample catalogue, the fake brew
-// with no knob set (CAIRNMOOR_FAKE_* variables set by a test last until the next one; set
-// them before making a model, whose inventory starts the fake at once), and on demand the
-// whole window, driven through objectNames.
+// with no knob set (knobs set by a test last until the next one), a model (its inventory
+// starts at once: a test that needs the first one to see its files makes its own), and on
+// demand the whole window, driven through objectNames.
 class ViewsTest : public ::testing::Test {
 protected:
-    ViewsTest();
-
-    // A model whose managers are located at these paths (none: not located).
-    std::unique_ptr<CairnmoorViewModel>
-    makeModel(std::map<PackageManager, std::string> managerPaths = {});
-    std::unique_ptr<CairnmoorViewModel> makeBrewModel() {
-        return makeModel({{PackageManager::homebrew, brewPath()}});
+    ViewsTest() {
+        if (QCoreApplication::instance() == nullptr) {
+            ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+            ::setenv("QT_QUICK_BACKEND", "software", 0);
+            static int argc = 1;
+            static char* argv[] = {const_cast<char*>("test_views"), nullptr};
+            // Never destroyed: Qt Quick's clean-up at exit would run after its statics are gone.
+            new QGuiApplication(argc, argv);
+        }
+        ::setenv("HOME", home_.path().c_str(), 1);
+        ::setenv("CAIRNMOOR_FAKE_STATE", (tools_ / "state").c_str(), 1);
+        for (const char* name : {"FAIL", "HANG", "IGNORE_TERM", "FLOOD", "INVALID_UTF8"}) {
+            ::unsetenv((std::string("CAIRNMOOR_FAKE_") + name).c_str());
+        }
+        home_.write("Library/Application Support/Cairnmoor/catalog.json",
+                    readFile(fs::path(CAIRNMOOR_SOURCE_DIR) / "tests/views/sample-catalog.json"));
+        model_ = makeModel();
     }
-    std::string brewPath() const { return (tools_ / "brew").string(); }
-    // The fake's command lines so far that start with `prefix`.
-    Lines calls(const std::string& prefix = "brew install") const;
-    // An app of this name outside Homebrew, where the fake brew puts a cask's app.
-    std::filesystem::path placeApp(const std::string& bundle) const {
-        std::filesystem::create_directories(home_ / "Applications" / bundle);
-        return home_ / "Applications" / bundle;
+
+    // Runs the event loop until `condition` holds or the time is up; the condition's last value.
+    static bool waitFor(const std::function<bool()>& condition, int milliseconds = 20000) {
+        return QTest::qWaitFor(condition, milliseconds);
     }
 
-    // Starts a run of these entries (on a model with the fake brew, made unless there is
-    // one) and, unless told otherwise, waits for its end.
-    void run(const Lines& selection, bool toEnd = true);
+    // A model that finds the fake brew, and MacPorts where it belongs (not on this machine).
+    static std::unique_ptr<CairnmoorViewModel> makeModel() {
+        return std::make_unique<CairnmoorViewModel>([](PackageManager manager) {
+            return std::optional<std::string>(manager == PackageManager::homebrew
+                                                  ? CAIRNMOOR_FAKES_DIR "/brew"
+                                                  : "/opt/local/bin/port");
+        });
+    }
+    // The fake's install commands so far.
+    Lines calls() const { return linesStarting(tools_ / "state/invocations.log", "brew install"); }
+    // An app of this name outside Homebrew, where the fake brew puts a cask's app; its path.
+    QString placeApp(const std::string& bundle) const {
+        fs::create_directories(home_ / "Applications" / bundle);
+        return QString::fromStdString((home_ / "Applications" / bundle).string());
+    }
+    // model_'s selection, and a role of the first catalogue row for this entry (or, by
+    // name, this category's header).
+    Lines selected() const { return {model_->selectedIds().begin(), model_->selectedIds().end()}; }
+    QVariant role(const char* id, int role, int key = Row::AppIdRole) const {
+        Row& rows = *model_->catalogueRows();
+        return rows.data(rows.match(rows.index(0), key, QString::fromUtf8(id)).value(0), role);
+    }
+
+    // Starts a run of these entries; finish() waits for its end.
+    void run(const Lines& selection) {
+        model_->setSelectedIds({selection.begin(), selection.end()});
+        ASSERT_TRUE(model_->startInstall());
+    }
     void finish() {
         ASSERT_TRUE(waitFor([&] { return model_->runFinished(); }, 300000));
     }
     // The log as the window shows it, a line feed after each line: what the log file holds.
     std::string shown() const { return model_->logLineModel()->text().toStdString(); }
 
-    // Loads the window over model_ (made with the fake brew when there is none) and
-    // actions_ (the real ones when there are none); the QML reports no error.
-    void openWindow(ApplicationShell::Options options = {});
+    // Loads the window over model_ with the real actions; the QML reports no error.
+    void openWindow(ApplicationShell::Options options = {}) {
+        actions_ = std::make_unique<WindowActions>(*model_);
+        shell_ = std::make_unique<ApplicationShell>(*model_, *actions_, std::move(options));
+        ASSERT_TRUE(shell_->load()) << shell_->failure().toStdString();
+        window_ = shell_->window();
+        // Tall enough that every row of the sample catalogue has its delegate.
+        window_->resize(1000, 1500);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window_));
+        ASSERT_TRUE(waitFor([&] {
+            return findIf([](QObject* o) { return o->objectName().startsWith(u"appCheckBox_"_s); });
+        }));
+        EXPECT_EQ(shell_->errors(), QStringList());
+    }
 
-public:
-    // The first object that passes, in any window, popups and delegates included.
-    QObject* findIf(const std::function<bool(QObject*)>& test) const;
-    QObject* find(const char* objectName) const {
-        return findIf(
-            [&](QObject* object) { return object->objectName() == QLatin1String(objectName); });
+    // The first object that passes, in any window, popups and delegates included. Popups
+    // keep their content outside the item tree until shown, and windows are not items:
+    // walk the object tree, the item tree and every window from its root item.
+    QObject* findIf(const std::function<bool(QObject*)>& test) const {
+        const QWindowList windows = QGuiApplication::allWindows();
+        std::deque<QObject*> queue(windows.begin(), windows.end());
+        for (; !queue.empty(); queue.pop_front()) {
+            QObject* current = queue.front();
+            if (test(current)) {
+                return current;
+            }
+            queue.insert(queue.end(), current->children().begin(), current->children().end());
+            if (auto* quickItem = qobject_cast<QQuickItem*>(current)) {
+                for (QQuickItem* child : quickItem->childItems()) {
+                    if (child->parent() != current) {
+                        queue.push_back(child);
+                    }
+                }
+            } else if (auto* quickWindow = qobject_cast<QQuickWindow*>(current)) {
+                QQuickItem* content = quickWindow->contentItem();
+                queue.push_back(content->parentItem() ? content->parentItem() : content);
+            }
+        }
+        return nullptr;
     }
-    QQuickItem* item(const char* objectName) const {
-        return qobject_cast<QQuickItem*>(find(objectName));
+    QObject* find(const char* name) const {
+        return findIf([&](QObject* o) { return o->objectName() == QLatin1String(name); });
     }
-    bool shows(const char* objectName) const;
+    QQuickItem* item(const char* name) const { return qobject_cast<QQuickItem*>(find(name)); }
+    bool shows(const char* name) const {
+        const QQuickItem* found = item(name);
+        return found && found->isVisible() && found->window() && found->window()->isVisible();
+    }
     // A click in the middle of the item, once it shows.
-    void click(const char* objectName);
+    void click(const char* name) {
+        ASSERT_TRUE(waitFor([&] { return shows(name); })) << name;
+        QQuickItem* target = item(name);
+        const QPointF centre = target->mapToScene({target->width() / 2, target->height() / 2});
+        QTest::mouseClick(target->window(), Qt::LeftButton, Qt::NoModifier, centre.toPoint());
+    }
 
     TempDir home_;
     TempDir tools_;
