@@ -332,6 +332,14 @@ from: weak->flushLog(*buffer);
 to:
 tests: test_views
 
+id: views-flush-every-line
+area: view model
+what: log lines reach the view as they arrive instead of at most once a frame
+file: app/views/CairnmoorViewModel.cpp
+from: if (sinceLast >= logFlushInterval) {
+to: if (true) {
+tests: test_views
+
 id: views-manager-switch
 area: view model
 what: switching the manager keeps the old unsupported list
