@@ -9,14 +9,13 @@ namespace cairnmoor {
 namespace {
 
 // clang-format off
-const AppEntry kGimp{.id = "gimp-app", .name = "GNU Image Program", .category = "Developer Tools",
-                     .licence = "GPL-3.0", .homepage = "https://gimp.example", .summary = "Edits raster images.",
-                     .macos = MacOSInfo{"gimp-cask", "cask", "gimp-port"}, .recommended = true};
+const AppEntry kGimp{"gimp-app", "GNU Image Program", "Developer Tools", "GPL-3.0", "https://gimp.example",
+                     "Edits raster images.", MacOSInfo{"gimp-cask", "cask", "gimp-port"}, true};
 // clang-format on
 
 // Licence, homepage and the recommended flag are never searched. Unicode white space around
 // the query is trimmed, and a blank query matches everything; inner white space is literal
-// and a zero-width space is not white.
+// and a zero-width space is not white. Filtering keeps the matching entries in their order.
 TEST(SearchedFields, OnlyNameIdPackageNamesCategoryAndSummaryCount) {
     for (const char* query :
          {"image program", "GIMP-APP", "gimp-cask", "gimp-port", "developer", "raster",
@@ -29,6 +28,8 @@ TEST(SearchedFields, OnlyNameIdPackageNamesCategoryAndSummaryCount) {
         EXPECT_FALSE(CatalogSearch::matches(kGimp, query)) << query;
     }
     EXPECT_EQ(CatalogSearch::trimmed(" \xC2\xA0\xC3\xA9 \xFF\xC2\xA0"), "\xC3\xA9 \xFF");
+    const AppEntry a{"a", "", "", "", "", "raster", {}, {}};
+    EXPECT_EQ(CatalogSearch::filter({a, {}, kGimp, a}, "raster"), (std::vector{a, kGimp, a}));
 }
 
 // Case mapping is full lower-casing, not folding (the Kelvin sign lowers to k, ß stays);
@@ -53,12 +54,6 @@ TEST(SummaryText, MatchesTheLowerCasedComposedQueryAnywhere) {
                 << prefix << field << " / " << query;
         }
     }
-}
-
-TEST(Filtering, KeepsTheMatchingEntriesInTheGivenOrder) {
-    const AppEntry a{"a", "", "", "", "", "raster", {}, {}},
-        b{"b", "", "", "", "", "raster", {}, {}};
-    EXPECT_EQ(CatalogSearch::filter({b, {}, kGimp, a}, "raster"), (std::vector{b, kGimp, a}));
 }
 
 } // namespace

@@ -13,35 +13,27 @@ namespace fs = std::filesystem;
 
 // Only folders open. A structured bundle keeps its resources in Contents/Resources and
 // nowhere else, a flat one at its top; a resource is a regular file of exactly that name.
-TEST(BundleAtPath, FindsResourcesWhereTheBundlesShapeKeepsThem) {
+// The test program's bin/ sits in the build folder, whose share/cairnmoor holds the main
+// bundle's resources (the installed program's are checked in tests/packaging).
+TEST(Bundle, FindsResourcesWhereItsShapeKeepsThemAndTheMainOneAboveBin) {
     testing::TempDir dir;
-    EXPECT_FALSE(Bundle::atPath(dir / "missing.bundle"));
-    EXPECT_FALSE(Bundle::atPath(dir.write("file.bundle", "x")));
+    EXPECT_FALSE(Bundle::atPath(dir / "none.bundle") || Bundle::atPath(dir.write("f.bundle", "")));
     dir.write("Flat.bundle/catalog.json", "{}");
     dir.write("Mac.bundle/Contents/Resources/catalog.json", "{}");
     dir.write("Mac.bundle/catalog.json", "{}");
     fs::create_directories(dir / "Odd.bundle/catalog.json");
     dir.write("Odd.bundle/other.json", "{}");
-    const auto url = [&](const char* bundle, const char* name, const char* extension) {
-        return Bundle::atPath(dir / bundle)->url(name, extension);
-    };
-    EXPECT_EQ(url("Flat.bundle", "catalog", "json"), dir / "Flat.bundle/catalog.json");
-    EXPECT_EQ(url("Mac.bundle", "catalog", "json"),
-              dir / "Mac.bundle/Contents/Resources/catalog.json");
-    EXPECT_FALSE(url("Odd.bundle", "catalog", "json"));
-    EXPECT_FALSE(url("Odd.bundle", "other", "txt"));
-    EXPECT_TRUE(url("Odd.bundle", "other", "json"));
+    const Bundle flat = *Bundle::atPath(dir / "Flat.bundle"),
+                 mac = *Bundle::atPath(dir / "Mac.bundle");
+    const Bundle odd = *Bundle::atPath(dir / "Odd.bundle");
+    EXPECT_EQ(flat.url("catalog", "json"), dir / "Flat.bundle/catalog.json");
+    EXPECT_EQ(mac.url("catalog", "json"), dir / "Mac.bundle/Contents/Resources/catalog.json");
+    EXPECT_FALSE(odd.url("catalog", "json") || odd.url("other", "txt"));
+    EXPECT_EQ(odd.url("other", "json"), dir / "Odd.bundle/other.json");
     EXPECT_FALSE(Bundle(dir / "Odd.bundle", std::nullopt, std::nullopt, {}).url("other", "json"));
-}
-
-// The test program's bin/ sits in the build folder, whose share/cairnmoor holds the resources
-// (the built-in dictionary is checked by the installed program's --version, tests/packaging).
-TEST(MainBundle, IsThePrefixAboveBinWithItsSharedResources) {
-    const Bundle& main = Bundle::main();
-    ASSERT_TRUE(main.resourceDirectory());
     const fs::path build = fs::canonical(CAIRNMOOR_BINARY_DIR);
-    EXPECT_EQ(fs::canonical(main.bundlePath()), build);
-    EXPECT_EQ(fs::canonical(*main.resourceDirectory()), build / "share" / "cairnmoor");
+    EXPECT_EQ(fs::canonical(Bundle::main().bundlePath()), build);
+    EXPECT_EQ(fs::canonical(Bundle::main().resourceDirectory().value()), build / "share/cairnmoor");
 }
 
 } // namespace

@@ -14,11 +14,6 @@ TempDir::TempDir() {
     path_ = ::mkdtemp(pattern.data()) ? pattern : throw std::runtime_error("mkdtemp failed");
 }
 
-TempDir::~TempDir() {
-    std::error_code error;
-    fs::remove_all(path_, error);
-}
-
 fs::path TempDir::write(std::string_view relative, std::string_view contents) const {
     const fs::path target = path_ / relative;
     fs::create_directories(target.parent_path());

@@ -10,7 +10,7 @@ namespace cairnmoor::testing {
 class TempDir {
 public:
     TempDir();
-    ~TempDir();
+    ~TempDir() { std::filesystem::remove_all(path_, ignored_); }
     TempDir(TempDir&&) = delete; // and so neither copied nor assigned: one owner removes it
 
     const std::filesystem::path& path() const noexcept { return path_; }
@@ -21,6 +21,7 @@ public:
 
 private:
     std::filesystem::path path_;
+    std::error_code ignored_; // a folder left behind fails no test
 };
 
 std::string readFile(const std::filesystem::path& path);
