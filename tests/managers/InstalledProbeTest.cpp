@@ -1,6 +1,5 @@
 #include "managers/InstalledProbe.hpp"
 
-#include "managers/CommandError.hpp"
 #include "managers/PackageManagerError.hpp"
 #include "support/TempDir.hpp"
 
@@ -111,15 +110,6 @@ INSTANTIATE_TEST_SUITE_P(Fakes, ProbeRun, ::testing::Values(
               "Homebrew installed-package probe failed (status 15, timeout: true, cancelled: false)."}),
     [](const auto& info) { return info.param.name; });
 // clang-format on
-
-TEST(ProbeRun, LaunchFailurePassesOnAndACancelledRunnerStartsNothing) {
-    ProcessRunner runner;
-    EXPECT_THROW(InstalledProbe::installed("/nonexistent/brew", brew, true, runner), CommandError);
-    runner.cancel();
-    EXPECT_EQ(
-        outcome([&] { return InstalledProbe::installed("/nonexistent/brew", brew, true, runner); }),
-        "Homebrew installed-package probe failed (status -1, timeout: false, cancelled: true).");
-}
 
 } // namespace
 } // namespace cairnmoor

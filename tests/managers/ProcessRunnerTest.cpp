@@ -306,6 +306,7 @@ TEST(Hygiene, ChildGetsACleanStart) {
         // With SIGPIPE at its default, `yes` dies of it (128 + 13) when `head` goes away.
         EXPECT_THAT(collector.lines(), ElementsAre("pipe 141", "input empty", "yes"));
         EXPECT_EQ(runner.run("/bin/sleep", {"30"}, 0.2), (CommandResult{SIGTERM, true, false}));
+        EXPECT_THROW(runner.run("/nonexistent/brew", {}, 1), CommandError);
     }
     ::close(stray);
     ::pthread_sigmask(SIG_SETMASK, &previousMask, nullptr);
