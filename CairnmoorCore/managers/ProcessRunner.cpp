@@ -369,14 +369,42 @@ public:
             return;
         }
         lent_ = false;
-        ::tcsetpgrp(terminal_.get(), ::getpgrp());
+        // After `bg` the shell holds the terminal, and keeps it.
+        if (inFront_) {
+            ::tcsetpgrp(terminal_.get(), ::getpgrp());
+        }
         ::pthread_sigmask(SIG_SETMASK, &savedMask_, nullptr);
+    }
+
+    // The child's group was stopped by the terminal (Ctrl-Z, or a read while we are in
+    // the background). The person means the job, which is us: stop our own group as
+    // the shell would have, and once the shell continues us, give the terminal back if
+    // we are in front and wake the child. From the thread that waits for the child,
+    // with SIGTTOU blocked; returns false when the child must stay stopped (we could
+    // not stop and are still behind, so it would only stop again).
+    bool suspendJob(pid_t group, int stopSignal) {
+        const int terminal = terminal_.get();
+        if (::tcgetpgrp(terminal) == group) {
+            ::tcsetpgrp(terminal, ::getpgrp());
+        }
+        // Nothing stops when the launcher ignores SIGTSTP or our group is orphaned:
+        // nobody could continue us, so the child goes straight on.
+        ::kill(0, SIGTSTP);
+        inFront_ = ::tcgetpgrp(terminal) == ::getpgrp();
+        if (inFront_) {
+            ::tcsetpgrp(terminal, group);
+        } else if (stopSignal != SIGTSTP) {
+            return false;
+        }
+        ::kill(-group, SIGCONT);
+        return true;
     }
 
 private:
     posix::FileDescriptor terminal_;
     bool elsewhere_ = false;
     bool lent_ = false;
+    bool inFront_ = true;
     sigset_t savedMask_{};
 };
 
@@ -821,11 +849,31 @@ private:
     // Waits until the child has ended without reaping it: while it is unreaped its
     // identifier and process group cannot be reused, so signals stay safe.
     void awaitExit() {
-        siginfo_t info;
-        std::memset(&info, 0, sizeof info);
-        posix::retryOnInterrupt([&] {
-            return ::waitid(P_PID, static_cast<id_t>(processId_), &info, WEXITED | WNOWAIT);
-        });
+        // Only a child on the terminal we lent it can be stopped from there.
+        const bool jobControl = terminal_.held();
+        if (jobControl) {
+            sigset_t ttou;
+            sigemptyset(&ttou);
+            sigaddset(&ttou, SIGTTOU);
+            ::pthread_sigmask(SIG_BLOCK, &ttou, nullptr);
+        }
+        const auto pid = static_cast<id_t>(processId_);
+        for (;;) {
+            siginfo_t info;
+            std::memset(&info, 0, sizeof info);
+            const int options = WEXITED | WNOWAIT | (jobControl ? WSTOPPED : 0);
+            if (posix::retryOnInterrupt([&] { return ::waitid(P_PID, pid, &info, options); }) !=
+                    0 ||
+                info.si_code != CLD_STOPPED) {
+                break;
+            }
+            // Take this stop's report, or the next wait would return it again.
+            siginfo_t stop;
+            std::memset(&stop, 0, sizeof stop);
+            posix::retryOnInterrupt(
+                [&] { return ::waitid(P_PID, pid, &stop, WSTOPPED | WNOHANG); });
+            followStop(info.si_status);
+        }
         {
             // The watchdog need not wake for this: when its time comes it finds the exit.
             std::lock_guard guard(mutex_);
@@ -836,12 +884,36 @@ private:
         posix::retryOnInterrupt([&] { return ::write(wakeWrite_.get(), &byte, 1); });
     }
 
+    void followStop(int stopSignal) {
+        if (stopSignal != SIGTSTP && stopSignal != SIGTTIN && stopSignal != SIGTTOU) {
+            return; // stopped on purpose by someone else: theirs to continue
+        }
+        const Clock::time_point stoppedAt = Clock::now();
+        {
+            std::lock_guard guard(mutex_);
+            if (terminating_) {
+                return; // the SIGTERM went with a SIGCONT
+            }
+            suspended_ = true;
+        }
+        const bool resumed = terminal_.suspendJob(processId_, stopSignal);
+        {
+            std::lock_guard guard(mutex_);
+            suspended_ = false;
+            // Time spent suspended by the person does not count against the package.
+            if (resumed && deadline_) {
+                *deadline_ += Clock::now() - stoppedAt;
+            }
+        }
+        changed_.notify_all();
+    }
+
     // The watchdog: the deadline and the SIGKILL that follows a SIGTERM.
     void keepTime() {
         std::unique_lock guard(mutex_);
         while (!finished_) {
             const Clock::time_point now = Clock::now();
-            if (!terminating_ && !exited_ && deadline_ && now >= *deadline_) {
+            if (!terminating_ && !exited_ && !suspended_ && deadline_ && now >= *deadline_) {
                 timedOut_ = true;
                 beginTermination(now);
             }
@@ -853,7 +925,7 @@ private:
                 killSent_ = true;
             }
             std::optional<Clock::time_point> wake;
-            if (!terminating_ && !exited_ && deadline_) {
+            if (!terminating_ && !exited_ && !suspended_ && deadline_) {
                 wake = *deadline_;
             } else if (terminating_ && !killSent_) {
                 wake = killAt_;
@@ -962,6 +1034,7 @@ private:
     bool timedOut_ = false;
     bool cancelled_ = false;
     bool finished_ = false;
+    bool suspended_ = false;
     Clock::time_point killAt_{};
 };
 

@@ -137,15 +137,13 @@ pid_t CliSandbox::start(const std::vector<std::string>& arguments) const {
     return launch(arguments, -1, launcher);
 }
 
-pid_t CliSandbox::startInTerminal(const std::vector<std::string>& arguments, bool background,
-                                  int& terminal) const {
+pid_t CliSandbox::startInTerminal(const std::vector<std::string>& arguments,
+                                  const std::string& shell, int& terminal) const {
     terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
     if (terminal < 0 || ::grantpt(terminal) != 0 || ::unlockpt(terminal) != 0) {
         throw std::runtime_error("no pseudo-terminal");
     }
-    // A job-control shell puts the run in a group of its own, in the background.
-    return launch(arguments, terminal,
-                  background ? "set -m; \"$0\" \"$@\" & wait $!; exit $?;" : launcher);
+    return launch(arguments, terminal, shell);
 }
 
 // In a session of its own, with default signal handling whatever the test runner set up;

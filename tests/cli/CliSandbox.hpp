@@ -87,9 +87,9 @@ public:
     }
     // Starts a run the test wants to watch or interrupt.
     pid_t start(const std::vector<std::string>& arguments) const;
-    // Starts a run on a new pseudo-terminal, as its foreground job or as a background
-    // job of a shell there; `terminal` gets the terminal's other end.
-    pid_t startInTerminal(const std::vector<std::string>& arguments, bool background,
+    // Starts a run on a new pseudo-terminal, through the shell snippet when there is one
+    // (as the launcher is); `terminal` gets the terminal's other end.
+    pid_t startInTerminal(const std::vector<std::string>& arguments, const std::string& shell,
                           int& terminal) const;
     // Empty until the run has opened its output.
     std::string outputSoFar() const {

@@ -1,7 +1,7 @@
 // Signals, terminals and readers as the field brings them: an interrupt stops the
 // manager's whole process group and the run still reports; a signal the launcher ignored
 // stays ignored; a stalled reader does not stop the clock; a person at the terminal can
-// answer a password prompt, and Ctrl-C there still stops everything.
+// answer a password prompt, Ctrl-C there still stops everything, and Ctrl-Z suspends it.
 
 #include "CliSandbox.hpp"
 
@@ -10,7 +10,10 @@
 #include <csignal>
 #include <filesystem>
 #include <poll.h>
+#include <string>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace cairnmoor::testing {
 namespace {
@@ -109,10 +112,18 @@ std::string readUntil(int terminal, const std::string& wanted, std::string& seen
     return seen;
 }
 
+// Shells on the terminal: none (the run is its foreground), a job-control shell with the
+// run in the background, and one with the run in the foreground that continues it with
+// `fg` once it has stopped (a non-interactive shell goes on with its script then).
+const std::string foreground;
+const std::string background = "set -m; \"$0\" \"$@\" & wait $!; exit $?;";
+const std::string suspendable =
+    "set -m; \"$0\" \"$@\"; echo \"job status $?\"; fg >/dev/null; exit $?;";
+
 struct TerminalCase {
     std::string name;
-    bool background;
-    std::string answer; // typed at "Password:", or empty
+    const std::string& shell;
+    std::vector<std::pair<std::string, std::string>> typed; // what is typed once a text shows
     int status;
     std::string lastLine;
     friend void PrintTo(const TerminalCase& c, std::ostream* os) { *os << c.name; }
@@ -124,14 +135,11 @@ TEST_P(InTerminal, PromptReachesThePersonInTheForegroundOnly) {
     const TerminalCase& c = GetParam();
     sandbox.environment["CAIRNMOOR_FAKE_PROMPT"] = "alpha";
     int terminal = -1;
-    const pid_t pid =
-        sandbox.startInTerminal({"--profile", "team.cmprofile"}, c.background, terminal);
+    const pid_t pid = sandbox.startInTerminal({"--profile", "team.cmprofile"}, c.shell, terminal);
     std::string seen;
-    if (!c.answer.empty()) {
-        ASSERT_NE(readUntil(terminal, "Password:", seen).find("Password:"), std::string::npos)
-            << seen;
-        ASSERT_EQ(::write(terminal, c.answer.data(), c.answer.size()),
-                  static_cast<ssize_t>(c.answer.size()));
+    for (const auto& [shown, keys] : c.typed) {
+        ASSERT_NE(readUntil(terminal, shown, seen).find(shown), std::string::npos) << seen;
+        ASSERT_EQ(::write(terminal, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
     }
     readUntil(terminal, c.lastLine, seen);
     const CliResult result = sandbox.finish(pid);
@@ -143,11 +151,29 @@ TEST_P(InTerminal, PromptReachesThePersonInTheForegroundOnly) {
 INSTANTIATE_TEST_SUITE_P(
     Cli, InTerminal,
     ::testing::Values(
-        TerminalCase{"Answered", false, "secret\n", 0, "Summary: 2 processed, 0 failed."},
-        TerminalCase{"CtrlC", false, "\x03", 128 + SIGINT,
+        TerminalCase{"Answered",
+                     foreground,
+                     {{"Password:", "secret\n"}},
+                     0,
+                     "Summary: 2 processed, 0 failed."},
+        TerminalCase{"CtrlC",
+                     foreground,
+                     {{"Password:", "\x03"}},
+                     128 + SIGINT,
                      "alpha: skipped\r\nbeta: skipped\r\nSummary: 2 processed, 0 failed."},
+        // Ctrl-Z at the prompt suspends the whole run, not only the manager; `fg` brings
+        // the prompt back.
+        TerminalCase{
+            "CtrlZThenFg",
+            suspendable,
+            {{"Password:", "\x1a"}, {"job status " + std::to_string(128 + SIGTSTP), "secret\n"}},
+            0,
+            "Summary: 2 processed, 0 failed."},
         // A background job cannot be asked: it fails at once instead of waiting unseen.
-        TerminalCase{"BackgroundJob", true, "", 1,
+        TerminalCase{"BackgroundJob",
+                     background,
+                     {},
+                     1,
                      "(it needed an administrator password and had no terminal to ask for it"}),
     [](const auto& info) { return info.param.name; });
 
