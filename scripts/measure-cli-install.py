@@ -40,6 +40,14 @@ direct = root / "direct.sh"
 direct.write_text("brew list --cask >/dev/null 2>&1\nbrew list --formula >/dev/null 2>&1\n" + "".join(
     f"brew install {'--cask ' if a['macos']['type'] == 'cask' else ''}{a['macos']['brew']} >/dev/null 2>&1\n"
     for a in apps))
+# Cairnmoor as root runs brew as the owner of brew, and refuses a root-owned one: measure
+# as an ordinary user instead, as a person would run it.
+as_user = []
+if os.geteuid() == 0:
+    import pwd
+    user = pwd.getpwnam("nobody")
+    subprocess.run(["chown", "-R", f"{user.pw_uid}:{user.pw_gid}", str(root)], check=True)
+    as_user = ["setpriv", f"--reuid={user.pw_uid}", f"--regid={user.pw_gid}", "--clear-groups", "--"]
 env = {"HOME": str(home), "PATH": f"{bin_}:/usr/bin:/bin", "CAIRNMOOR_FAKE_STATE": str(state)}
 tick = os.sysconf("SC_CLK_TCK")
 
@@ -47,12 +55,13 @@ tick = os.sysconf("SC_CLK_TCK")
 def once(command):
     shutil.rmtree(state, ignore_errors=True)
     start = time.monotonic()
-    process = subprocess.Popen(command, stdout=subprocess.DEVNULL, env=env, cwd=root)
+    process = subprocess.Popen(as_user + command, stdout=subprocess.DEVNULL, env=env, cwd=root)
     os.waitid(os.P_PID, process.pid, os.WEXITED | os.WNOWAIT)
     wall = time.monotonic() - start
     fields = Path(f"/proc/{process.pid}/stat").read_text().rsplit(")", 1)[1].split()
     own, children = ((int(fields[a]) + int(fields[b])) / tick for a, b in ((11, 12), (13, 14)))
-    process.wait()
+    if process.wait() != 0:
+        raise SystemExit(f"{command[0]} exited with status {process.returncode}: nothing measured")
     return wall, own, children
 
 
