@@ -12,7 +12,7 @@ debian_packages=(
     qml6-module-qtquick-dialogs qml6-module-qtquick-window qml6-module-qtquick-templates
     qml6-module-qtqml-workerscript qml6-module-qt-labs-platform qml6-module-qt-labs-folderlistmodel
     qml6-module-qttest
-    libgl-dev shellcheck hyperfine libfuzzer-14-dev
+    libgl-dev shellcheck hyperfine libfuzzer-14-dev clang-format
     dpkg-dev file ruby fonts-dejavu-core
     # The clang-libcxx preset: the Mac's standard library, and GoogleTest's sources to
     # build against it (Debian's libgtest is built for libstdc++).
