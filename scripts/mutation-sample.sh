@@ -98,6 +98,14 @@ from: return; // its status alone decides the result
 to: (void)0; // its status alone decides the result
 tests: test_managers test_install test_cli
 
+id: runner-ctrl-z-ignored
+area: runner
+what: Ctrl-Z at a lent terminal stops the manager but not the run
+file: CairnmoorCore/managers/ProcessRunner.cpp
+from: if (stopSignal != SIGTSTP && stopSignal != SIGTTIN && stopSignal != SIGTTOU) {
+to: if (stopSignal != SIGTTIN && stopSignal != SIGTTOU) {
+tests: test_cli
+
 id: plan-app-store-replaced
 area: engine
 what: an App Store app is replaced like any other
