@@ -640,27 +640,55 @@ struct Stream {
 
 } // namespace
 
+// The runner's watchdog: one thread for the runner's life (starting a thread per command
+// costs more than the rest of the runner's work), keeping the time limit and the SIGKILL
+// that follows a SIGTERM for the run in progress. It touches a run only under `mutex`
+// while the run is `current`, and a run stops being current before it ends.
+class ProcessRunner::Timekeeper {
+public:
+    Timekeeper() : thread_([this] { keepTime(); }) {}
+    Timekeeper(const Timekeeper&) = delete;
+    Timekeeper& operator=(const Timekeeper&) = delete;
+    ~Timekeeper() {
+        {
+            std::lock_guard guard(mutex);
+            stopping_ = true;
+        }
+        changed.notify_all();
+        thread_.join();
+    }
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    Run* current = nullptr; // under mutex
+
+private:
+    void keepTime();
+
+    bool stopping_ = false;
+    std::thread thread_;
+};
+
 // One child process from launch to reaping, on three threads: the caller's reads and
-// delivers the output, a waiter notices the exit, and a watchdog keeps the time limit
-// and the termination sequence, so that neither depends on a handler returning.
+// delivers the output, a waiter notices the exit, and the runner's watchdog keeps the
+// time limit and the termination sequence, so that neither depends on a handler returning.
 // Whatever happens (a launch failure, an exception from a handler), the destructor
-// leaves no child unreaped, no thread running and no descriptor open, and the runner
+// leaves no child unreaped, no thread of its own running and no descriptor open, and the runner
 // idle again.
 class ProcessRunner::Run {
 public:
-    Run(ProcessRunner& runner, const OutputHandler& onOutput, const OutputHandler& onErrorOutput)
-        : runner_(runner), output_(onOutput), errorOutput_(onErrorOutput),
+    Run(ProcessRunner& runner, Timekeeper& keeper, const OutputHandler& onOutput,
+        const OutputHandler& onErrorOutput)
+        : runner_(runner), keeper_(keeper), mutex_(keeper.mutex), changed_(keeper.changed),
+          output_(onOutput), errorOutput_(onErrorOutput),
           separateErrors_(static_cast<bool>(onErrorOutput)) {}
     Run(const Run&) = delete;
     Run& operator=(const Run&) = delete;
+    friend class Timekeeper;
 
     ~Run() {
         if (processId_ > 0 && !reaped_) {
-            {
-                std::lock_guard guard(mutex_);
-                finished_ = true;
-            }
-            changed_.notify_all();
+            stopKeepingTime();
             unregister();
             signalGroup(processId_, SIGKILL);
             joinHelpers();
@@ -750,8 +778,9 @@ public:
         {
             std::lock_guard guard(mutex_);
             deadline_ = deadlineAfter(timeout, Clock::now());
+            keeper_.current = this;
         }
-        watchdog_ = std::thread([this] { keepTime(); });
+        changed_.notify_all();
 
         std::optional<Clock::time_point> drainUntil;
         for (;;) {
@@ -795,7 +824,7 @@ public:
         bool cancelled;
         {
             std::lock_guard guard(mutex_);
-            finished_ = true;
+            keeper_.current = nullptr;
             // After a stop, whatever is left of the group goes too (something the child
             // started, holding the pipe or forked just as the SIGTERM went out), while the
             // group cannot have been reused: the child is not reaped yet.
@@ -908,34 +937,27 @@ private:
         changed_.notify_all();
     }
 
-    // The watchdog: the deadline and the SIGKILL that follows a SIGTERM.
-    void keepTime() {
-        std::unique_lock guard(mutex_);
-        while (!finished_) {
-            const Clock::time_point now = Clock::now();
-            if (!terminating_ && !exited_ && !suspended_ && deadline_ && now >= *deadline_) {
-                timedOut_ = true;
-                beginTermination(now);
-            }
-            if (terminating_ && !killSent_ && now >= killAt_) {
-                // The child, or something it started, is still holding on.
-                if (!exited_ || !outputClosed_.load(std::memory_order_acquire)) {
-                    signalGroup(processId_, SIGKILL);
-                }
-                killSent_ = true;
-            }
-            std::optional<Clock::time_point> wake;
-            if (!terminating_ && !exited_ && !suspended_ && deadline_) {
-                wake = *deadline_;
-            } else if (terminating_ && !killSent_) {
-                wake = killAt_;
-            }
-            if (wake) {
-                changed_.wait_until(guard, *wake);
-            } else {
-                changed_.wait(guard);
-            }
+    // From the watchdog, under mutex_: the deadline and the SIGKILL that follows a
+    // SIGTERM. Returns when to look again; none until told.
+    std::optional<Clock::time_point> keepTime(Clock::time_point now) {
+        if (!terminating_ && !exited_ && !suspended_ && deadline_ && now >= *deadline_) {
+            timedOut_ = true;
+            beginTermination(now);
         }
+        if (terminating_ && !killSent_ && now >= killAt_) {
+            // The child, or something it started, is still holding on.
+            if (!exited_ || !outputClosed_.load(std::memory_order_acquire)) {
+                signalGroup(processId_, SIGKILL);
+            }
+            killSent_ = true;
+        }
+        if (!terminating_ && !exited_ && !suspended_ && deadline_) {
+            return *deadline_;
+        }
+        if (terminating_ && !killSent_) {
+            return killAt_;
+        }
+        return std::nullopt;
     }
 
     // Under mutex_.
@@ -995,21 +1017,28 @@ private:
         }
     }
 
-    void joinHelpers() {
-        if (watchdog_.joinable()) {
-            {
-                std::lock_guard guard(mutex_);
-                finished_ = true;
+    void stopKeepingTime() {
+        {
+            std::lock_guard guard(mutex_);
+            if (keeper_.current == this) {
+                keeper_.current = nullptr;
             }
-            changed_.notify_all();
-            watchdog_.join();
         }
+        changed_.notify_all();
+    }
+
+    void joinHelpers() {
+        stopKeepingTime();
         if (waiter_.joinable()) {
             waiter_.join();
         }
     }
 
     ProcessRunner& runner_;
+    Timekeeper& keeper_;
+    // The watchdog's: shared by the three threads.
+    std::mutex& mutex_;
+    std::condition_variable& changed_;
     Stream output_;
     Stream errorOutput_;
     const bool separateErrors_;
@@ -1020,23 +1049,32 @@ private:
     pid_t processId_ = -1;
     bool reaped_ = false;
     std::thread waiter_;
-    std::thread watchdog_;
     std::atomic<bool> exitSeen_{false};
     std::atomic<bool> outputClosed_{false};
 
-    // Shared by the three threads.
-    std::mutex mutex_;
-    std::condition_variable changed_;
+    // Under mutex_.
     std::optional<Clock::time_point> deadline_;
     bool exited_ = false;
     bool terminating_ = false;
     bool killSent_ = false;
     bool timedOut_ = false;
     bool cancelled_ = false;
-    bool finished_ = false;
     bool suspended_ = false;
     Clock::time_point killAt_{};
 };
+
+void ProcessRunner::Timekeeper::keepTime() {
+    std::unique_lock guard(mutex);
+    while (!stopping_) {
+        const std::optional<Clock::time_point> wake =
+            current != nullptr ? current->keepTime(Clock::now()) : std::nullopt;
+        if (wake) {
+            changed.wait_until(guard, *wake);
+        } else {
+            changed.wait(guard);
+        }
+    }
+}
 
 CommandError CommandError::cannotLaunch(const std::string& executablePath, int errorNumber) {
     switch (errorNumber) {
@@ -1078,7 +1116,10 @@ CommandResult ProcessRunner::run(const std::string& executable,
             runner.running_ = false;
         }
     } idle{*this};
-    Run run(*this, onOutput, onErrorOutput);
+    if (!timekeeper_) {
+        timekeeper_ = std::make_unique<Timekeeper>();
+    }
+    Run run(*this, *timekeeper_, onOutput, onErrorOutput);
     run.launch(executable, arguments);
     return run.wait(timeout);
 }

@@ -4,6 +4,7 @@
 #include "platform/Account.hpp"
 
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -68,6 +69,9 @@ private:
     bool didCancel_ = false;
     bool running_ = false;
     Run* active_ = nullptr; // the run whose child may still be signalled
+
+    class Timekeeper;
+    std::unique_ptr<Timekeeper> timekeeper_; // from the first run on; only run() touches it
 };
 
 } // namespace cairnmoor
