@@ -347,17 +347,23 @@ public:
         }
     }
     bool held() const { return static_cast<bool>(terminal_); }
+
+    // For the calling thread: tcsetpgrp from a background group, or a write under `stty
+    // tostop`, would otherwise stop the whole process with SIGTTOU.
+    static void blockStopOnTerminalCalls(sigset_t* saved) {
+        sigset_t ttou;
+        sigemptyset(&ttou);
+        sigaddset(&ttou, SIGTTOU);
+        ::pthread_sigmask(SIG_BLOCK, &ttou, saved);
+    }
+
     // A terminal the child must be kept from: it then gets a session of its own. Without
     // any terminal a process group will do, and costs less to make.
     bool elsewhere() const { return elsewhere_; }
 
     void lendTo(pid_t group) {
-        // Calls from a background group would stop us with SIGTTOU, and so would our own
-        // progress lines under `stty tostop` while the child holds the terminal.
-        sigset_t ttou;
-        sigemptyset(&ttou);
-        sigaddset(&ttou, SIGTTOU);
-        ::pthread_sigmask(SIG_BLOCK, &ttou, &savedMask_);
+        // Restored when the terminal is taken back.
+        blockStopOnTerminalCalls(&savedMask_);
         lent_ = true;
         ::tcsetpgrp(terminal_.get(), group);
         // The child may have met the terminal before it was its own and been stopped.
@@ -640,8 +646,8 @@ struct Stream {
 
 } // namespace
 
-// The runner's watchdog: one thread for the runner's life (starting a thread per command
-// costs more than the rest of the runner's work), keeping the time limit and the SIGKILL
+// The runner's watchdog: one thread for the runner's life (a thread started per command
+// was a measurable part of the runner's cost), keeping the time limit and the SIGKILL
 // that follows a SIGTERM for the run in progress. It touches a run only under `mutex`
 // while the run is `current`, and a run stops being current before it ends.
 class ProcessRunner::Timekeeper {
@@ -881,10 +887,7 @@ private:
         // Only a child on the terminal we lent it can be stopped from there.
         const bool jobControl = terminal_.held();
         if (jobControl) {
-            sigset_t ttou;
-            sigemptyset(&ttou);
-            sigaddset(&ttou, SIGTTOU);
-            ::pthread_sigmask(SIG_BLOCK, &ttou, nullptr);
+            TerminalLoan::blockStopOnTerminalCalls(nullptr);
         }
         const auto pid = static_cast<id_t>(processId_);
         for (;;) {
