@@ -82,21 +82,31 @@ double median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
+// Runs without and with prefetch, one after the other, so that load swings hit both; false
+// (and the benchmark marked failed) when a package did not install.
+bool alternateRuns(benchmark::State& state, bool cached, std::vector<double>& off,
+                   std::vector<double>& on) {
+    configureFake();
+    for (auto _ : state) {
+        off.push_back(runSeconds(false, cached));
+        on.push_back(runSeconds(true, cached));
+        if (off.back() < 0 || on.back() < 0) {
+            state.SkipWithError("a package did not install");
+            return false;
+        }
+        state.SetIterationTime(off.back() + on.back());
+    }
+    return true;
+}
+
 // Downloads dominate: 0.25 s each against 0.025 s per install. Without prefetch every
 // install downloads in turn; with it the casks and then the formulae come down six at a
 // time. The lower bound is those download batches plus the installs one after another.
 void BM_PrefetchThirtyDownloads(benchmark::State& state) {
-    configureFake();
     std::vector<double> off;
     std::vector<double> on;
-    for (auto _ : state) {
-        off.push_back(runSeconds(false, false));
-        on.push_back(runSeconds(true, false));
-        if (off.back() < 0 || on.back() < 0) {
-            state.SkipWithError("a package did not install");
-            return;
-        }
-        state.SetIterationTime(off.back() + on.back());
+    if (!alternateRuns(state, false, off, on)) {
+        return;
     }
     const int batches =
         (casks + concurrency - 1) / concurrency + (formulae + concurrency - 1) / concurrency;
@@ -112,17 +122,10 @@ BENCHMARK(BM_PrefetchThirtyDownloads)->Iterations(1)->UseManualTime()->Unit(benc
 // Everything already cached: the fetches find nothing to download, so what the run with
 // prefetch takes longer is its whole cost. Runs alternate so that load swings hit both.
 void BM_PrefetchNothingToDownload(benchmark::State& state) {
-    configureFake();
     std::vector<double> off;
     std::vector<double> on;
-    for (auto _ : state) {
-        off.push_back(runSeconds(false, true));
-        on.push_back(runSeconds(true, true));
-        if (off.back() < 0 || on.back() < 0) {
-            state.SkipWithError("a package did not install");
-            return;
-        }
-        state.SetIterationTime(off.back() + on.back());
+    if (!alternateRuns(state, true, off, on)) {
+        return;
     }
     const double extra = median(on) - median(off);
     state.counters["off_s"] = median(off);
