@@ -10,7 +10,7 @@ For each run it waits with WNOWAIT, so the process stays unreaped, and reads
 /proc/<pid>/stat: utime+stime is the process's own CPU time (all threads),
 cutime+cstime that of the children it waited for. Prints the medians. Linux only.
 """
-import argparse, json, os, shutil, statistics, subprocess, tempfile, time
+import argparse, json, os, pwd, shutil, statistics, subprocess, tempfile, time
 from pathlib import Path
 
 fake = Path(__file__).resolve().parent.parent / "tests" / "fakes" / "brew"
@@ -44,7 +44,6 @@ direct.write_text("brew list --cask >/dev/null 2>&1\nbrew list --formula >/dev/n
 # as an ordinary user instead, as a person would run it.
 as_user = []
 if os.geteuid() == 0:
-    import pwd
     user = pwd.getpwnam("nobody")
     subprocess.run(["chown", "-R", f"{user.pw_uid}:{user.pw_gid}", str(root)], check=True)
     as_user = ["setpriv", f"--reuid={user.pw_uid}", f"--regid={user.pw_gid}", "--clear-groups", "--"]
