@@ -224,6 +224,16 @@ private:
 std::int32_t install(const std::vector<AppEntry>& selected, InstallOptions options,
                      const RunSetup& setup, ReportWriter& report) {
     const bool silent = setup.silent;
+    InstallEngine engine(setup.runnerSettings(), setup.fileManager());
+    // The manager runs in its own process group, out of reach of the terminal's
+    // interrupt: pass the interrupt on by cancelling, so it stops with us. Watched from
+    // before the first report on, so none is ever left saying the run goes on.
+    std::optional<InterruptWatcher> watcher;
+    try {
+        watcher.emplace([&engine](int) { engine.cancel(); });
+    } catch (const std::system_error&) {
+        // Out of descriptors: install anyway; an interrupt then simply ends the process.
+    }
     std::optional<InstallLog::File> logFile;
     try {
         // Before anything changes: a report that cannot be written fails the run now.
@@ -274,15 +284,6 @@ std::int32_t install(const std::vector<AppEntry>& selected, InstallOptions optio
         }
     };
 
-    InstallEngine engine(setup.runnerSettings(), setup.fileManager());
-    // The manager runs in its own process group, out of reach of the terminal's
-    // interrupt: pass the interrupt on by cancelling, so it stops with us.
-    std::optional<InterruptWatcher> watcher;
-    try {
-        watcher.emplace([&engine](int) { engine.cancel(); });
-    } catch (const std::system_error&) {
-        // Out of descriptors: install anyway; an interrupt then simply ends the process.
-    }
     const std::vector<PackageResult> results =
         engine.run(selected, options, setup.managerPath,
                    InstallEngine::Observers{onProgress, onLog,
