@@ -13,14 +13,14 @@ std::int64_t RunProgressState::completed() const {
     return completed_;
 }
 
-std::optional<std::filesystem::path> RunProgressState::logURL() const {
+std::optional<std::filesystem::path> RunProgressState::logPath() const {
     std::lock_guard guard(lock_);
-    return logURL_;
+    return logPath_;
 }
 
-void RunProgressState::setLogURL(std::optional<std::filesystem::path> url) {
+void RunProgressState::setLogPath(std::optional<std::filesystem::path> path) {
     std::lock_guard guard(lock_);
-    logURL_ = std::move(url);
+    logPath_ = std::move(path);
 }
 
 double RunProgressState::completeOne() {
@@ -30,13 +30,13 @@ double RunProgressState::completeOne() {
 }
 
 void RunProgressState::appendLog(std::string_view line) const {
-    const auto url = logURL();
-    if (!url) {
+    const auto path = logPath();
+    if (!path) {
         return;
     }
     // A line that cannot be written is lost from the file only; it still reaches the
     // window, and the next line tries again.
-    (void)InstallLog::appendLine(*url, line);
+    (void)InstallLog::appendLine(*path, line);
 }
 
 } // namespace cairnmoor
