@@ -110,13 +110,9 @@ std::optional<bool> CairnmoorViewModel::categorySelectionState(const std::string
     return selection_.categoryState(category);
 }
 
-void CairnmoorViewModel::toggle(const AppEntry& app) {
-    selectionDidChange(selection_.toggle(app));
-}
-
 void CairnmoorViewModel::toggle(const QString& id) {
     if (const AppEntry* app = selection_.find(id.toStdString())) {
-        toggle(*app);
+        selectionDidChange(selection_.toggle(*app));
     }
 }
 
@@ -152,7 +148,7 @@ void CairnmoorViewModel::loadProfile(const Profile& profile) {
         ids.insert(app.id);
     }
     setSelectedIds(std::move(ids));
-    setOptions(profile.options);
+    options_.set(profile.options);
 }
 
 QString CairnmoorViewModel::loadProfileFile(const QString& path) {

@@ -71,7 +71,6 @@ public:
 
     // --- the choice ---
     const Catalog& catalog() const { return selection_.catalog(); }
-    const Selection& selection() const { return selection_; }
     QString searchText() const { return searchText_; }
     void setSearchText(const QString& text);
     const std::set<std::string>& selectedIds() const { return selection_.ids(); }
@@ -80,7 +79,6 @@ public:
     std::vector<AppEntry> selectedApps() const;
     // true all eligible selected, false none (or nothing eligible), none mixed.
     std::optional<bool> categorySelectionState(const std::string& category) const;
-    void toggle(const AppEntry& app);
     Q_INVOKABLE void toggle(const QString& id);
     Q_INVOKABLE void setCategory(const QString& category, bool selected);
     Q_INVOKABLE void selectRecommended();
@@ -95,8 +93,6 @@ public:
 
     // --- options and managers ---
     const InstallOptions& options() const { return options_.options(); }
-    void setOptions(const InstallOptions& options) { options_.set(options); }
-    const std::map<PackageManager, std::string>& managerPaths() const { return managerPaths_; }
     std::optional<std::string> managerPath() const;
     bool hasManagerPath() const { return managerPath().has_value(); }
     QString managerStatusText() const;
@@ -110,7 +106,6 @@ public:
     Q_INVOKABLE bool startInstall();
 
     // --- the rest of the window's state ---
-    const std::optional<std::string>& loadError() const { return loadError_; }
     QString loadErrorText() const;
     QString unsupportedWarningText() const;
     bool canExportScript() const;
@@ -118,7 +113,6 @@ public:
 
     OptionsModel* optionsModel() { return &options_; }
     InstallRun* installRun() { return &run_; }
-    const InstallRun& installRun() const { return run_; }
     CatalogueRowModel* catalogueRows() { return &catalogueRowModel_; }
     InstalledMarks* installedMarks() { return &marks_; }
     ReplaceConfirmation* replaceConfirmation() { return &replaceConfirmation_; }

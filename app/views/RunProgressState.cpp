@@ -8,11 +8,6 @@ namespace cairnmoor {
 
 RunProgressState::RunProgressState(std::int64_t total) : total_(std::max<std::int64_t>(total, 1)) {}
 
-std::int64_t RunProgressState::completed() const {
-    std::lock_guard guard(lock_);
-    return completed_;
-}
-
 std::optional<std::filesystem::path> RunProgressState::logPath() const {
     std::lock_guard guard(lock_);
     return logPath_;

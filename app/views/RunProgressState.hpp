@@ -17,8 +17,6 @@ public:
     RunProgressState(const RunProgressState&) = delete;
     RunProgressState& operator=(const RunProgressState&) = delete;
 
-    std::int64_t total() const { return total_; }
-    std::int64_t completed() const;
     std::optional<std::filesystem::path> logPath() const;
     void setLogPath(std::optional<std::filesystem::path> path);
 
