@@ -2,12 +2,13 @@
 #
 #   Linux:  <prefix>/bin/Cairnmoor
 #           <prefix>/share/cairnmoor/Cairnmoor_CairnmoorCore.bundle/catalog.json
-#           <prefix>/share/applications/cairnmoor.desktop (with the window)
+#           <prefix>/share/applications/cairnmoor.desktop and its icon in
+#           share/icons/hicolor/scalable/apps (with the window)
 #           <prefix>/share/doc/cairnmoor/README.md
 #           packages: .tar.gz and .deb
-#   macOS:  <prefix>/Cairnmoor.app with Contents/MacOS/Cairnmoor, the resource bundle in
-#           Contents/Resources and Info.plist; Qt and every other library that is not part
-#           of macOS go into Contents/Frameworks, then the app is signed inside out
+#   macOS:  <prefix>/Cairnmoor.app with Contents/MacOS/Cairnmoor, the resource bundle and
+#           the icon in Contents/Resources, and Info.plist; Qt and every other library that
+#           is not part of macOS go into Contents/Frameworks, then the app is signed inside out
 #           (packaging/macos/MacBundle.cmake)
 #           package: drag-and-drop .dmg named after the architecture, signed and notarized
 #           when a Developer ID and a notary profile are configured
@@ -49,6 +50,10 @@ if(APPLE)
     set_source_files_properties(${CAIRNMOOR_CATALOGUE_SOURCE}
         TARGET_DIRECTORY Cairnmoor
         PROPERTIES MACOSX_PACKAGE_LOCATION "Resources/${CAIRNMOOR_RESOURCE_BUNDLE}")
+    # The icon Info.plist names (CFBundleIconFile), made from packaging/icon/cairnmoor.svg.
+    target_sources(Cairnmoor PRIVATE ${CAIRNMOOR_PACKAGING_DIR}/icon/cairnmoor.icns)
+    set_source_files_properties(${CAIRNMOOR_PACKAGING_DIR}/icon/cairnmoor.icns
+        TARGET_DIRECTORY Cairnmoor PROPERTIES MACOSX_PACKAGE_LOCATION Resources)
 
     install(TARGETS Cairnmoor BUNDLE DESTINATION . COMPONENT Runtime)
 
@@ -102,6 +107,8 @@ else()
     if(TARGET cairnmoor_views)
         install(FILES ${CAIRNMOOR_PACKAGING_DIR}/cairnmoor.desktop
             DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT Runtime)
+        install(FILES ${CAIRNMOOR_PACKAGING_DIR}/icon/cairnmoor.svg
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps COMPONENT Runtime)
     endif()
     install(FILES ${CMAKE_SOURCE_DIR}/README.md
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/cairnmoor COMPONENT Runtime)
