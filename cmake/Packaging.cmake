@@ -59,6 +59,8 @@ if(APPLE)
 
     set(CAIRNMOOR_MACDEPLOYQT "")
     set(CAIRNMOOR_QT_LIBRARY_DIRS "")
+    set(CAIRNMOOR_QML_MODULES "")
+    set(CAIRNMOOR_QML_DEPLOY_DIR "")
     if(CAIRNMOOR_BUNDLE_LIBRARIES)
         # The installed app finds its libraries in its own Contents/Frameworks, never the
         # build machine's.
@@ -87,6 +89,24 @@ if(APPLE)
                 endif()
             endforeach()
             list(REMOVE_DUPLICATES CAIRNMOOR_QT_LIBRARY_DIRS)
+            # Every QML module the window requires (QmlModules.cpp), also those our QML
+            # imports only through another module's files, such as Qt.labs.folderlistmodel
+            # behind the file dialog: macdeployqt scans this file besides our views and
+            # deploys each, and the install checks that each arrived.
+            file(STRINGS ${CMAKE_SOURCE_DIR}/app/views/QmlModules.cpp lines
+                REGEX "^ *{\"[A-Za-z.]+\", \"qml6-module-")
+            set(CAIRNMOOR_QML_MODULES)
+            set(imports "import QtQml\n")
+            foreach(line IN LISTS lines)
+                string(REGEX MATCH "{\"([A-Za-z.]+)\"" ignored "${line}")
+                list(APPEND CAIRNMOOR_QML_MODULES "${CMAKE_MATCH_1}")
+                string(APPEND imports "import ${CMAKE_MATCH_1}\n")
+            endforeach()
+            if(NOT "Qt.labs.folderlistmodel" IN_LIST CAIRNMOOR_QML_MODULES)
+                message(FATAL_ERROR "the QML modules could not be read from QmlModules.cpp")
+            endif()
+            set(CAIRNMOOR_QML_DEPLOY_DIR ${CMAKE_BINARY_DIR}/packaging/qml-imports)
+            file(WRITE ${CAIRNMOOR_QML_DEPLOY_DIR}/Imports.qml "${imports}QtObject {}\n")
         endif()
     else()
         # Homebrew's formula: the libraries stay where Homebrew keeps them.
