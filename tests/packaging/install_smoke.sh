@@ -37,11 +37,9 @@ mkdir -p "$work/home" "$work/cwd" "$work/fakebin" "$work/state" && cp "$fakes/br
 # As root, Cairnmoor runs Homebrew as its owner: give the fake one that is not root.
 ((EUID != 0)) || { chmod 755 "$work" && chown -R nobody "$work/fakebin/brew" "$work/state"; }
 # macOS has C.UTF-8 only from 15, a minimal Debian no en_US.UTF-8.
-locale=C.UTF-8
-[[ "$(uname -s)" != Darwin ]] || locale=en_US.UTF-8
-run() { status=0; (cd "$work/cwd" && env -i HOME="$work/home" PATH="$work/fakebin:/usr/bin:/bin" \
-    LANG="$locale" CAIRNMOOR_FAKE_STATE="$work/state" CAIRNMOOR_TEST_BREW_KNOWN_PATHS= "$@") \
-    >"$work/out" 2>"$work/err" || status=$?; }
+locale=C.UTF-8 && [[ "$(uname -s)" != Darwin ]] || locale=en_US.UTF-8
+run() { status=0; (cd "$work/cwd" && env -i HOME="$work/home" PATH="$work/fakebin:/usr/bin:/bin" LANG="$locale" \
+    CAIRNMOOR_FAKE_STATE="$work/state" CAIRNMOOR_TEST_BREW_KNOWN_PATHS= "$@") >"$work/out" 2>"$work/err" || status=$?; }
 cp "$(dirname "$0")"/*.cmprofile "$work/cwd/"
 
 run "$prefix/$exe" --version
