@@ -97,7 +97,12 @@ common+=(-iframework "$sdk_frameworks" -isystem "$work/third-party"
     -DCAIRNMOOR_SOURCE_DIR=\""$root"\" -DCAIRNMOOR_BINARY_DIR=\""$root/build"\"
     -DCAIRNMOOR_FAKES_DIR=\""$root/tests/fakes"\" -DCAIRNMOOR_SHARED_DATA_DIR=\"/\"
     -DCAIRNMOOR_BENCH_FAKES_DIR=\""$root/bench/fakes"\" -DCAIRNMOOR_EXECUTABLE=\"Cairnmoor\")
-qt=(-isystem "$qt_include" -DQT_NO_KEYWORDS -DQT_NO_CAST_FROM_ASCII)
+# As CMake defines them for targets linking these modules (QtTest's GUI functions need
+# QT_GUI_LIB, for one).
+qt=(-isystem "$qt_include" -DQT_NO_KEYWORDS -DQT_NO_CAST_FROM_ASCII -DQT_TESTCASE_BUILDDIR=\"/\")
+for module in CORE GUI NETWORK OPENGL QMLINTEGRATION QMLMODELS QML QUICKCONTROLS2 QUICK TESTLIB; do
+    qt+=("-DQT_${module}_LIB")
+done
 for module in "$qt_include"/Qt*; do
     qt+=(-isystem "$module")
 done
