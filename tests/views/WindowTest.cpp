@@ -31,7 +31,7 @@ TEST_F(ViewsTest, EveryDialogOpensWithItsLabelAndCancelsWithoutATrace) {
         QObject* dialog = find(name);
         ASSERT_TRUE(waitFor([&] { return dialog->property("visible").toBool(); }));
         // The stock dialogs' buttons have no names: look for the label.
-        EXPECT_TRUE(findIf([&](QObject* o) {
+        EXPECT_TRUE(findIf([&, label = label](QObject* o) {
             return o->inherits("QQuickAbstractButton") && o->property("visible").toBool() &&
                    o->property("text") == QLatin1String(label);
         }));
