@@ -2,6 +2,8 @@
 
 #include "buildinfo/BuildInfo.hpp"
 #include "catalogue/CatalogLoader.hpp"
+#include "cli/BrewfileCommand.hpp"
+#include "cli/CaptureCommand.hpp"
 #include "cli/Console.hpp"
 #include "cli/InterruptWatcher.hpp"
 #include "cli/ReportWriter.hpp"
@@ -30,6 +32,8 @@ constexpr const char* usageText =
     "Usage:\n"
     "  Cairnmoor                                Launch the graphical app.\n"
     "  Cairnmoor --profile <file> [--silent]    Install a saved *.cmprofile without a window.\n"
+    "  Cairnmoor --brewfile <file> [--silent]   Install what a Brewfile lists (read, never run).\n"
+    "  Cairnmoor --capture <file>               Save this Mac's packages as a profile.\n"
     "  Cairnmoor --help                         Show this help.\n"
     "  Cairnmoor --version                      Print the version and exit.\n"
     "\n"
@@ -38,7 +42,7 @@ constexpr const char* usageText =
     "Install in Terminal action. Homebrew must run as your normal user.\n"
     "Exit status when installing a profile is non-zero if any package failed.\n"
     "\n"
-    "More options with --profile:\n"
+    "More options with --profile or --brewfile:\n"
     "  --dry-run        Show what an install would do with each app; change nothing.\n"
     "  --check          List the profile's apps that are not on this Mac; exit 1 if any.\n"
     "  --report <file>  Write the install's outcome as JSON to the file.\n"
@@ -374,7 +378,12 @@ std::optional<std::int32_t> run(const std::vector<std::string>& arguments) {
         Console::printLine(BuildInfo::version());
         return 0;
     }
-    const auto profileOption = std::find(arguments.begin(), arguments.end(), "--profile");
+    if (const auto captured = CaptureCommand::run(arguments)) {
+        return captured;
+    }
+    const bool brewfile = has("--brewfile") && !has("--profile"); // a Brewfile as the profile
+    const auto profileOption =
+        std::find(arguments.begin(), arguments.end(), brewfile ? "--brewfile" : "--profile");
     if (profileOption == arguments.end()) {
         for (const char* option : {"--manager", "--report", "--log"}) {
             if (has(option)) {
@@ -387,7 +396,7 @@ std::optional<std::int32_t> run(const std::vector<std::string>& arguments) {
     RunSetup setup;
     setup.silent = has("--silent");
     if (profileOption + 1 == arguments.end()) {
-        Console::writeError("--profile requires a file path\n");
+        Console::writeError(*profileOption + " requires a file path\n");
         return statusUsage;
     }
     setup.profilePath = *(profileOption + 1);
@@ -436,10 +445,12 @@ std::optional<std::int32_t> run(const std::vector<std::string>& arguments) {
 
     Profile profile;
     try {
-        profile = Profile::load(setup.profilePath);
+        profile =
+            brewfile ? BrewfileCommand::load(setup.profilePath) : Profile::load(setup.profilePath);
     } catch (const std::exception& error) {
         return stop(statusFailure,
-                    "could not read profile " + setup.profilePath + ": " + error.what());
+                    (brewfile ? "could not read Brewfile " : "could not read profile ") +
+                        setup.profilePath + ": " + error.what());
     }
 
     PackageManager manager = profile.options.packageManager;
@@ -486,6 +497,9 @@ std::optional<std::int32_t> run(const std::vector<std::string>& arguments) {
         return stop(statusFailure, "could not load catalogue: " + std::string(error.what()));
     }
 
+    if (brewfile) {
+        BrewfileCommand::matchCatalogue(profile, catalog);
+    }
     const std::set<std::string> wanted(profile.apps.begin(), profile.apps.end());
     std::vector<AppEntry> selected;
     std::set<std::string> unknown = wanted;
@@ -495,6 +509,8 @@ std::optional<std::int32_t> run(const std::vector<std::string>& arguments) {
             unknown.erase(entry.id);
         }
     }
+    const std::vector<AppEntry> packages = profile.packageEntries(); // beyond the catalogue
+    selected.insert(selected.end(), packages.begin(), packages.end());
     try {
         if (!unknown.empty()) {
             std::string list;
