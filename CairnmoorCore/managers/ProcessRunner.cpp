@@ -19,6 +19,7 @@
 #include <spawn.h>
 #include <stdexcept>
 #include <string_view>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <system_error>
@@ -284,16 +285,34 @@ int exitCodeOf(int status) {
     return -1;
 }
 
-// Our environment with the settings' variables put in (replacing any of the same name);
-// a child running as another account gets that account's HOME, USER and LOGNAME.
+// What a child that runs as another account may take from our environment: the
+// locale, and Homebrew's own settings as the administrator made them.
+bool passesToAnotherAccount(std::string_view name) {
+    return name == "LANG" || name.starts_with("LC_") || name.starts_with("HOMEBREW_");
+}
+
+// The folders a child running as another account may search: the executable's own and
+// the system's, nothing a user could have put before them.
+std::string fixedSearchPath(const std::string& executable) {
+    const std::string::size_type slash = executable.rfind('/');
+    std::string folder =
+        slash == std::string::npos || slash == 0 ? std::string() : executable.substr(0, slash);
+    const std::string system = "/usr/bin:/bin:/usr/sbin:/sbin";
+    return folder.empty() ? system : folder + ":" + system;
+}
+
+// The child's environment. Ours with the settings' variables put in (replacing any of
+// the same name); for a child that runs as another account, one built from nothing.
 class Environment {
 public:
-    explicit Environment(const ProcessRunner::Settings& settings) {
+    Environment(const ProcessRunner::Settings& settings, const std::string& executable) {
         std::vector<std::pair<std::string, std::string>> additions;
-        if (settings.account) {
-            additions = {{"HOME", settings.account->home.string()},
-                         {"USER", settings.account->name},
-                         {"LOGNAME", settings.account->name}};
+        if (const std::optional<Account>& account = settings.account) {
+            additions = {{"HOME", account->home.string()},
+                         {"USER", account->name},
+                         {"LOGNAME", account->name},
+                         {"SHELL", account->shell.empty() ? "/bin/sh" : account->shell},
+                         {"PATH", fixedSearchPath(executable)}};
         }
         for (const auto& variable : settings.environment) {
             std::erase_if(additions,
@@ -309,7 +328,7 @@ public:
             const bool replaced =
                 std::any_of(additions.begin(), additions.end(),
                             [&](const auto& added) { return added.first == name; });
-            if (!replaced) {
+            if (!replaced && (!settings.account || passesToAnotherAccount(name))) {
                 pointers_.push_back(*entry);
             }
         }
@@ -707,7 +726,19 @@ public:
     }
 
     void launch(const std::string& executable, const std::vector<std::string>& arguments) {
-        terminal_.open(runner_.settings_.shareTerminal);
+        const ProcessRunner::Settings& settings = runner_.settings_;
+        if (settings.executable && settings.executable->path == executable &&
+            ExecutableIdentity::of(executable) != settings.executable) {
+            {
+                std::lock_guard guard(runner_.lock_);
+                runner_.didCancel_ = true;
+            }
+            throw CommandError::replaced(executable);
+        }
+        // Another account gets no terminal of ours: it could read what we are given
+        // there, or type into the shell that started us.
+        const bool otherAccount = settings.account.has_value();
+        terminal_.open(settings.shareTerminal && !otherAccount);
         const auto failed = [&] { throw CommandError::cannotLaunch(executable, errno); };
         if (!posix::makeCloseOnExecPipe(output_.readEnd, output_.writeEnd) ||
             !keepAboveStandardDescriptors(output_.writeEnd) ||
@@ -732,14 +763,16 @@ public:
             argv.push_back(const_cast<char*>(argument.c_str()));
         }
         argv.push_back(nullptr);
-        Environment environment(runner_.settings_);
+        Environment environment(settings, executable);
 
         pid_t processId = -1;
         const int errorFd = separateErrors_ ? errorOutput_.writeEnd.get() : output_.writeEnd.get();
-        if (const std::optional<Account>& account = runner_.settings_.account) {
+        if (const std::optional<Account>& account = settings.account) {
+            // Always a session of its own: without one it would share our controlling
+            // terminal even where it is not lent the foreground.
             if (const int error = AccountSpawn(*account).start(
                     processId, executable.c_str(), argv.data(), environment.get(),
-                    output_.writeEnd.get(), errorFd, terminal_.held(), terminal_.elsewhere());
+                    output_.writeEnd.get(), errorFd, false, true);
                 error != 0) {
                 errno = error;
                 failed();
@@ -1090,6 +1123,15 @@ CommandError CommandError::cannotLaunch(const std::string& executablePath, int e
     default:
         return cannotLaunch(executablePath);
     }
+}
+
+std::optional<ProcessRunner::ExecutableIdentity>
+ProcessRunner::ExecutableIdentity::of(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    return ExecutableIdentity{path, info.st_dev, info.st_ino, info.st_uid};
 }
 
 ProcessRunner::ProcessRunner() : ProcessRunner(Settings{}) {}
