@@ -105,7 +105,8 @@ std::optional<std::int32_t> run(const std::vector<std::string>& arguments) {
         if (asked.has_parent_path()) {
             FileManager::defaultManager().createDirectory(asked.parent_path(), true);
         }
-        written = InstallLog::createFile(asked);
+        // The free name in the folder as the user wrote it ("x.cmprofile", not "./x...").
+        written = asked.parent_path() / InstallLog::createFile(asked).filename();
         capture.profile.write(written);
     } catch (const std::exception& error) {
         if (!written.empty()) {
