@@ -415,7 +415,11 @@ std::optional<std::int32_t> run(const std::vector<std::string>& arguments) {
     if (const auto captured = CaptureCommand::run(arguments)) {
         return captured;
     }
-    const bool brewfile = has("--brewfile") && !has("--profile"); // a Brewfile as the profile
+    if (has("--brewfile") && has("--profile")) {
+        Console::writeError("--brewfile and --profile go one at a time\n");
+        return statusUsage;
+    }
+    const bool brewfile = has("--brewfile"); // a Brewfile as the profile
     const auto profileOption =
         std::find(arguments.begin(), arguments.end(), brewfile ? "--brewfile" : "--profile");
     if (profileOption == arguments.end()) {
