@@ -10,6 +10,7 @@
 #include "install/InstallEngine.hpp"
 #include "install/InstallLog.hpp"
 #include "install/Profile.hpp"
+#include "install/Selection.hpp"
 #include "managers/PackageManagerError.hpp"
 #include "managers/PackageManagerLocator.hpp"
 #include "platform/Account.hpp"
@@ -228,6 +229,16 @@ private:
 std::int32_t install(const std::vector<AppEntry>& selected, InstallOptions options,
                      const RunSetup& setup, ReportWriter& report) {
     const bool silent = setup.silent;
+    InstallEngine engine(setup.runnerSettings(), setup.fileManager());
+    // The manager runs in its own process group, out of reach of the terminal's
+    // interrupt: pass the interrupt on by cancelling, so it stops with us. Watched from
+    // before the first report on, so none is ever left saying the run goes on.
+    std::optional<InterruptWatcher> watcher;
+    try {
+        watcher.emplace([&engine](int) { engine.cancel(); });
+    } catch (const std::system_error&) {
+        // Out of descriptors: install anyway; an interrupt then simply ends the process.
+    }
     std::optional<InstallLog::File> logFile;
     try {
         // Before anything changes: a report that cannot be written fails the run now.
@@ -278,15 +289,6 @@ std::int32_t install(const std::vector<AppEntry>& selected, InstallOptions optio
         }
     };
 
-    InstallEngine engine(setup.runnerSettings(), setup.fileManager());
-    // The manager runs in its own process group, out of reach of the terminal's
-    // interrupt: pass the interrupt on by cancelling, so it stops with us.
-    std::optional<InterruptWatcher> watcher;
-    try {
-        watcher.emplace([&engine](int) { engine.cancel(); });
-    } catch (const std::system_error&) {
-        // Out of descriptors: install anyway; an interrupt then simply ends the process.
-    }
     const std::vector<PackageResult> results =
         engine.run(selected, options, setup.managerPath,
                    InstallEngine::Observers{onProgress, onLog,
@@ -553,25 +555,11 @@ std::optional<std::int32_t> run(const std::vector<std::string>& arguments) {
     if (brewfile) {
         BrewfileCommand::matchCatalogue(profile, catalog);
     }
-    const std::set<std::string> wanted(profile.apps.begin(), profile.apps.end());
     std::vector<AppEntry> selected;
-    std::set<std::string> unknown = wanted;
-    for (const AppEntry& entry : catalog.apps) {
-        if (wanted.contains(entry.id)) {
-            selected.push_back(entry);
-            unknown.erase(entry.id);
-        }
-    }
-    const std::vector<AppEntry> packages = profile.packageEntries(); // beyond the catalogue
-    selected.insert(selected.end(), packages.begin(), packages.end());
     try {
-        if (!unknown.empty()) {
-            std::string list;
-            for (const std::string& id : unknown) {
-                list += (list.empty() ? "" : ", ") + id;
-            }
-            throw PackageManagerError::invalidSelection("Unknown catalogue IDs: " + list + ".");
-        }
+        selected = Selection::entriesNamed(catalog, profile.apps, Selection::Scope::everyEntry);
+        const std::vector<AppEntry> packages = profile.packageEntries(); // beyond the catalogue
+        selected.insert(selected.end(), packages.begin(), packages.end());
         manager.validate(selected);
     } catch (const PackageManagerError& error) {
         return stop(statusUsage, error.text());
