@@ -7,6 +7,7 @@
 #include "managers/FetchOutput.hpp"
 #include "managers/InstalledProbe.hpp"
 #include "managers/PackageManagerError.hpp"
+#include "managers/TapTrust.hpp"
 #include "platform/DecodingError.hpp"
 
 #include <algorithm>
@@ -373,13 +374,20 @@ InstallEngine::execute(const std::vector<AppEntry>& apps, const InstallOptions& 
             progress(app.id, PackageState::installing());
             log(commandLine(manager, *arguments));
             bool neededPassword = false;
+            std::optional<TapTrust::Refusal> untrusted;
             const auto watchOutput = [&](const std::string& line) {
                 neededPassword = neededPassword || AdminPrompt::isRefusal(line);
+                if (!untrusted) {
+                    untrusted = TapTrust::refusal(line);
+                }
                 log(line);
             };
             try {
                 const CommandResult result =
                     runner(manager).run(packageManagerPath, *arguments, timeout, watchOutput);
+                if (untrusted && !result.succeeded() && !result.cancelled && !result.timedOut) {
+                    return PackageState::failed(TapTrust::failureMessage(*untrusted));
+                }
                 return stateOfFinished(result, manager, neededPassword);
             } catch (const std::exception& error) {
                 // A launch failure; any other failure of the runner is reported the same way.

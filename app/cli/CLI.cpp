@@ -2,6 +2,8 @@
 
 #include "buildinfo/BuildInfo.hpp"
 #include "catalogue/CatalogLoader.hpp"
+#include "cli/BrewfileCommand.hpp"
+#include "cli/CaptureCommand.hpp"
 #include "cli/Console.hpp"
 #include "cli/InterruptWatcher.hpp"
 #include "cli/ReportWriter.hpp"
@@ -34,6 +36,8 @@ constexpr const char* usageText =
     "Usage:\n"
     "  Cairnmoor                                Launch the graphical app.\n"
     "  Cairnmoor --profile <file> [--silent]    Install a saved *.cmprofile without a window.\n"
+    "  Cairnmoor --brewfile <file> [--silent]   Install what a Brewfile lists (read, never run).\n"
+    "  Cairnmoor --capture <file>               Save this Mac's packages as a profile.\n"
     "  Cairnmoor --help                         Show this help.\n"
     "  Cairnmoor --version                      Print the version and exit.\n"
     "\n"
@@ -42,7 +46,7 @@ constexpr const char* usageText =
     "Install in Terminal action. Homebrew must run as your normal user.\n"
     "Exit status when installing a profile is non-zero if any package failed.\n"
     "\n"
-    "More options with --profile:\n"
+    "More options with --profile or --brewfile:\n"
     "  --dry-run        Show what an install would do with each app; change nothing.\n"
     "  --check          List the profile's apps that are not on this Mac; exit 1 if any.\n"
     "  --report <file>  Write the install's outcome as JSON to the file.\n"
@@ -410,7 +414,16 @@ std::optional<std::int32_t> run(const std::vector<std::string>& arguments) {
         Console::printLine(BuildInfo::version());
         return 0;
     }
-    const auto profileOption = std::find(arguments.begin(), arguments.end(), "--profile");
+    if (const auto captured = CaptureCommand::run(arguments)) {
+        return captured;
+    }
+    if (has("--brewfile") && has("--profile")) {
+        Console::writeError("--brewfile and --profile go one at a time\n");
+        return statusUsage;
+    }
+    const bool brewfile = has("--brewfile"); // a Brewfile as the profile
+    const auto profileOption =
+        std::find(arguments.begin(), arguments.end(), brewfile ? "--brewfile" : "--profile");
     if (profileOption == arguments.end()) {
         for (const char* option : {"--manager", "--report", "--log"}) {
             if (has(option)) {
@@ -423,7 +436,7 @@ std::optional<std::int32_t> run(const std::vector<std::string>& arguments) {
     RunSetup setup;
     setup.silent = has("--silent");
     if (profileOption + 1 == arguments.end()) {
-        Console::writeError("--profile requires a file path\n");
+        Console::writeError(*profileOption + " requires a file path\n");
         return statusUsage;
     }
     setup.profilePath = *(profileOption + 1);
@@ -483,10 +496,12 @@ std::optional<std::int32_t> run(const std::vector<std::string>& arguments) {
 
     Profile profile;
     try {
-        profile = Profile::load(setup.profilePath);
+        profile =
+            brewfile ? BrewfileCommand::load(setup.profilePath) : Profile::load(setup.profilePath);
     } catch (const std::exception& error) {
         return stop(statusFailure,
-                    "could not read profile " + setup.profilePath + ": " + error.what());
+                    (brewfile ? "could not read Brewfile " : "could not read profile ") +
+                        setup.profilePath + ": " + error.what());
     }
 
     PackageManager manager = profile.options.packageManager;
@@ -537,9 +552,14 @@ std::optional<std::int32_t> run(const std::vector<std::string>& arguments) {
         return stop(statusFailure, "could not load catalogue: " + std::string(error.what()));
     }
 
+    if (brewfile) {
+        BrewfileCommand::matchCatalogue(profile, catalog);
+    }
     std::vector<AppEntry> selected;
     try {
         selected = Selection::entriesNamed(catalog, profile.apps, Selection::Scope::everyEntry);
+        const std::vector<AppEntry> packages = profile.packageEntries(); // beyond the catalogue
+        selected.insert(selected.end(), packages.begin(), packages.end());
         manager.validate(selected);
     } catch (const PackageManagerError& error) {
         return stop(statusUsage, error.text());

@@ -121,7 +121,14 @@ INSTANTIATE_TEST_SUITE_P(Cli, ArgumentGrammar, ::testing::Values(
     GrammarCase{"UnknownIdentifiersBeforeUnmappedOnes", team, 2, "Unknown catalogue IDs: omega.\n", "delta omega"},
     GrammarCase{"EmptySelection", team, 2, "No apps selected.\n", ""},
     GrammarCase{"EntryWithoutPackageForTheManager", team, 2,
-                "No Homebrew mapping for: Delta. Choose another manager or remove these apps.\n", "delta alpha"}),
+                "No Homebrew mapping for: Delta. Choose another manager or remove these apps.\n", "delta alpha"},
+    GrammarCase{"CaptureWithoutPath", "--capture --silent", 2, "--capture requires a file path\n"},
+    GrammarCase{"CaptureGoesAlone", "--capture mac.cmprofile " + team, 2, "--profile does not go with --capture\n"},
+    GrammarCase{"CaptureWithoutHomebrew", "--capture mac.cmprofile", 1, "Homebrew was not found. Install it from https://brew.sh/.\n",
+                "", false},
+    GrammarCase{"BrewfileOrProfile", "--brewfile Brewfile " + team, 2, "--brewfile and --profile go one at a time\n"},
+    GrammarCase{"BrewfileWithoutPath", "--brewfile", 2, "--brewfile requires a file path\n"},
+    GrammarCase{"MissingBrewfile", "--brewfile Brewfile", 1, "could not read Brewfile Brewfile: Brewfile: No such file or directory\n"}),
     [](const auto& info) { return info.param.name; });
 // clang-format on
 
