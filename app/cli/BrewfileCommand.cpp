@@ -1,7 +1,7 @@
 #include "cli/BrewfileCommand.hpp"
 
-#include "cli/CLI.hpp"
 #include "cli/Console.hpp"
+#include "cli/TerminalText.hpp"
 #include "import/BrewfileReader.hpp"
 #include "platform/FileManager.hpp"
 

@@ -1,8 +1,8 @@
 #include "cli/CaptureCommand.hpp"
 
 #include "catalogue/CatalogLoader.hpp"
-#include "cli/CLI.hpp"
 #include "cli/Console.hpp"
+#include "cli/TerminalText.hpp"
 #include "import/MacCapture.hpp"
 #include "install/InstallLog.hpp"
 #include "managers/PackageManagerError.hpp"

@@ -4,7 +4,7 @@
 
 #include "CliSandbox.hpp"
 #include "buildinfo/BuildInfo.hpp"
-#include "cli/CLI.hpp"
+#include "cli/TerminalText.hpp"
 
 #include <gtest/gtest.h>
 
