@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <utility>
 
 namespace cairnmoor {
 
@@ -246,8 +247,8 @@ void InstallEngine::prefetch(const std::vector<PlannedEntry>& plan, const Instal
         } catch (const std::exception& error) {
             failure = error.what();
         }
-        while (!downloading.empty()) {
-            settle(downloading.front());
+        for (const std::string& package : std::exchange(downloading, {})) {
+            show(package, PackageState::pending());
         }
         if (!failure.empty()) {
             log("Not everything was downloaded ahead (" + failure +
