@@ -1,6 +1,7 @@
 #include "EngineFixture.hpp"
 #include "install/FetchPlan.hpp"
 #include "managers/FetchOutput.hpp"
+#include "support/StubFileManager.hpp"
 
 #include <sstream>
 
@@ -135,6 +136,28 @@ TEST_F(Engine, AFailedOrStalledFetchIsOnlyLoggedAndACancelDuringItSkipsEverythin
         // The other kind is still fetched after a failure, nothing more after a cancel.
         EXPECT_EQ(invocations().find("brew fetch --formula beta\n") != std::string::npos, !cancel);
     }
+}
+
+// A list of names too long for one command is asked about and fetched by several, and every
+// answer counts: gamma's app, named in the second answer, is found.
+TEST_F(Engine, NamesPastTheArgumentLimitGoToSeveralCommands) {
+    testing::TempDir home;
+    home.write("Applications/Gamma.app/Contents/Info.plist", "");
+    testing::StubFileManager files;
+    files.home = home.path();
+    InstallEngine engine({}, files);
+    engine.limitArguments(1);
+    const AppEntry delta = app("delta", "Delta", "delta", "cask");
+    const auto results = engine.run({alpha, beta, gamma, delta}, options(brew, true), fake(brew),
+                                    std::nullopt, std::nullopt, {}, {});
+    EXPECT_THAT(statesOf(results),
+                ElementsAre(PackageState::installed(), PackageState::installed(),
+                            PackageState::installedOutside(), PackageState::installed()));
+    EXPECT_EQ(invocations(),
+              "brew list --cask\nbrew list --formula\nbrew info --json=v2 --cask alpha\n"
+              "brew info --json=v2 --cask gamma\nbrew info --json=v2 --cask delta\n"
+              "brew fetch --cask alpha\nbrew fetch --cask delta\nbrew fetch --formula beta\n"
+              "brew install --cask alpha\nbrew install beta\nbrew install --cask delta\n");
 }
 
 } // namespace
