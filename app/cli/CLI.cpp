@@ -13,13 +13,14 @@
 #include "platform/Account.hpp"
 #include "platform/ProcessInfo.hpp"
 
+#include <utf8proc.h>
+
 #include <algorithm>
 #include <exception>
 #include <filesystem>
 #include <set>
 #include <system_error>
 #include <unistd.h>
-#include <utf8proc.h>
 
 namespace cairnmoor::CLI {
 
