@@ -2,6 +2,8 @@
 
 #include "platform/Utf8.hpp"
 
+#include <utf8proc.h>
+
 namespace cairnmoor::CLI {
 namespace {
 
@@ -13,6 +15,32 @@ std::string hexDigits(unsigned value) {
         value /= 16;
     } while (value != 0);
     return text;
+}
+
+// The code point of one well-formed UTF-8 character.
+char32_t decoded(std::string_view character) {
+    const auto lead = static_cast<unsigned char>(character.front());
+    char32_t value = character.size() == 1 ? lead : lead & (0x7F >> character.size());
+    for (const char byte : character.substr(1)) {
+        value = (value << 6) | (static_cast<unsigned char>(byte) & 0x3F);
+    }
+    return value;
+}
+
+// Characters past ASCII that steer a terminal or hide text instead of showing: the second
+// set of controls (CSI among them), format characters (the bidirectional overrides that
+// make text read in another order, zero-width ones, the byte order mark) and the line and
+// paragraph separators.
+bool isInvisibleControl(char32_t character) {
+    switch (utf8proc_category(static_cast<utf8proc_int32_t>(character))) {
+    case UTF8PROC_CATEGORY_CC:
+    case UTF8PROC_CATEGORY_CF:
+    case UTF8PROC_CATEGORY_ZL:
+    case UTF8PROC_CATEGORY_ZP:
+        return true;
+    default:
+        return false;
+    }
 }
 
 // Control characters as backslash escapes, ill-formed UTF-8 as U+FFFD; in a literal
@@ -29,10 +57,10 @@ std::string escaped(std::string_view text, bool literal) {
             if (!valid) {
                 result += "\xEF\xBF\xBD";
                 i += length;
-            } else if (byte == 0xc2 && static_cast<unsigned char>(text[i + 1]) <= 0x9f) {
-                // U+0080 to U+009F, the second set of control characters (CSI among them).
-                result += "\\u{" + hexDigits(static_cast<unsigned char>(text[i + 1])) + "}";
-                i += 2;
+            } else if (const char32_t character = decoded(text.substr(i, length));
+                       isInvisibleControl(character)) {
+                result += "\\u{" + hexDigits(character) + "}";
+                i += length;
             } else {
                 result.append(text, i, length);
                 i += length;

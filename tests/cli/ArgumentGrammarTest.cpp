@@ -141,6 +141,10 @@ TEST(Escaping, KeepsEveryMessageOnItsLine) {
         {std::string("a\nb\rc\td\0end", 11), R"("a\nb\rc\td\0end")"},
         {"\x1b[31mred\x1b[0m\x7f\x01", R"("\u{1b}[31mred\u{1b}[0m\u{7f}\u{1}")"},
         {"next\u0085line \u009b\u009f\u0080", R"("next\u{85}line \u{9b}\u{9f}\u{80}")"},
+        // Text that reads in another order, hides, or breaks the line without a control.
+        {"\u202egnp.exe\u202c \u2066a\u2069\u061c \u200bx\u200f\u00ad\ufeff\U000E0041",
+         R"("\u{202e}gnp.exe\u{202c} \u{2066}a\u{2069}\u{61c} \u{200b}x\u{200f}\u{ad}\u{feff}\u{e0041}")"},
+        {"one\u2028two\u2029\u2027\u200a\u00a0", "\"one\\u{2028}two\\u{2029}\u2027\u200a\u00a0\""},
         {"caf\u00e9 \u2014 \U0001F600 \u00c2", "\"caf\u00e9 \u2014 \U0001F600 \u00c2\""},
         {"cut \xc2 \xff", "\"cut \uFFFD \uFFFD\""}};
     // clang-format on
