@@ -71,9 +71,10 @@ ProcessRunner::Settings withHomebrewEnvironment(ProcessRunner::Settings settings
 
 } // namespace
 
-InstallEngine::InstallEngine(ProcessRunner::Settings settings, const FileManager& fileManager)
+InstallEngine::InstallEngine(ProcessRunner::Settings settings, const FileManager& fileManager,
+                             const RunningApps& runningApps)
     : runner_(settings), brewRunner_(withHomebrewEnvironment(std::move(settings))),
-      fileManager_(fileManager) {}
+      fileManager_(fileManager), runningApps_(runningApps) {}
 
 ProcessRunner& InstallEngine::runner(PackageManager manager) {
     return manager == PackageManager::homebrew ? brewRunner_ : runner_;
@@ -103,8 +104,27 @@ Survey InstallEngine::survey(const std::vector<AppEntry>& apps, const InstallOpt
     }
     if (manager == PackageManager::homebrew) {
         lookForExistingApps(apps, options, packageManagerPath, survey, log);
+        for (const auto& [name, bundles] : survey.bundles) {
+            if (auto open = openBundles(bundles); !open.empty()) {
+                survey.running.emplace(name, std::move(open));
+            }
+        }
+        for (const auto& [name, existing] : survey.existingApps) {
+            if (auto open = openBundles({existing.path}); !open.empty()) {
+                survey.running.emplace(name, std::move(open));
+            }
+        }
     }
     return survey;
+}
+
+std::vector<std::string> InstallEngine::openBundles(const std::vector<std::string>& bundles) const {
+    std::vector<std::string> names;
+    for (const std::filesystem::path& bundle :
+         runningApps_.open({bundles.begin(), bundles.end()})) {
+        names.push_back(bundle.string());
+    }
+    return names;
 }
 
 void InstallEngine::lookForExistingApps(const std::vector<AppEntry>& apps,
@@ -114,7 +134,10 @@ void InstallEngine::lookForExistingApps(const std::vector<AppEntry>& apps,
     std::vector<std::string> unlisted;
     for (const AppEntry& app : apps) {
         const auto name = options.packageManager.token(app);
-        if (name && app.macos->isCask() && !InstallPlan::isListed(*name, *survey.casks, {}) &&
+        // Casks to be upgraded are asked about too: where their apps are, to see whether
+        // one is open.
+        if (name && app.macos->isCask() &&
+            (options.upgradeIfPresent || !InstallPlan::isListed(*name, *survey.casks, {})) &&
             std::find(unlisted.begin(), unlisted.end(), *name) == unlisted.end()) {
             unlisted.push_back(*name);
         }
@@ -159,6 +182,13 @@ void InstallEngine::lookForExistingApps(const std::vector<AppEntry>& apps,
             survey.currentTokens.emplace(name, info.token);
         }
         if (InstallPlan::isListed(name, *survey.casks, survey.currentTokens)) {
+            for (const std::string& bundle : info.apps) {
+                for (const std::filesystem::path& folder : folders) {
+                    if (fileManager_.fileExists(folder / bundle)) {
+                        survey.bundles[name].push_back((folder / bundle).string());
+                    }
+                }
+            }
             continue;
         }
         for (const std::string& bundle : info.apps) {
@@ -253,6 +283,70 @@ void InstallEngine::prefetch(const std::vector<PlannedEntry>& plan, const Instal
             log("Not everything was downloaded ahead (" + failure +
                 "); each install downloads what it still needs.");
         }
+    }
+}
+
+std::optional<PackageState> InstallEngine::keepOpenAppsOpen(const PlannedEntry& entry,
+                                                            const InstallOptions& options,
+                                                            const LogHandler& log) {
+    // Looked at again now: an app may have been opened or quit since the plan was made.
+    std::vector<std::string> open = openBundles(entry.bundles);
+    if (open.empty()) {
+        return std::nullopt;
+    }
+    if (options.runningApps == RunningAppPolicy::quit) {
+        log("Asking " + InstallPlan::bundleNames(open) + " to quit before " + entry.app.name +
+            " is changed.");
+        open.clear();
+        for (const std::filesystem::path& bundle :
+             runningApps_.quit({entry.bundles.begin(), entry.bundles.end()}, quitTimeLimit_,
+                               [this] { return isCancelled(); })) {
+            open.push_back(bundle.string());
+        }
+        if (isCancelled()) {
+            return PackageState::skipped();
+        }
+        if (open.empty()) {
+            return std::nullopt;
+        }
+    }
+    const std::string names = InstallPlan::bundleNames(open);
+    log(names + (open.size() == 1 ? " is" : " are") + " open, so " + entry.app.name +
+        " was left alone.");
+    return PackageState::skippedRunning(names);
+}
+
+void InstallEngine::cleanUp(const std::vector<PlannedEntry>& plan,
+                            const std::vector<PackageResult>& results,
+                            const InstallOptions& options, const std::string& packageManagerPath,
+                            const LogHandler& log) {
+    std::vector<std::string> packages;
+    for (std::size_t i = 0; i < results.size() && i < plan.size(); ++i) {
+        if (results[i].state.kind == PackageState::Kind::installed &&
+            std::find(packages.begin(), packages.end(), plan[i].package) == packages.end()) {
+            packages.push_back(plan[i].package);
+        }
+    }
+    if (options.packageManager != PackageManager::homebrew || packages.empty() || isCancelled()) {
+        return;
+    }
+    const std::vector<std::string> arguments = BrewCommandBuilder::cleanupArguments(packages);
+    log(commandLine(options.packageManager, arguments));
+    std::string failure;
+    try {
+        const CommandResult result = brewRunner_.run(
+            packageManagerPath, arguments, static_cast<double>(options.timeoutSeconds), log);
+        if (result.timedOut) {
+            failure = "it timed out";
+        } else if (!result.cancelled && result.exitCode != 0) {
+            failure = "brew exited with status " + std::to_string(result.exitCode);
+        }
+    } catch (const std::exception& error) {
+        failure = error.what();
+    }
+    if (!failure.empty()) {
+        log("The cleanup did not finish (" + failure +
+            "); the packages are installed all the same.");
     }
 }
 
@@ -363,6 +457,9 @@ std::vector<PackageResult> InstallEngine::execute(const std::vector<AppEntry>& a
                 return PackageState::failed("No " + std::string(manager.displayName()) +
                                             " command for " + app.name + ".");
             }
+            if (auto kept = keepOpenAppsOpen(entry, options, log)) {
+                return *std::move(kept);
+            }
             progress(app.id, PackageState::installing());
             log(commandLine(manager, *arguments));
             bool neededPassword = false;
@@ -383,6 +480,7 @@ std::vector<PackageResult> InstallEngine::execute(const std::vector<AppEntry>& a
         progress(app.id, state);
         results.push_back(PackageResult{app, std::move(state)});
     }
+    cleanUp(plan, results, options, packageManagerPath, log);
     return results;
 }
 

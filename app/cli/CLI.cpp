@@ -277,8 +277,24 @@ std::int32_t install(const std::vector<AppEntry>& selected, InstallOptions optio
                                displayText(result.state.message));
         }
     }
-    Console::printLine("Summary: " + std::to_string(results.size()) + " processed, " +
-                       std::to_string(failures) + " failed.");
+    std::vector<std::string> open;
+    for (const PackageResult& result : results) {
+        if (result.state.kind == PackageState::Kind::skippedRunning) {
+            open.push_back(result.state.message);
+        }
+    }
+    Console::printLine(
+        "Summary: " + std::to_string(results.size()) + " processed, " + std::to_string(failures) +
+        " failed" + (open.empty() ? "" : ", " + std::to_string(open.size()) + " skipped: running") +
+        ".");
+    if (!open.empty()) {
+        std::string names;
+        for (const std::string& apps : open) {
+            names += (names.empty() ? "" : ", ") + apps;
+        }
+        Console::printLine("Left alone because they were open: " + displayText(names) +
+                           ". Quit them and run again.");
+    }
     std::int32_t status = failures > 0 ? statusFailure : 0;
     int signalNumber = 0;
     if (watcher) {
@@ -329,7 +345,8 @@ std::int32_t survey(const std::vector<AppEntry>& selected, InstallOptions option
     for (const PlannedEntry& entry : plan) {
         if (!check) {
             Console::printLine(displayText(entry.app.id) + ": " +
-                               displayText(InstallPlan::describe(entry, options.packageManager)));
+                               displayText(InstallPlan::describe(entry, options.packageManager,
+                                                                 options.runningApps)));
         } else if (entry.action == PlannedAction::install ||
                    entry.action == PlannedAction::notInstallable) {
             missing = true;

@@ -70,7 +70,7 @@ TEST_F(Engine, PrefetchDownloadsEachKindOnceBeforeTheInstallsAndNothingWhenOff) 
     const std::string survey = "brew update\nbrew list --cask\nbrew list --formula\n"
                                "brew info --json=v2 --cask alpha gamma\n";
     const std::string installs = "brew install --cask alpha\nbrew install beta\n"
-                                 "brew install --cask gamma\n";
+                                 "brew install --cask gamma\nbrew cleanup alpha beta gamma\n";
     EXPECT_EQ(invocations(),
               survey + "brew fetch --cask alpha gamma\nbrew fetch --formula beta\n" + installs);
     std::istringstream log(testing::readFile(state_ / "environment.log"));
@@ -112,7 +112,7 @@ TEST_F(Engine, AFailedFetchIsOnlyLoggedAndACancelDuringItSkipsEverything) {
                   cancel ? 0 : 2);
         // The other kind is still fetched after a failure, nothing more after a cancel.
         EXPECT_EQ(invocations().ends_with("brew fetch --formula beta\nbrew install --cask alpha\n"
-                                          "brew install beta\n"),
+                                          "brew install beta\nbrew cleanup alpha beta\n"),
                   !cancel);
     }
 }

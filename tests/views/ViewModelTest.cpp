@@ -172,7 +172,7 @@ TEST_F(ViewsTest, ARunShowsProgressAndEveryLineAndMarksWhatItInstalled) {
     EXPECT_LT(flushes.size(), 2000U);
     const auto tooSoon = [](auto before, auto after) { return after - before < 12ms; };
     EXPECT_EQ(std::adjacent_find(flushes.begin(), flushes.end() - 1, tooSoon), flushes.end() - 1);
-    EXPECT_TRUE(shown().ends_with("\nError: foxtrot: simulated failure\n"));
+    EXPECT_TRUE(shown().ends_with("\nError: foxtrot: simulated failure\n$ brew cleanup alpha\n"));
     EXPECT_EQ(readFile(*model_->lastLogURL()), shown());
     EXPECT_TRUE(waitFor([&] { return role("alpha", Row::InstalledTextRole) == u"Installed"_s; }));
     model_->setWriteLog(false);
