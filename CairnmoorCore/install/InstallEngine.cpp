@@ -30,8 +30,9 @@ std::string commandLine(PackageManager manager, const std::vector<std::string>& 
     return line;
 }
 
+// `passwordNote` says why a password sudo asked for was missing, if it was.
 PackageState stateOfFinished(const CommandResult& result, PackageManager manager,
-                             bool neededPassword) {
+                             std::string_view passwordNote) {
     if (result.cancelled) {
         return PackageState::skipped();
     }
@@ -43,9 +44,7 @@ PackageState stateOfFinished(const CommandResult& result, PackageManager manager
     }
     std::string message = std::string(manager.executableName()) + " exited with status " +
                           std::to_string(result.exitCode);
-    if (neededPassword) {
-        message += AdminPrompt::failureNote;
-    }
+    message += passwordNote;
     return PackageState::failed(std::move(message));
 }
 
@@ -462,15 +461,19 @@ std::vector<PackageResult> InstallEngine::execute(const std::vector<AppEntry>& a
             }
             progress(app.id, PackageState::installing());
             log(commandLine(manager, *arguments));
-            bool neededPassword = false;
+            std::string_view passwordNote;
             const auto watchOutput = [&](const std::string& line) {
-                neededPassword = neededPassword || AdminPrompt::isRefusal(line);
+                if (AdminPrompt::isRefusal(line)) {
+                    passwordNote = AdminPrompt::failureNote;
+                } else if (const auto note = AdminPrompt::unansweredNote(line); !note.empty()) {
+                    passwordNote = note;
+                }
                 log(line);
             };
             try {
                 const CommandResult result =
                     runner(manager).run(packageManagerPath, *arguments, timeout, watchOutput);
-                return stateOfFinished(result, manager, neededPassword);
+                return stateOfFinished(result, manager, passwordNote);
             } catch (const std::exception& error) {
                 // A launch failure; any other failure of the runner is reported the same way.
                 log(error.what());
