@@ -57,10 +57,9 @@ TEST_P(Askpass, ThePasswordReachesSudoAndNothingElse) {
                                  },
                                  [&](std::uint64_t number) { withdrawn.push_back(number); }},
         state_.path());
-    InstallEngine engine(
-        ProcessRunner::Settings{.shareTerminal = false,
-                                .environment = {{"SUDO_ASKPASS", channel->helperPath().string()}},
-                                .account = {}});
+    ProcessRunner::Settings settings;
+    settings.environment = {{"SUDO_ASKPASS", channel->helperPath().string()}};
+    InstallEngine engine(settings);
     InstallOptions opts = options();
     opts.timeoutSeconds = c.typed.back() == ignore ? 2 : 30;
     const auto results = engine.run(c.apps, opts, fake(brew), std::nullopt, std::nullopt,
