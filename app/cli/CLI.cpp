@@ -8,6 +8,7 @@
 #include "install/InstallEngine.hpp"
 #include "install/InstallLog.hpp"
 #include "install/Profile.hpp"
+#include "install/Selection.hpp"
 #include "managers/PackageManagerError.hpp"
 #include "managers/PackageManagerLocator.hpp"
 #include "platform/Account.hpp"
@@ -553,23 +554,9 @@ std::optional<std::int32_t> run(const std::vector<std::string>& arguments) {
         return stop(statusFailure, "could not load catalogue: " + std::string(error.what()));
     }
 
-    const std::set<std::string> wanted(profile.apps.begin(), profile.apps.end());
     std::vector<AppEntry> selected;
-    std::set<std::string> unknown = wanted;
-    for (const AppEntry& entry : catalog.apps) {
-        if (wanted.contains(entry.id)) {
-            selected.push_back(entry);
-            unknown.erase(entry.id);
-        }
-    }
     try {
-        if (!unknown.empty()) {
-            std::string list;
-            for (const std::string& id : unknown) {
-                list += (list.empty() ? "" : ", ") + id;
-            }
-            throw PackageManagerError::invalidSelection("Unknown catalogue IDs: " + list + ".");
-        }
+        selected = Selection::entriesNamed(catalog, profile.apps, Selection::Scope::everyEntry);
         manager.validate(selected);
     } catch (const PackageManagerError& error) {
         return stop(statusUsage, error.text());

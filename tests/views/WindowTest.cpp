@@ -14,7 +14,7 @@ namespace {
 // Homebrew is one of them. The last runs under MacPorts.
 TEST_F(ViewsTest, EveryDialogOpensWithItsLabelAndCancelsWithoutATrace) {
     model_->toggle(u"alpha"_s);
-    model_->setExistingAppsIndex(2);
+    options().setExistingAppsIndex(2);
     placeApp("Alpha.app");
     openWindow();
     const auto before = std::vector(fs::recursive_directory_iterator(home_.path()), {});
@@ -26,7 +26,7 @@ TEST_F(ViewsTest, EveryDialogOpensWithItsLabelAndCancelsWithoutATrace) {
                                       {"installButton", "terminalScriptDialog", "Save"}};
     for (const auto& [button, name, label] : dialogs) {
         SCOPED_TRACE(name);
-        model_->setPackageManagerIndex(QLatin1String(name) == "terminalScriptDialog"_L1);
+        options().setPackageManagerIndex(QLatin1String(name) == "terminalScriptDialog"_L1);
         click(button);
         QObject* dialog = find(name);
         ASSERT_TRUE(waitFor([&] { return dialog->property("visible").toBool(); }));
@@ -39,7 +39,7 @@ TEST_F(ViewsTest, EveryDialogOpensWithItsLabelAndCancelsWithoutATrace) {
         EXPECT_TRUE(waitFor([&] { return !dialog->property("visible").toBool(); }));
         EXPECT_EQ(actions_->fileError(), QString());
         EXPECT_EQ(std::vector(fs::recursive_directory_iterator(home_.path()), {}), before);
-        EXPECT_FALSE(model_->isRunning());
+        EXPECT_FALSE(installRun().isRunning());
     }
 }
 
@@ -102,14 +102,14 @@ TEST_F(ViewsTest, ClosingDuringARunStopsItBeforeQuitting) {
     EXPECT_TRUE(window_->isVisible());
     click("quitSheetAccept");
     ASSERT_TRUE(waitFor([&] { return quits.count() == 1; }));
-    EXPECT_FALSE(model_->isRunning());
+    EXPECT_FALSE(installRun().isRunning());
     EXPECT_TRUE(waitFor([&] { return shows("installedMark_alpha"); }));
 }
 
 // The hand-off to Terminal over an earlier file: only a MacPorts that passes the trust
 // check gets a script, which replaces the old file whole and only its owner may touch.
 TEST_F(ViewsTest, TheTerminalHandOffWritesAnOwnerOnlyScriptForATrustedMacPortsOnly) {
-    model_->setPackageManagerName(u"macports"_s);
+    options().setPackageManagerIndex(1);
     model_->setSelectedIds({"alpha"});
     const fs::path script = home_.write("install.command", "old contents");
     bool trusted = false;

@@ -26,7 +26,7 @@ Item {
     readonly property bool onMac: Qt.platform.os === "osx"
     readonly property string documentsFolder: content.actions ? content.actions.documentsFolderUrl() : ""
     // The last run's sheet can be opened again until the next run starts.
-    readonly property bool canShowLastRun: viewModel.runFinished && !showRun
+    readonly property bool canShowLastRun: viewModel.run.runFinished && !showRun
 
     // Entry points of the file dialogs, also used directly by tests.
     function openProfileFile(path) { actions.openProfile(path) }
@@ -36,7 +36,7 @@ Item {
     function installInTerminalFile(path) { actions.installInTerminal(path) }
 
     function install() {
-        if (viewModel.isMacPorts) {
+        if (viewModel.options.isMacPorts) {
             if (actions.prepareTerminalHandOff())
                 terminalScriptDialog.open()
             return
@@ -46,7 +46,7 @@ Item {
     }
 
     Connections {
-        target: content.viewModel
+        target: content.viewModel.run
         function onRunStarted() { content.showRun = true }
     }
 
@@ -164,9 +164,9 @@ Item {
                 }
                 ThemedComboBox {
                     objectName: "managerPicker"
-                    model: content.viewModel.managerNames
-                    currentIndex: content.viewModel.packageManagerIndex
-                    onActivated: index => content.viewModel.packageManagerIndex = index
+                    model: content.viewModel.options.managerNames
+                    currentIndex: content.viewModel.options.packageManagerIndex
+                    onActivated: index => content.viewModel.options.packageManagerIndex = index
                     Layout.fillWidth: true
                 }
             }
@@ -179,8 +179,8 @@ Item {
             }
             LinkText {
                 objectName: "installManagerLink"
-                text: "Install " + content.viewModel.managerDisplayName
-                url: content.viewModel.managerInstallURL
+                text: "Install " + content.viewModel.options.managerDisplayName
+                url: content.viewModel.options.managerInstallURL
                 font.pixelSize: 13
             }
         }
@@ -235,7 +235,7 @@ Item {
         }
         Text {
             objectName: "macPortsNotice"
-            visible: content.viewModel.isMacPorts
+            visible: content.viewModel.options.isMacPorts
             text: "MacPorts installs open a saved script in Terminal for sudo approval. Progress and completion stay in Terminal, not Cairnmoor."
             color: Theme.muted
             font.pixelSize: 12
@@ -420,7 +420,7 @@ Item {
             PrimaryButtonStyle {
                 objectName: "installButton"
                 text: content.viewModel.replaceConfirmation.checking
-                      ? "Checking apps..." : content.viewModel.installButtonText
+                      ? "Checking apps..." : content.viewModel.options.installButtonText
                 enabled: content.viewModel.canInstall
                 onClicked: content.install()
             }
@@ -428,7 +428,7 @@ Item {
 
         VelmarFooter {
             identity: content.identity
-            trailingStatus: content.canShowLastRun ? "Last run: " + content.viewModel.runRows.summary : ""
+            trailingStatus: content.canShowLastRun ? "Last run: " + content.viewModel.run.runRows.summary : ""
             statusLink: content.canShowLastRun ? "Show last run" : ""
             onStatusLinkActivated: content.showRun = true
             Layout.fillWidth: true

@@ -56,7 +56,7 @@ Rectangle {
                 height: parent.height
                 radius: 4
                 // A stub stays visible at 0 so the bar reads as a progress bar.
-                width: Math.max(4, track.width * Math.min(1, Math.max(0, sheet.viewModel.overallProgress)))
+                width: Math.max(4, track.width * Math.min(1, Math.max(0, sheet.viewModel.run.overallProgress)))
                 gradient: BrandGradient {}
             }
         }
@@ -68,7 +68,7 @@ Rectangle {
             ListView {
                 id: rows
                 objectName: "runRowsList"
-                model: sheet.viewModel.runRows
+                model: sheet.viewModel.run.runRows
                 clip: true
                 spacing: 4
                 interactive: contentHeight > height
@@ -123,7 +123,7 @@ Rectangle {
                 objectName: "logList"
                 anchors.fill: parent
                 anchors.margins: 8
-                model: sheet.viewModel.logLines
+                model: sheet.viewModel.run.logLines
                 clip: true
                 spacing: 2
                 ScrollBar.vertical: ScrollBar {}
@@ -154,8 +154,8 @@ Rectangle {
                 id: logPath
                 objectName: "logPathText"
                 // During a run the model still names the previous run's log; show it only once this run is over.
-                visible: !sheet.viewModel.isRunning && sheet.viewModel.lastLogURL.length > 0
-                text: "Log: " + sheet.viewModel.lastLogURL
+                visible: !sheet.viewModel.run.isRunning && sheet.viewModel.run.lastLogPath.length > 0
+                text: "Log: " + sheet.viewModel.run.lastLogPath
                 color: Theme.muted
                 font.pixelSize: 11
                 elide: Text.ElideMiddle
@@ -165,13 +165,13 @@ Rectangle {
             Item { Layout.fillWidth: true; visible: !logPath.visible }
             DangerButtonStyle {
                 objectName: "cancelRunButton"
-                visible: sheet.viewModel.isRunning
+                visible: sheet.viewModel.run.isRunning
                 text: "Cancel"
-                onClicked: sheet.viewModel.cancelRun()
+                onClicked: sheet.viewModel.run.cancelRun()
             }
             PrimaryButtonStyle {
                 objectName: "closeRunButton"
-                visible: !sheet.viewModel.isRunning
+                visible: !sheet.viewModel.run.isRunning
                 text: "Close"
                 onClicked: sheet.closeRequested()
             }
