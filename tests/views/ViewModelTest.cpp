@@ -248,5 +248,27 @@ TEST_F(ViewsTest, ReplacingAsksFirstAndReplacesNothingUnasked) {
                               "brew install --cask --force echo"}));
 }
 
+// From the window, a package whose install needs a password installs once the person types
+// it into the dialog, which names the app and says when the last try was wrong.
+TEST_F(ViewsTest, APasswordAskedForDuringARunIsTypedIntoTheDialog) {
+    ::setenv("CAIRNMOOR_FAKE_SUDO", "alpha", 1);
+    fs::create_directories(tools_ / "state");
+    std::ofstream(tools_ / "state/sudo-password") << "open sesame\n";
+    PasswordPrompt& prompt = *installRun().passwordPrompt();
+    prompt.setHelperExecutable(CAIRNMOOR_EXECUTABLE);
+    run({"alpha"});
+    ASSERT_TRUE(waitFor([&] { return prompt.asking(); }));
+    EXPECT_EQ(prompt.question(), u"Alpha needs an administrator password to install."_s);
+    EXPECT_FALSE(prompt.lastTryWrong());
+    prompt.submit(u"not it"_s, false);
+    ASSERT_TRUE(waitFor([&] { return prompt.asking(); }));
+    EXPECT_TRUE(prompt.lastTryWrong());
+    prompt.submit(u"open sesame"_s, false);
+    finish();
+    EXPECT_EQ(installRun().runRows().at(0).state, PackageState::installed());
+    EXPECT_FALSE(prompt.asking());
+    EXPECT_EQ(shown().find("sesame"), std::string::npos);
+}
+
 } // namespace
 } // namespace cairnmoor::testing
