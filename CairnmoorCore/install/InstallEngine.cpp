@@ -33,8 +33,9 @@ std::string commandLine(PackageManager manager, const std::vector<std::string>& 
     return line;
 }
 
+// `passwordNote` says why a password sudo asked for was missing, if it was.
 PackageState stateOfFinished(const CommandResult& result, PackageManager manager,
-                             bool neededPassword) {
+                             std::string_view passwordNote) {
     if (result.cancelled) {
         return PackageState::skipped();
     }
@@ -46,9 +47,7 @@ PackageState stateOfFinished(const CommandResult& result, PackageManager manager
     }
     std::string message = std::string(manager.executableName()) + " exited with status " +
                           std::to_string(result.exitCode);
-    if (neededPassword) {
-        message += AdminPrompt::failureNote;
-    }
+    message += passwordNote;
     return PackageState::failed(std::move(message));
 }
 
@@ -74,9 +73,11 @@ ProcessRunner::Settings withHomebrewEnvironment(ProcessRunner::Settings settings
 
 } // namespace
 
-InstallEngine::InstallEngine(ProcessRunner::Settings settings, const FileManager& fileManager)
+InstallEngine::InstallEngine(ProcessRunner::Settings settings, const FileManager& fileManager,
+                             const RunningApps& runningApps)
     : runner_(settings), brewRunner_(withHomebrewEnvironment(settings)), fileManager_(fileManager),
-      argumentSpace_(ArgumentSpace::available(withHomebrewEnvironment(settings).environment)) {}
+      argumentSpace_(ArgumentSpace::available(withHomebrewEnvironment(settings).environment)),
+      runningApps_(runningApps) {}
 
 void InstallEngine::limitArguments(std::size_t bytes) {
     argumentSpace_ = bytes;
@@ -110,8 +111,27 @@ Survey InstallEngine::survey(const std::vector<AppEntry>& apps, const InstallOpt
     }
     if (manager == PackageManager::homebrew) {
         lookForExistingApps(apps, options, packageManagerPath, survey, log);
+        for (const auto& [name, bundles] : survey.bundles) {
+            if (auto open = openBundles(bundles); !open.empty()) {
+                survey.running.emplace(name, std::move(open));
+            }
+        }
+        for (const auto& [name, existing] : survey.existingApps) {
+            if (auto open = openBundles({existing.path}); !open.empty()) {
+                survey.running.emplace(name, std::move(open));
+            }
+        }
     }
     return survey;
+}
+
+std::vector<std::string> InstallEngine::openBundles(const std::vector<std::string>& bundles) const {
+    std::vector<std::string> names;
+    for (const std::filesystem::path& bundle :
+         runningApps_.open({bundles.begin(), bundles.end()})) {
+        names.push_back(bundle.string());
+    }
+    return names;
 }
 
 void InstallEngine::lookForExistingApps(const std::vector<AppEntry>& apps,
@@ -121,7 +141,10 @@ void InstallEngine::lookForExistingApps(const std::vector<AppEntry>& apps,
     std::vector<std::string> unlisted;
     for (const AppEntry& app : apps) {
         const auto name = options.packageManager.token(app);
-        if (name && app.macos->isCask() && !InstallPlan::isListed(*name, *survey.casks, {}) &&
+        // Casks to be upgraded are asked about too: where their apps are, to see whether
+        // one is open.
+        if (name && app.macos->isCask() &&
+            (options.upgradeIfPresent || !InstallPlan::isListed(*name, *survey.casks, {})) &&
             std::find(unlisted.begin(), unlisted.end(), *name) == unlisted.end()) {
             unlisted.push_back(*name);
         }
@@ -175,6 +198,13 @@ void InstallEngine::lookForExistingApps(const std::vector<AppEntry>& apps,
             survey.currentTokens.emplace(name, info.token);
         }
         if (InstallPlan::isListed(name, *survey.casks, survey.currentTokens)) {
+            for (const std::string& bundle : info.apps) {
+                for (const std::filesystem::path& folder : folders) {
+                    if (fileManager_.fileExists(folder / bundle)) {
+                        survey.bundles[name].push_back((folder / bundle).string());
+                    }
+                }
+            }
             continue;
         }
         for (const std::string& bundle : info.apps) {
@@ -279,6 +309,70 @@ void InstallEngine::prefetch(const std::vector<PlannedEntry>& plan, const Instal
             log("Not everything was downloaded ahead (" + failure +
                 "); each install downloads what it still needs.");
         }
+    }
+}
+
+std::optional<PackageState> InstallEngine::keepOpenAppsOpen(const PlannedEntry& entry,
+                                                            const InstallOptions& options,
+                                                            const LogHandler& log) {
+    // Looked at again now: an app may have been opened or quit since the plan was made.
+    std::vector<std::string> open = openBundles(entry.bundles);
+    if (open.empty()) {
+        return std::nullopt;
+    }
+    if (options.runningApps == RunningAppPolicy::quit) {
+        log("Asking " + InstallPlan::bundleNames(open) + " to quit before " + entry.app.name +
+            " is changed.");
+        open.clear();
+        for (const std::filesystem::path& bundle :
+             runningApps_.quit({entry.bundles.begin(), entry.bundles.end()}, quitTimeLimit_,
+                               [this] { return isCancelled(); })) {
+            open.push_back(bundle.string());
+        }
+        if (isCancelled()) {
+            return PackageState::skipped();
+        }
+        if (open.empty()) {
+            return std::nullopt;
+        }
+    }
+    const std::string names = InstallPlan::bundleNames(open);
+    log(names + (open.size() == 1 ? " is" : " are") + " open, so " + entry.app.name +
+        " was left alone.");
+    return PackageState::skippedRunning(names);
+}
+
+void InstallEngine::cleanUp(const std::vector<PlannedEntry>& plan,
+                            const std::vector<PackageResult>& results,
+                            const InstallOptions& options, const std::string& packageManagerPath,
+                            const LogHandler& log) {
+    std::vector<std::string> packages;
+    for (std::size_t i = 0; i < results.size() && i < plan.size(); ++i) {
+        if (results[i].state.kind == PackageState::Kind::installed &&
+            std::find(packages.begin(), packages.end(), plan[i].package) == packages.end()) {
+            packages.push_back(plan[i].package);
+        }
+    }
+    if (options.packageManager != PackageManager::homebrew || packages.empty() || isCancelled()) {
+        return;
+    }
+    const std::vector<std::string> arguments = BrewCommandBuilder::cleanupArguments(packages);
+    log(commandLine(options.packageManager, arguments));
+    std::string failure;
+    try {
+        const CommandResult result = brewRunner_.run(
+            packageManagerPath, arguments, static_cast<double>(options.timeoutSeconds), log);
+        if (result.timedOut) {
+            failure = "it timed out";
+        } else if (!result.cancelled && result.exitCode != 0) {
+            failure = "brew exited with status " + std::to_string(result.exitCode);
+        }
+    } catch (const std::exception& error) {
+        failure = error.what();
+    }
+    if (!failure.empty()) {
+        log("The cleanup did not finish (" + failure +
+            "); the packages are installed all the same.");
     }
 }
 
@@ -396,12 +490,19 @@ InstallEngine::execute(const std::vector<AppEntry>& apps, const InstallOptions& 
                 return PackageState::failed("No " + std::string(manager.displayName()) +
                                             " command for " + app.name + ".");
             }
+            if (auto kept = keepOpenAppsOpen(entry, options, log)) {
+                return *std::move(kept);
+            }
             progress(app.id, PackageState::installing());
             log(commandLine(manager, *arguments));
-            bool neededPassword = false;
+            std::string_view passwordNote;
             std::optional<TapTrust::Refusal> untrusted;
             const auto watchOutput = [&](const std::string& line) {
-                neededPassword = neededPassword || AdminPrompt::isRefusal(line);
+                if (AdminPrompt::isRefusal(line)) {
+                    passwordNote = AdminPrompt::failureNote;
+                } else if (const auto note = AdminPrompt::unansweredNote(line); !note.empty()) {
+                    passwordNote = note;
+                }
                 if (!untrusted) {
                     untrusted = TapTrust::refusal(line);
                 }
@@ -413,7 +514,7 @@ InstallEngine::execute(const std::vector<AppEntry>& apps, const InstallOptions& 
                 if (untrusted && !result.succeeded() && !result.cancelled && !result.timedOut) {
                     return PackageState::failed(TapTrust::failureMessage(*untrusted));
                 }
-                return stateOfFinished(result, manager, neededPassword);
+                return stateOfFinished(result, manager, passwordNote);
             } catch (const std::exception& error) {
                 // A launch failure; any other failure of the runner is reported the same way.
                 log(error.what());
@@ -423,6 +524,7 @@ InstallEngine::execute(const std::vector<AppEntry>& apps, const InstallOptions& 
         progress(app.id, state);
         results.push_back(PackageResult{app, std::move(state)});
     }
+    cleanUp(plan, results, options, packageManagerPath, log);
     return results;
 }
 

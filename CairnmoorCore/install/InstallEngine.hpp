@@ -7,7 +7,9 @@
 #include "install/PackageState.hpp"
 #include "managers/ProcessRunner.hpp"
 #include "platform/FileManager.hpp"
+#include "platform/RunningApps.hpp"
 
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <optional>
@@ -38,9 +40,10 @@ public:
     // the engine hands them to its runners and never looks at them itself. Homebrew's
     // commands after an asked-for update also get what Homebrew's children need
     // (BrewCommandBuilder::childEnvironment). Apps present outside the manager are looked
-    // for through `fileManager`.
+    // for through `fileManager`; open apps through `runningApps`.
     explicit InstallEngine(ProcessRunner::Settings settings = {},
-                           const FileManager& fileManager = FileManager::defaultManager());
+                           const FileManager& fileManager = FileManager::defaultManager(),
+                           const RunningApps& runningApps = RunningApps::system());
     InstallEngine(const InstallEngine&) = delete;
     InstallEngine& operator=(const InstallEngine&) = delete;
 
@@ -86,6 +89,9 @@ public:
     // skips every package not yet handled. Never blocks.
     void cancel();
 
+    // How long an app asked to quit has before its package is left alone (30 s).
+    void setQuitTimeLimit(std::chrono::milliseconds limit) { quitTimeLimit_ = limit; }
+
 private:
     struct Given {
         const std::optional<std::set<std::string>>& casks;
@@ -108,6 +114,19 @@ private:
                   const std::string& packageManagerPath, const LogHandler& log,
                   const ProgressHandler& progress);
 
+    // The bundles among `bundles` with a process running from inside them.
+    std::vector<std::string> openBundles(const std::vector<std::string>& bundles) const;
+    // None when the entry's package may be touched now; else why not (an app still open,
+    // or a cancel while waiting for it to quit).
+    std::optional<PackageState> keepOpenAppsOpen(const PlannedEntry& entry,
+                                                 const InstallOptions& options,
+                                                 const LogHandler& log);
+    // One `brew cleanup` for what the run installed or upgraded; its failure is logged
+    // and changes no package's state.
+    void cleanUp(const std::vector<PlannedEntry>& plan, const std::vector<PackageResult>& results,
+                 const InstallOptions& options, const std::string& packageManagerPath,
+                 const LogHandler& log);
+
     // The runner for the manager's commands after an asked-for update.
     ProcessRunner& runner(PackageManager manager);
     bool isCancelled() const;
@@ -118,6 +137,8 @@ private:
     ProcessRunner brewRunner_;
     const FileManager& fileManager_;
     std::size_t argumentSpace_;
+    const RunningApps& runningApps_;
+    std::chrono::milliseconds quitTimeLimit_{30000};
 };
 
 } // namespace cairnmoor

@@ -24,4 +24,17 @@ std::optional<ExistingApps> existingAppsFromRawValue(std::string_view rawValue) 
     return std::nullopt;
 }
 
+std::string_view rawValue(RunningAppPolicy value) {
+    return value == RunningAppPolicy::quit ? "quit" : "skip";
+}
+
+std::optional<RunningAppPolicy> runningAppPolicyFromRawValue(std::string_view rawValue) {
+    for (const RunningAppPolicy value : {RunningAppPolicy::skip, RunningAppPolicy::quit}) {
+        if (cairnmoor::rawValue(value) == rawValue) {
+            return value;
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace cairnmoor

@@ -17,6 +17,15 @@ enum class ExistingApps { skip, adopt, replace };
 std::string_view rawValue(ExistingApps value);
 std::optional<ExistingApps> existingAppsFromRawValue(std::string_view rawValue);
 
+// What to do when an app the run would upgrade, adopt or replace is open: leave that
+// package alone this time, or ask the app to quit (as its user would, so it can ask about
+// unsaved work) and go on once it has, leaving the package alone if it does not.
+enum class RunningAppPolicy { skip, quit };
+
+// "skip", "quit".
+std::string_view rawValue(RunningAppPolicy value);
+std::optional<RunningAppPolicy> runningAppPolicyFromRawValue(std::string_view rawValue);
+
 // The choices that govern one install run; a default value holds the window's defaults.
 struct InstallOptions {
     PackageManager packageManager = PackageManager::homebrew;
@@ -28,6 +37,7 @@ struct InstallOptions {
     ExistingApps existingApps = ExistingApps::skip;
     // Download what will be installed first, several at once, then install one by one.
     bool prefetch = true;
+    RunningAppPolicy runningApps = RunningAppPolicy::skip;
 
     bool operator==(const InstallOptions&) const = default;
 };

@@ -2,6 +2,8 @@
 
 #include "managers/CaskInfo.hpp"
 
+#include <filesystem>
+
 namespace cairnmoor::InstallPlan {
 
 bool isListed(const std::string& package, const std::set<std::string>& inventory,
@@ -43,6 +45,17 @@ std::vector<PlannedEntry> make(const std::vector<AppEntry>& apps, const InstallO
                            : options.existingApps == ExistingApps::adopt ? PlannedAction::adopt
                                                                          : PlannedAction::replace;
         }
+        if (cask && runsCommand(entry.action) && entry.action != PlannedAction::install) {
+            if (entry.existing) {
+                entry.bundles = {entry.existing->path};
+            } else if (const auto bundles = survey.bundles.find(*package);
+                       bundles != survey.bundles.end()) {
+                entry.bundles = bundles->second;
+            }
+            if (const auto open = survey.running.find(*package); open != survey.running.end()) {
+                entry.runningApps = open->second;
+            }
+        }
         plan.push_back(std::move(entry));
     }
     return plan;
@@ -68,17 +81,30 @@ std::optional<std::vector<std::string>> arguments(const PlannedEntry& entry,
     return result;
 }
 
-std::string describe(const PlannedEntry& entry, PackageManager manager) {
+std::string bundleNames(const std::vector<std::string>& bundles) {
+    std::string names;
+    for (const std::string& bundle : bundles) {
+        names += (names.empty() ? "" : ", ") + std::filesystem::path(bundle).filename().string();
+    }
+    return names;
+}
+
+std::string describe(const PlannedEntry& entry, PackageManager manager,
+                     RunningAppPolicy runningApps) {
     const std::string where = entry.existing ? entry.existing->path : std::string();
+    const std::string running = entry.runningApps.empty() ? ""
+                                : runningApps == RunningAppPolicy::skip
+                                    ? ", but it is running: skipped"
+                                    : ", but it is running: it will be asked to quit";
     switch (entry.action) {
     case PlannedAction::install:
         return "install";
     case PlannedAction::upgrade:
-        return "upgrade";
+        return "upgrade" + running;
     case PlannedAction::adopt:
-        return "adopt the app at " + where;
+        return "adopt the app at " + where + running;
     case PlannedAction::replace:
-        return "replace the app at " + where;
+        return "replace the app at " + where + running;
     case PlannedAction::alreadyInstalled:
         return "already installed";
     case PlannedAction::installedOutside:

@@ -35,6 +35,10 @@ struct PlannedEntry {
     PlannedAction action = PlannedAction::install;
     std::string package; // the manager's name for it; empty when there is none
     std::optional<ExistingApp> existing;
+    // For a cask the run upgrades, adopts or replaces: its app bundles on the Mac, and
+    // those of them that were open when the plan was made.
+    std::vector<std::string> bundles = {};
+    std::vector<std::string> runningApps = {};
 
     bool operator==(const PlannedEntry&) const = default;
 };
@@ -48,6 +52,10 @@ struct Survey {
     // knows them by now (renamed or tap-qualified), and the app found outside Homebrew.
     std::map<std::string, std::string> currentTokens;
     std::map<std::string, ExistingApp> existingApps;
+    // For installed casks, by their catalogue name: their app bundles on the Mac, and
+    // the bundles (of these, or of an existing app) that were open.
+    std::map<std::string, std::vector<std::string>> bundles = {};
+    std::map<std::string, std::vector<std::string>> running = {};
 };
 
 namespace InstallPlan {
@@ -67,8 +75,12 @@ std::optional<std::vector<std::string>> arguments(const PlannedEntry& entry,
                                                   PackageManager manager);
 
 // "install", "already installed", "installed outside Homebrew at /Applications/Gamma.app,
-// skipped", ...: the plan as a person reads it.
-std::string describe(const PlannedEntry& entry, PackageManager manager);
+// skipped", "upgrade, but it is running: skipped", ...: the plan as a person reads it.
+std::string describe(const PlannedEntry& entry, PackageManager manager,
+                     RunningAppPolicy runningApps = RunningAppPolicy::skip);
+
+// "Firefox.app, Slack.app": the bundles' names, for messages.
+std::string bundleNames(const std::vector<std::string>& bundles);
 
 } // namespace InstallPlan
 

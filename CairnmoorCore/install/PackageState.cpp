@@ -20,6 +20,8 @@ std::string_view PackageState::caseName() const {
         return "installedOutside";
     case Kind::downloading:
         return "downloading";
+    case Kind::skippedRunning:
+        return "skippedRunning";
     }
     return "pending";
 }

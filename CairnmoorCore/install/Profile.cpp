@@ -39,7 +39,8 @@ std::string Profile::toData() const {
           {"writeLog", options.writeLog},
           {"timeoutSeconds", options.timeoutSeconds},
           {"existingApps", std::string(rawValue(options.existingApps))},
-          {"prefetch", options.prefetch}}},
+          {"prefetch", options.prefetch},
+          {"runningApps", std::string(rawValue(options.runningApps))}}},
     };
     if (!packages.empty()) {
         Json list = Json::array();
@@ -91,6 +92,14 @@ InstallOptions decodeOptions(const Json& value) {
     }
     if (auto prefetch = JsonReading::optionalBool(value, "prefetch")) {
         options.prefetch = *prefetch;
+    }
+    if (auto running = JsonReading::optionalString(value, "runningApps")) {
+        auto parsed = runningAppPolicyFromRawValue(*running);
+        if (!parsed) {
+            throw DecodingError("Cannot initialize RunningAppPolicy from invalid String value " +
+                                *running + ".");
+        }
+        options.runningApps = *parsed;
     }
     return options;
 }

@@ -81,9 +81,9 @@ Json signalName(int signalNumber) {
     }
 }
 
-constexpr std::array<std::string_view, 7> stateNames{
-    "installed",        "upgraded", "skipped",   "alreadyInstalled",
-    "installedOutside", "failed",   "unfinished"};
+constexpr std::array<std::string_view, 8> stateNames{
+    "installed",        "upgraded", "skipped",    "alreadyInstalled",
+    "installedOutside", "failed",   "unfinished", "skippedRunning"};
 
 } // namespace
 
@@ -101,6 +101,8 @@ std::string_view RunReport::stateName(const App& app) {
         return "installedOutside";
     case PackageState::Kind::failed:
         return "failed";
+    case PackageState::Kind::skippedRunning:
+        return "skippedRunning";
     default:
         return "unfinished";
     }
@@ -125,7 +127,8 @@ std::string RunReport::json() const {
                                {"writeLog", options->writeLog},
                                {"timeoutSeconds", options->timeoutSeconds},
                                {"existingApps", rawValue(options->existingApps)},
-                               {"prefetch", options->prefetch}};
+                               {"prefetch", options->prefetch},
+                               {"runningApps", rawValue(options->runningApps)}};
     } else {
         document["options"] = nullptr;
     }
@@ -148,8 +151,10 @@ std::string RunReport::json() const {
              {"plannedAction",
               app.plannedAction ? Json(actionName(*app.plannedAction)) : Json(nullptr)},
              {"state", state},
-             {"message", app.state.kind == PackageState::Kind::failed ? Json(app.state.message)
-                                                                      : Json(nullptr)},
+             {"message", app.state.kind == PackageState::Kind::failed ||
+                                 app.state.kind == PackageState::Kind::skippedRunning
+                             ? Json(app.state.message)
+                             : Json(nullptr)},
              {"durationMilliseconds", app.duration.count()}});
     }
     document["apps"] = std::move(records);

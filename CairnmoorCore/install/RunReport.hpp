@@ -59,8 +59,8 @@ struct RunReport {
     std::string json() const;
 
     // "installed", "upgraded" (a planned upgrade that ended installed), "skipped",
-    // "alreadyInstalled", "installedOutside", "failed"; "unfinished" for any state that
-    // is not final.
+    // "alreadyInstalled", "installedOutside", "failed", "skippedRunning" (an app of it was
+    // open); "unfinished" for any state that is not final.
     static std::string_view stateName(const App& app);
 };
 

@@ -22,4 +22,17 @@ bool isRefusal(std::string_view line) {
     return false;
 }
 
+std::string_view unansweredNote(std::string_view line) {
+    if (!line.starts_with("sudo: ")) {
+        return {};
+    }
+    if (line.find("no password was provided") != std::string_view::npos) {
+        return " (the administrator password was not given)";
+    }
+    if (line.find("incorrect password attempt") != std::string_view::npos) {
+        return " (the administrator password was wrong)";
+    }
+    return {};
+}
+
 } // namespace cairnmoor::AdminPrompt

@@ -26,8 +26,17 @@ std::vector<std::string> fetchArguments(bool cask, const std::vector<std::string
     return arguments;
 }
 
+std::vector<std::string> cleanupArguments(const std::vector<std::string>& names) {
+    std::vector<std::string> arguments{"cleanup"};
+    arguments.insert(arguments.end(), names.begin(), names.end());
+    return arguments;
+}
+
 std::vector<std::pair<std::string, std::string>> childEnvironment() {
-    return {{"HOMEBREW_NO_AUTO_UPDATE", "1"}, {"HOMEBREW_NO_ENV_HINTS", "1"}};
+    return {{"HOMEBREW_NO_AUTO_UPDATE", "1"},
+            {"HOMEBREW_NO_ENV_HINTS", "1"},
+            {"HOMEBREW_NO_INSTALL_CLEANUP", "1"},
+            {"HOMEBREW_NO_UPGRADE_QUIT_CASKS", "1"}};
 }
 
 } // namespace cairnmoor::BrewCommandBuilder

@@ -93,8 +93,24 @@ std::int32_t run(const std::vector<AppEntry>& selected, InstallOptions options,
                                displayText(result.state.message));
         }
     }
-    Console::printLine("Summary: " + std::to_string(results.size()) + " processed, " +
-                       std::to_string(failures) + " failed.");
+    std::vector<std::string> open;
+    for (const PackageResult& result : results) {
+        if (result.state.kind == PackageState::Kind::skippedRunning) {
+            open.push_back(result.state.message);
+        }
+    }
+    Console::printLine(
+        "Summary: " + std::to_string(results.size()) + " processed, " + std::to_string(failures) +
+        " failed" + (open.empty() ? "" : ", " + std::to_string(open.size()) + " skipped: running") +
+        ".");
+    if (!open.empty()) {
+        std::string names;
+        for (const std::string& apps : open) {
+            names += (names.empty() ? "" : ", ") + apps;
+        }
+        Console::printLine("Left alone because they were open: " + displayText(names) +
+                           ". Quit them and run again.");
+    }
     std::int32_t status = failures > 0 ? ExitStatus::failure : 0;
     // Interrupted is never success, whatever the packages did before. The watcher stays
     // until the last report is on disk: a signal now must not cut that write short.

@@ -63,7 +63,8 @@ std::int32_t run(const std::vector<AppEntry>& selected, InstallOptions options,
     for (const PlannedEntry& entry : plan) {
         if (!check) {
             Console::printLine(displayText(entry.app.id) + ": " +
-                               displayText(InstallPlan::describe(entry, options.packageManager)));
+                               displayText(InstallPlan::describe(entry, options.packageManager,
+                                                                 options.runningApps)));
         } else if (entry.action == PlannedAction::install ||
                    entry.action == PlannedAction::notInstallable) {
             missing = true;

@@ -100,7 +100,17 @@ void InstallRun::begin(std::vector<AppEntry> apps, const InstallOptions& options
     setRunFinished(false);
     setIsRunning(true);
 
-    auto engine = std::make_shared<InstallEngine>();
+    // A cask that runs an installer asks for an administrator password: here, through the
+    // run's own channel to the password dialog.
+    ProcessRunner::Settings settings;
+    std::string noPasswords;
+    try {
+        settings.environment = passwordPrompt_.beginRun();
+    } catch (const std::exception& error) {
+        noPasswords = "Administrator passwords cannot be asked for in this run (" +
+                      std::string(error.what()) + ").";
+    }
+    auto engine = std::make_shared<InstallEngine>(settings);
     engine_ = engine;
     auto buffer = std::make_shared<LogBuffer>();
 
@@ -112,66 +122,70 @@ void InstallRun::begin(std::vector<AppEntry> apps, const InstallOptions& options
     const auto post = [target](auto unit) {
         QMetaObject::invokeMethod(target, std::move(unit), Qt::QueuedConnection);
     };
-    runTask_ = std::thread([post, weak, engine, buffer, options, apps = std::move(apps),
-                            managerPath, approved = std::move(approvedReplacements)]() {
-        auto state = std::make_shared<RunProgressState>(static_cast<std::int64_t>(apps.size()));
-        if (options.writeLog) {
-            state->setLogPath(createLogFile());
-        }
-        const auto onProgress = [&](const std::string& id, const PackageState& packageState) {
-            std::optional<double> fraction;
-            if (packageState.isFinal()) {
-                fraction = state->completeOne();
+    runTask_ =
+        std::thread([post, weak, engine, buffer, options, apps = std::move(apps), managerPath,
+                     approved = std::move(approvedReplacements), noPasswords]() {
+            auto state = std::make_shared<RunProgressState>(static_cast<std::int64_t>(apps.size()));
+            if (options.writeLog) {
+                state->setLogPath(createLogFile());
             }
-            post([weak, id, packageState, fraction]() {
-                if (weak) {
-                    weak->applyProgress(id, packageState, fraction);
+            const auto onProgress = [&](const std::string& id, const PackageState& packageState) {
+                std::optional<double> fraction;
+                if (packageState.isFinal()) {
+                    fraction = state->completeOne();
                 }
-            });
-        };
-        const auto onLog = [&](const std::string& line) {
-            state->appendLog(line);
-            QString text = QString::fromStdString(line);
-            bool postFlush = false;
-            {
-                std::lock_guard guard(buffer->mutex);
-                buffer->pending.push_back(std::move(text));
-                postFlush = !buffer->flushPosted;
-                buffer->flushPosted = true;
-            }
-            if (postFlush) {
-                post([weak, buffer]() {
+                post([weak, id, packageState, fraction]() {
                     if (weak) {
-                        weak->requestLogFlush(buffer);
+                        weak->applyProgress(id, packageState, fraction);
                     }
                 });
+            };
+            const auto onLog = [&](const std::string& line) {
+                state->appendLog(line);
+                QString text = QString::fromStdString(line);
+                bool postFlush = false;
+                {
+                    std::lock_guard guard(buffer->mutex);
+                    buffer->pending.push_back(std::move(text));
+                    postFlush = !buffer->flushPosted;
+                    buffer->flushPosted = true;
+                }
+                if (postFlush) {
+                    post([weak, buffer]() {
+                        if (weak) {
+                            weak->requestLogFlush(buffer);
+                        }
+                    });
+                }
+            };
+            if (!noPasswords.empty()) {
+                onLog(noPasswords);
             }
-        };
-        // The rows show the plan before the first command; posted first, it arrives first.
-        const auto onPlan = [&](const std::vector<PlannedEntry>& plan) {
-            post([weak, plan]() {
+            // The rows show the plan before the first command; posted first, it arrives first.
+            const auto onPlan = [&](const std::vector<PlannedEntry>& plan) {
+                post([weak, plan]() {
+                    if (weak) {
+                        weak->runRowModel_.setPlan(plan);
+                    }
+                });
+            };
+            const std::vector<PackageResult> results =
+                engine->run(apps, options, managerPath, {onProgress, onLog, onPlan}, approved);
+            // Only a cancel skips packages; say so where the user reads what happened.
+            const auto skipped = std::count_if(results.begin(), results.end(), [](const auto& r) {
+                return r.state == PackageState::skipped();
+            });
+            if (skipped > 0) {
+                onLog("Run cancelled: " + std::to_string(skipped) +
+                      (skipped == 1 ? " package was" : " packages were") + " skipped.");
+            }
+            post([weak, buffer, logPath = state->logPath()]() {
                 if (weak) {
-                    weak->runRowModel_.setPlan(plan);
+                    weak->flushLog(*buffer, weak->clock_.now());
+                    weak->completeRun(logPath);
                 }
             });
-        };
-        const std::vector<PackageResult> results =
-            engine->run(apps, options, managerPath, {onProgress, onLog, onPlan}, approved);
-        // Only a cancel skips packages; say so where the user reads what happened.
-        const auto skipped = std::count_if(results.begin(), results.end(), [](const auto& r) {
-            return r.state == PackageState::skipped();
         });
-        if (skipped > 0) {
-            onLog("Run cancelled: " + std::to_string(skipped) +
-                  (skipped == 1 ? " package was" : " packages were") + " skipped.");
-        }
-        post([weak, buffer, logPath = state->logPath()]() {
-            if (weak) {
-                weak->flushLog(*buffer, weak->clock_.now());
-                weak->completeRun(logPath);
-            }
-        });
-    });
     Q_EMIT runStarted();
 }
 
@@ -193,6 +207,13 @@ void InstallRun::setOverallProgress(double value) {
 void InstallRun::applyProgress(const std::string& id, const PackageState& state,
                                std::optional<double> fraction) {
     (void)runRowModel_.setState(id, state);
+    if (state.kind == PackageState::Kind::installing) {
+        for (const RunRow& row : runRowModel_.rows()) {
+            if (row.id() == id) {
+                passwordPrompt_.setCurrentApp(QString::fromStdString(row.app.name));
+            }
+        }
+    }
     if (fraction) {
         setOverallProgress(*fraction);
     }
@@ -224,6 +245,7 @@ void InstallRun::flushLog(LogBuffer& buffer, Clock::TimePoint now) {
 }
 
 void InstallRun::completeRun(std::optional<std::filesystem::path> logPath) {
+    passwordPrompt_.endRun();
     logFlushTimer_.stop();
     delayedFlush_.reset();
     setIsRunning(false);

@@ -4,6 +4,7 @@
 #include "install/InstallOptions.hpp"
 #include "platform/Clock.hpp"
 #include "views/LogLineModel.hpp"
+#include "views/PasswordPrompt.hpp"
 #include "views/RunRowModel.hpp"
 
 #include <QObject>
@@ -36,6 +37,8 @@ class InstallRun : public QObject {
     // List models for virtualised views (owned by this object, never replaced).
     Q_PROPERTY(cairnmoor::RunRowModel* runRows READ runRowModel CONSTANT)
     Q_PROPERTY(cairnmoor::LogLineModel* logLines READ logLineModel CONSTANT)
+    // The administrator password dialog of the run.
+    Q_PROPERTY(cairnmoor::PasswordPrompt* passwordPrompt READ passwordPrompt CONSTANT)
 
 public:
     // About one frame.
@@ -65,6 +68,7 @@ public:
     const std::deque<QString>& logLines() const { return logLineModel_.lines(); }
     RunRowModel* runRowModel() { return &runRowModel_; }
     LogLineModel* logLineModel() { return &logLineModel_; }
+    PasswordPrompt* passwordPrompt() { return &passwordPrompt_; }
 
 Q_SIGNALS:
     void isRunningChanged();
@@ -96,6 +100,7 @@ private:
     std::optional<std::filesystem::path> lastLogPath_;
     RunRowModel runRowModel_;
     LogLineModel logLineModel_;
+    PasswordPrompt passwordPrompt_;
 
     // The engine of the current or last run (kept so the run can be cancelled).
     std::shared_ptr<InstallEngine> engine_;

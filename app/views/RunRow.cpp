@@ -20,6 +20,8 @@ std::string RunRow::stateText(const PackageState& state) {
         return "Installed outside Homebrew";
     case PackageState::Kind::downloading:
         return "Downloading";
+    case PackageState::Kind::skippedRunning:
+        return "Skipped: running";
     }
     return {};
 }

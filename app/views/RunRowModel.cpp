@@ -54,7 +54,8 @@ QString RunRowModel::summary() const {
         {Kind::alreadyPresent, "already present"},
         {Kind::installedOutside, "installed outside Homebrew"},
         {Kind::failed, "failed"},
-        {Kind::skipped, "skipped"}};
+        {Kind::skipped, "skipped"},
+        {Kind::skippedRunning, "skipped because they were running"}};
     QStringList parts;
     for (const auto& [kind, text] : outcomes) {
         const auto count =

@@ -20,6 +20,13 @@
 # 2 the profile names apps the catalogue does not have (or a usage error).
 #
 # Cairnmoor itself runs Homebrew as the user who owns it, since Homebrew refuses root.
+# Casks that install a .pkg run sudo, and with no terminal and no window to ask for the
+# password they fail at once ("it needed an administrator password"). Either allow the
+# brew owner that one command without a password (visudo -f /etc/sudoers.d/cairnmoor:
+#   ann ALL=(root) NOPASSWD: /usr/sbin/installer
+# with ann the owner of /opt/homebrew; match it to the sudo command lines the log shows,
+# and never allow a shell or `env` with any arguments), or keep those casks out of the
+# profile and deploy their .pkg through the MDM itself.
 # Set CAIRNMOOR to use a Cairnmoor other than the one in /Applications.
 set -u
 

@@ -79,7 +79,8 @@ const std::vector<Row> rows = {
          const std::string context = a.context();
          EXPECT_EQ(context.substr(0, context.find(" terminal")),
                    "vars HOME HOMEBREW_NO_ANALYTICS HOMEBREW_NO_AUTO_UPDATE HOMEBREW_NO_ENV_HINTS "
-                   "LANG LC_ALL LOGNAME PATH PWD SHELL SHLVL USER _")
+                   "HOMEBREW_NO_INSTALL_CLEANUP HOMEBREW_NO_UPGRADE_QUIT_CASKS LANG LC_ALL LOGNAME "
+                   "PATH PWD SHELL SHLVL USER _")
              << context;
          const std::string environment = readFile(a.sandbox.work() / "../state/environment.log");
          EXPECT_NE(environment.find(" as /nonexistent " + owner + " " + owner), std::string::npos)

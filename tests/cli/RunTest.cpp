@@ -4,6 +4,7 @@
 // the whole lines that must appear, in order.
 
 #include "CliSandbox.hpp"
+#include "support/OpenApp.hpp"
 
 #include <gtest/gtest.h>
 
@@ -87,8 +88,13 @@ TEST_P(Run, ShowsAndReportsWhatHappened) {
     EXPECT_FALSE(fs::exists(sandbox.home() / "Library" / "Logs"));
 }
 
-const Lines everyCall = {survey[0], survey[1], survey[2], "brew install --cask alpha",
-                         "brew install beta"};
+const Lines everyCall = {survey[0],           survey[1],
+                         survey[2],           "brew install --cask alpha",
+                         "brew install beta", "brew cleanup alpha beta"};
+// Alpha failed: only Beta is cleaned up after.
+const Lines alphaFailed = {survey[0],           survey[1],
+                           survey[2],           "brew install --cask alpha",
+                           "brew install beta", "brew cleanup beta"};
 const std::string noInventory =
     R"({"skipInstalled": false, "upgradeIfPresent": false, "runUpdateFirst": false,
         "writeLog": true, "timeoutSeconds": 60, "prefetch": false})";
@@ -111,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P(Cli, Run, ::testing::Values(
     // Duplicates count once, the catalogue's order wins, the path shows as typed, and a
     // failure shows as it happens and again after the run.
     RunCase{"FailingPackageInAGoodRun", {"beta", "alpha", "beta"}, "", {}, {{"CAIRNMOOR_FAKE_FAIL", "alpha:3"}}, "", {},
-            1, "failing-package.out", {}, everyCall, "./profiles/../profiles/team.cmprofile"},
+            1, "failing-package.out", {}, alphaFailed, "./profiles/../profiles/team.cmprofile"},
     RunCase{"SilentShowsOnlyFailuresAndSummary", {"alpha", "beta", "gamma"}, "", {"--silent"},
             {{"CAIRNMOOR_FAKE_FAIL", "alpha gamma:7"}}, "", {}, 1, "",
             {"FAILED: Alpha - brew exited with status 1", "FAILED: Gamma - brew exited with status 7",
@@ -125,10 +131,10 @@ INSTANTIATE_TEST_SUITE_P(Cli, Run, ::testing::Values(
     // Launchers: our own pipes must not land on closed 0 and 1; statuses of our children
     // are ours to read; writes past a file-size limit fail without killing us.
     RunCase{"StandardStreamsClosed", {"alpha", "beta"}, "", {}, {{"CAIRNMOOR_FAKE_FAIL", "alpha"}}, "exec <&- >&- 2>&-;",
-            {}, 1, "", {}, everyCall},
+            {}, 1, "", {}, alphaFailed},
     RunCase{"ChildStatusesIgnoredByTheLauncher", {"alpha", "beta"}, "", {}, {}, "trap '' CHLD;", {}, 0, "",
             {"beta: installed"}, everyCall},
-    RunCase{"FileSizeLimit", {"alpha", "beta"}, "", {}, {{"CAIRNMOOR_FAKE_FLOOD", "alpha:3000"}}, "ulimit -f 1;", {},
+    RunCase{"FileSizeLimit", {"alpha", "beta"}, "", {}, {{"CAIRNMOOR_FAKE_FLOOD", "alpha:3000"}}, "ulimit -f 4;", {},
             0, "", {}, everyCall},
     RunCase{"OutOfDescriptors", {"alpha", "beta"}, "", {"--silent"}, {}, "ulimit -n 9;", {}, 1, "",
             {"FAILED: Alpha - Could not launch @BREW@: " + std::string(std::strerror(EMFILE)) + "."}},
@@ -144,14 +150,15 @@ INSTANTIATE_TEST_SUITE_P(Cli, Run, ::testing::Values(
                     "FAILED: Beta - Unexpected Homebrew inventory output: caf\uFFFD"}},
     // Apps already on the Mac, not from Homebrew: as chosen, never overwritten unasked.
     RunCase{"ExistingSkipped", {"alpha", "beta", "gamma"}, existing("skip"), {}, {}, "", onTheMac, 0, "",
-            {"alpha: installedOutside", "beta: installed", "gamma: installedOutside"}, then(askedAboutBoth, {"brew install beta"})},
+            {"alpha: installedOutside", "beta: installed", "gamma: installedOutside"},
+            then(askedAboutBoth, {"brew install beta", "brew cleanup beta"})},
     RunCase{"ExistingAdopted", {"alpha", "gamma"}, existing("adopt"), {}, {}, "", onTheMac, 0, "",
             {"$ brew install --cask --adopt alpha", "alpha: installed", "gamma: installedOutside"},
-            then(askedAboutBoth, {"brew install --cask --adopt alpha"})},
+            then(askedAboutBoth, {"brew install --cask --adopt alpha", "brew cleanup alpha"})},
     RunCase{"AdoptionFailingNeverOverwrites", {"alpha", "gamma"}, existing("adopt"), {}, {{"CAIRNMOOR_FAKE_FAIL", "alpha"}},
             "", onTheMac, 1, "", {"FAILED: Alpha - brew exited with status 1"}, then(askedAboutBoth, {"brew install --cask --adopt alpha"})},
     RunCase{"ExistingReplacedButNotTheAppStoreOne", {"alpha", "gamma"}, existing("replace"), {}, {}, "", onTheMac, 0, "",
-            {"alpha: installed", "gamma: installedOutside"}, then(askedAboutBoth, {"brew install --cask --force alpha"})},
+            {"alpha: installed", "gamma: installedOutside"}, then(askedAboutBoth, {"brew install --cask --force alpha", "brew cleanup alpha"})},
     // Without an answer from Homebrew the run goes on as before it knew of such apps.
     RunCase{"QuestionAboutAppsFails", {"alpha", "gamma"}, existing("skip"), {}, {{"CAIRNMOOR_FAKE_FAIL", "@info"}}, "",
             onTheMac, 1, "", {"Apps installed outside Homebrew cannot be detected in this run (brew exited with status 1).",
@@ -172,7 +179,7 @@ INSTANTIATE_TEST_SUITE_P(Cli, Run, ::testing::Values(
              "whole tap), or with `trusted: true` on the tap's line in a Brewfile, then install again.",
              "Summary: 3 processed, 1 failed."},
             {survey[0], survey[1], "brew info --json=v2 --cask alpha user/tap/tool", "brew install --cask alpha",
-             "brew install ripgrep", "brew install --cask user/tap/tool"},
+             "brew install ripgrep", "brew install --cask user/tap/tool", "brew cleanup alpha ripgrep"},
             "team.cmprofile", R"([{"name": "ripgrep", "type": "formula"}, {"name": "user/tap/tool", "type": "cask"}])"},
     RunCase{"PackagesInADryRun", {}, "", {"--dry-run", "--silent"}, {}, "", {"state/formulae/ripgrep"}, 0, "",
             {"formula:ripgrep: upgrade", "cask:ripgrep: install"}, {}, "team.cmprofile",
@@ -181,7 +188,8 @@ INSTANTIATE_TEST_SUITE_P(Cli, Run, ::testing::Values(
     RunCase{"BrewfileInstalled", {}, "", {}, {}, "", {}, 0, "",
             {"beta: installed", "cask:user/tap/tool: installed", "Summary: 2 processed, 0 failed."},
             {survey[0], survey[1], "brew info --json=v2 --cask user/tap/tool", "brew fetch --cask user/tap/tool",
-             "brew fetch --formula beta", "brew install beta", "brew install --cask user/tap/tool"}, "team.cmprofile", "",
+             "brew fetch --formula beta", "brew install beta", "brew install --cask user/tap/tool",
+             "brew cleanup beta user/tap/tool"}, "team.cmprofile", "",
             "tap \"user/tap\"\nbrew \"beta\"\nmas \"Xcode\", id: 497799835\ncask 'user/tap/tool' # ours\n"}),
     [](const auto& info) { return info.param.name; });
 // clang-format on
@@ -197,7 +205,22 @@ TEST_F(Field, AReaderThatLeavesDoesNotStopTheRun) {
     sandbox.outputDescriptor = ends[1];
     EXPECT_EQ(sandbox.run({"--profile", "team.cmprofile"}).status, 0);
     ::close(ends[1]);
-    EXPECT_EQ(sandbox.invocations().back(), "brew install beta");
+    EXPECT_EQ(sandbox.invocations().back(), "brew cleanup alpha beta");
+}
+
+TEST_F(Field, AnOpenAppIsLeftAloneAndNamedAtTheEnd) {
+    sandbox.write("state/casks/alpha", "");
+    sandbox.run({"--version"}); // hands the sandbox to its user, who can then start the app
+    OpenApp open(sandbox.home() / "Applications/Alpha.app", false, sandbox.user.c_str());
+    EXPECT_EQ(sandbox.run({"--profile", "team.cmprofile", "--dry-run"}).out,
+              "alpha: upgrade, but it is running: skipped\nbeta: install\n");
+    const CliResult result = sandbox.run({"--profile", "team.cmprofile", "--silent"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, "Summary: 2 processed, 0 failed, 1 skipped: running.\n"
+                          "Left alone because they were open: Alpha.app. Quit them and run "
+                          "again.\n");
+    EXPECT_EQ(sandbox.invocations().back(), "brew cleanup beta");
+    EXPECT_TRUE(open.running());
 }
 
 TEST_F(Field, HostileNamesIdentifiersAndPathsAreEscaped) {

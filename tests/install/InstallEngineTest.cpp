@@ -1,4 +1,5 @@
 #include "EngineFixture.hpp"
+#include "support/OpenApp.hpp"
 
 namespace cairnmoor {
 namespace {
@@ -19,7 +20,8 @@ TEST_F(Engine, InstallsEachEntryWithItsCommandLineAndOutputInOrder) {
                                     PackageResult{beta, PackageState::installed()}}));
     EXPECT_EQ(invocations(), "brew update\nbrew list --cask\nbrew list --formula\n"
                              "brew info --json=v2 --cask alpha\n"
-                             "brew install --cask alpha\nbrew install beta\n");
+                             "brew install --cask alpha\nbrew install beta\n"
+                             "brew cleanup alpha beta\n");
     EXPECT_EQ(recorder_.joined(), golden("engine-run.events"));
 }
 
@@ -37,14 +39,14 @@ TEST_F(Engine, RunsThePlanAndTakesOnlyTheInventoriesItNeeds) {
     EXPECT_EQ(recorder_.events().front(), "progress alpha alreadyPresent");
     EXPECT_EQ(invocations(),
               "brew list --cask\nbrew list --formula\nbrew info --json=v2 --cask gamma\n"
-              "brew install --cask gamma\nbrew install same\n");
+              "brew install --cask gamma\nbrew install same\nbrew cleanup gamma same\n");
     // A MacPorts run takes its one inventory once; given inventories are used, not taken.
     InstallEngine().run({beta}, options(port), fake(port), std::nullopt, std::nullopt, {}, {});
     InstallEngine().run({alpha, beta}, opts, fake(brew), std::set<std::string>{"alpha"},
                         std::set<std::string>{}, {}, {});
     EXPECT_THAT(invocations(),
-                EndsWith("brew install same\nport -q installed active\nport -N install beta\n"
-                         "brew install beta\n"));
+                EndsWith("brew cleanup gamma same\nport -q installed active\n"
+                         "port -N install beta\nbrew install beta\nbrew cleanup beta\n"));
 }
 
 struct RunWideCase {
@@ -205,6 +207,70 @@ INSTANTIATE_TEST_SUITE_P(Phases, Cancel, ::testing::Values(
     CancelCase{"DuringTheSecondOfThreePackages", "beta", "log ==> Downloading beta", {PackageState::installed(), skipped, skipped},
                "brew list --cask\nbrew list --formula\nbrew info --json=v2 --cask alpha gamma\nbrew install --cask alpha\n"
                "brew install beta\n", "cancel-during-second-package.events"}),
+    [](const auto& info) { return info.param.name; });
+// clang-format on
+
+struct OpenAppCase {
+    const char* name;
+    RunningAppPolicy policy;
+    bool ignoresQuit;
+    PackageState alpha;
+    const char* said;     // the log line about the open app
+    const char* commands; // after the survey
+    bool cleanupFails = false;
+    friend void PrintTo(const OpenAppCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class OpenApps : public Engine, public ::testing::WithParamInterface<OpenAppCase> {};
+
+// An installed cask to upgrade whose app is open (a real process running from its bundle in
+// ~/Applications): the plan says so, and the package is left alone unless the app quits
+// when asked. Homebrew's own cleanup is once, at the end, for what was installed.
+TEST_P(OpenApps, AreNeverChangedWithoutHavingQuit) {
+    const OpenAppCase& c = GetParam();
+    const char* home = std::getenv("HOME");
+    const std::string savedHome = home ? home : "";
+    ::setenv("HOME", state_.path().c_str(), 1);
+    install("casks/alpha");
+    testing::OpenApp open(state_ / "Applications/Alpha.app", c.ignoresQuit);
+    InstallOptions opts = options();
+    opts.runningApps = c.policy;
+    engine_.setQuitTimeLimit(300ms);
+    if (c.cleanupFails) {
+        ::setenv("CAIRNMOOR_FAKE_FAIL", "@cleanup", 1);
+    }
+    std::vector<std::string> planned;
+    const auto results = engine_.run(
+        {alpha, beta}, opts, fake(brew),
+        {recorder_.progress(), recorder_.log(),
+         [&](const std::vector<PlannedEntry>& plan) { planned = plan.at(0).runningApps; }});
+    ::setenv("HOME", savedHome.c_str(), 1);
+    EXPECT_THAT(planned, ElementsAre((state_ / "Applications/Alpha.app").string()));
+    EXPECT_THAT(statesOf(results), ElementsAre(c.alpha, PackageState::installed()));
+    EXPECT_THAT(recorder_.events(), ::testing::Contains(std::string("log ") + c.said));
+    EXPECT_EQ(invocations(), std::string("brew list --cask\nbrew list --formula\n"
+                                         "brew info --json=v2 --cask alpha\n") +
+                                 c.commands);
+    EXPECT_EQ(open.running(), c.alpha != PackageState::installed());
+    // The cleanup's failure is a log line, nothing more.
+    const std::string commands = c.commands;
+    const std::string cleanup = commands.substr(commands.rfind("brew cleanup"));
+    EXPECT_EQ(recorder_.events().back(),
+              c.cleanupFails ? "log The cleanup did not finish (brew exited with status 1); the "
+                               "packages are installed all the same."
+                             : "log $ " + cleanup.substr(0, cleanup.size() - 1));
+}
+
+const PackageState leftAlone = PackageState::skippedRunning("Alpha.app");
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Policies, OpenApps, ::testing::Values(
+    OpenAppCase{"Skipped", RunningAppPolicy::skip, false, leftAlone, "Alpha.app is open, so Alpha was left alone.",
+                "brew install beta\nbrew cleanup beta\n"},
+    OpenAppCase{"QuitWhenAsked", RunningAppPolicy::quit, false, PackageState::installed(),
+                "Asking Alpha.app to quit before Alpha is changed.",
+                "brew upgrade --cask alpha\nbrew install beta\nbrew cleanup alpha beta\n"},
+    OpenAppCase{"DidNotQuit", RunningAppPolicy::quit, true, leftAlone, "Alpha.app is open, so Alpha was left alone.",
+                "brew install beta\nbrew cleanup beta\n", true}),
     [](const auto& info) { return info.param.name; });
 // clang-format on
 

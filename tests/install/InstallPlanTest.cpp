@@ -58,6 +58,8 @@ const Survey foundWeb{Set{}, Set{}, {}, {{"firefox", web}}};
 using enum PlannedAction;
 constexpr auto skip = ExistingApps::skip;
 const Survey firefoxListed{Set{"firefox"}, Set{}, {}, {}};
+const Survey openListed{Set{"firefox"},           Set{}, {}, {}, {{"firefox", {web.path}}},
+                        {{"firefox", {web.path}}}};
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Cases, Plan, ::testing::Values(
     PlanCase{"Absent", firefox, true, true, skip, nothing, install, "install", {"install", "--cask", "firefox"}},
@@ -80,6 +82,13 @@ INSTANTIATE_TEST_SUITE_P(Cases, Plan, ::testing::Values(
              "replace the app at /Applications/Firefox.app", {"install", "--cask", "--force", "firefox"}},
     PlanCase{"AppStoreAppNeverTouched", firefox, true, true, ExistingApps::replace, Survey{Set{}, Set{}, {}, {{"firefox", store}}},
              installedOutside, "installed from the App Store at /Applications/Pages.app, skipped"},
+    // An open app is noted only where the run would touch it.
+    PlanCase{"OpenAppToUpgrade", firefox, true, true, skip, openListed, upgrade, "upgrade, but it is running: skipped",
+             {"upgrade", "--cask", "firefox"}},
+    PlanCase{"OpenAppLeftAlone", firefox, true, false, skip, openListed, alreadyInstalled, "already installed"},
+    PlanCase{"OpenAppToReplace", firefox, true, false, ExistingApps::replace,
+             Survey{Set{}, Set{}, {}, {{"firefox", web}}, {}, {{"firefox", {web.path}}}}, replace,
+             "replace the app at /Applications/Firefox.app, but it is running: skipped", {"install", "--cask", "--force", "firefox"}},
     PlanCase{"NoMapping", app("delta", "", "cask"), true, true, skip, nothing, notInstallable, "not installable (no Homebrew mapping)"}),
     [](const auto& info) { return info.param.name; });
 // clang-format on

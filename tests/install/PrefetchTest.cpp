@@ -72,7 +72,7 @@ TEST_F(Engine, PrefetchDownloadsEachKindOnceBeforeTheInstallsAndNothingWhenOff) 
     const std::string survey = "brew update\nbrew list --cask\nbrew list --formula\n"
                                "brew info --json=v2 --cask alpha gamma\n";
     const std::string installs = "brew install --cask alpha\nbrew install beta\n"
-                                 "brew install --cask gamma\n";
+                                 "brew install --cask gamma\nbrew cleanup alpha beta gamma\n";
     EXPECT_EQ(invocations(),
               survey + "brew fetch --cask alpha gamma\nbrew fetch --formula beta\n" + installs);
     std::istringstream log(testing::readFile(state_ / "environment.log"));
@@ -159,7 +159,8 @@ TEST_F(Engine, NamesPastTheArgumentLimitGoToSeveralCommands) {
               "brew list --cask\nbrew list --formula\nbrew info --json=v2 --cask alpha\n"
               "brew info --json=v2 --cask gamma\nbrew info --json=v2 --cask delta\n"
               "brew fetch --cask alpha\nbrew fetch --cask delta\nbrew fetch --formula beta\n"
-              "brew install --cask alpha\nbrew install beta\nbrew install --cask delta\n");
+              "brew install --cask alpha\nbrew install beta\nbrew install --cask delta\n"
+              "brew cleanup alpha beta delta\n");
 }
 
 } // namespace

@@ -17,7 +17,7 @@ namespace {
 const std::filesystem::path golden = CAIRNMOOR_SOURCE_DIR "/tests/install/golden/team.cmprofile";
 // clang-format off
 const Profile team{2, "2026-12-05T18:39:05Z", {"wget", "caf\xC3\xA9 \"quoted\" \\", "wget"}, // duplicates stay
-                   InstallOptions{PackageManager::macports, false, true, true, false, 42, ExistingApps::adopt, false}, {}};
+                   InstallOptions{PackageManager::macports, false, true, true, false, 42, ExistingApps::adopt, false, RunningAppPolicy::quit}, {}};
 // clang-format on
 
 // Sorted keys, two-space indents, and every option, the manager too; invalid UTF-8 is
@@ -36,8 +36,9 @@ TEST(Profile, IsWrittenInItsFixedFormAndReadBackStrictly) {
     EXPECT_THROW(Profile::load(dir / "missing.cmprofile"), FileError);
     // clang-format off
     const std::pair<const char*, std::string> cases[] = {
-        {R"({"options": {"packageManager": null, "existingApps": null, "prefetch": null}})", "homebrew skip prefetch"},
-        {R"({"options": {"timeoutSeconds": 1}})", "macports adopt"},
+        {R"({"options": {"packageManager": null, "existingApps": null, "prefetch": null, "runningApps": null}})", "homebrew skip skip prefetch"},
+        {R"({"options": {"timeoutSeconds": 1}})", "macports adopt quit"},
+        {R"({"options": {"runningApps": "kill"}})", "error: "},
         {R"({"options": {"timeoutSeconds": 0}})", "error: Timeout must be positive."},
         {R"({"options": {"timeoutSeconds": -1}})", "error: Timeout must be positive."},
         {R"({"options": {"writeLog": null}})", "error: "},
@@ -55,7 +56,8 @@ TEST(Profile, IsWrittenInItsFixedFormAndReadBackStrictly) {
             const InstallOptions o =
                 Profile::load(dir.write("p.cmprofile", document.dump())).options;
             read = std::string(o.packageManager.rawValue()) + " " +
-                   std::string(rawValue(o.existingApps)) + (o.prefetch ? " prefetch" : "");
+                   std::string(rawValue(o.existingApps)) + " " +
+                   std::string(rawValue(o.runningApps)) + (o.prefetch ? " prefetch" : "");
         } catch (const DecodingError& error) {
             read += error.debugDescription();
         }

@@ -43,6 +43,8 @@ TEST(RunReport, EveryStateIsEncodedAsDocumented) {
                  {"tor", "Tor", "", Action::notInstallable,
                   State::failed("No Homebrew mapping for Tor."), 0ms},
                  {"blender", "Blender", "blender", Action::install, State::skipped(), 0ms},
+                 {"code", "VS Code", "visual-studio-code", Action::upgrade,
+                  State::skippedRunning("Visual Studio Code.app"), 0ms},
                  // The run ended before its plan: nothing was decided for it.
                  {"inkscape", "Inkscape", "inkscape", std::nullopt, State::pending(), 0ms}},
         .exitStatus = 128 + SIGTERM};

@@ -176,7 +176,7 @@ TEST_F(ViewsTest, ARunShowsProgressAndEveryLineAndMarksWhatItInstalled) {
     EXPECT_LT(flushes.size(), 2000U);
     const auto tooSoon = [](auto before, auto after) { return after - before < 16ms; };
     EXPECT_EQ(std::adjacent_find(flushes.begin(), flushes.end() - 1, tooSoon), flushes.end() - 1);
-    EXPECT_TRUE(shown().ends_with("\nError: foxtrot: simulated failure\n"));
+    EXPECT_TRUE(shown().ends_with("\nError: foxtrot: simulated failure\n$ brew cleanup alpha\n"));
     EXPECT_EQ(readFile(*installRun().lastLogPath()), shown());
     EXPECT_TRUE(waitFor([&] { return role("alpha", Row::InstalledTextRole) == u"Installed"_s; }));
     options().setWriteLog(false);
@@ -248,6 +248,28 @@ TEST_F(ViewsTest, ReplacingAsksFirstAndReplacesNothingUnasked) {
     finish();
     EXPECT_EQ(calls(), (Lines{"brew install --cask --force alpha", "brew install delta",
                               "brew install --cask --force echo"}));
+}
+
+// From the window, a package whose install needs a password installs once the person types
+// it into the dialog, which names the app and says when the last try was wrong.
+TEST_F(ViewsTest, APasswordAskedForDuringARunIsTypedIntoTheDialog) {
+    ::setenv("CAIRNMOOR_FAKE_SUDO", "alpha", 1);
+    fs::create_directories(tools_ / "state");
+    std::ofstream(tools_ / "state/sudo-password") << "open sesame\n";
+    PasswordPrompt& prompt = *installRun().passwordPrompt();
+    prompt.setHelperExecutable(CAIRNMOOR_EXECUTABLE);
+    run({"alpha"});
+    ASSERT_TRUE(waitFor([&] { return prompt.asking(); }));
+    EXPECT_EQ(prompt.question(), u"Alpha needs an administrator password to install."_s);
+    EXPECT_FALSE(prompt.lastTryWrong());
+    prompt.submit(u"not it"_s, false);
+    ASSERT_TRUE(waitFor([&] { return prompt.asking(); }));
+    EXPECT_TRUE(prompt.lastTryWrong());
+    prompt.submit(u"open sesame"_s, false);
+    finish();
+    EXPECT_EQ(installRun().runRows().at(0).state, PackageState::installed());
+    EXPECT_FALSE(prompt.asking());
+    EXPECT_EQ(shown().find("sesame"), std::string::npos);
 }
 
 } // namespace

@@ -71,7 +71,7 @@ protected:
         }
         ::setenv("HOME", home_.path().c_str(), 1);
         ::setenv("CAIRNMOOR_FAKE_STATE", (tools_ / "state").c_str(), 1);
-        for (const char* name : {"FAIL", "HANG", "IGNORE_TERM", "FLOOD", "INVALID_UTF8"}) {
+        for (const char* name : {"FAIL", "HANG", "IGNORE_TERM", "FLOOD", "INVALID_UTF8", "SUDO"}) {
             ::unsetenv((std::string("CAIRNMOOR_FAKE_") + name).c_str());
         }
         home_.write("Library/Application Support/Cairnmoor/catalog.json",

@@ -464,6 +464,12 @@ Item {
         }
     }
 
+    // Over the run sheet while sudo waits for the password.
+    PasswordDialog {
+        objectName: "passwordDialog"
+        prompt: content.viewModel.run.passwordPrompt
+    }
+
     AlertSheet {
         id: alert
         objectName: "errorAlert"

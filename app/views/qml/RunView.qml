@@ -18,7 +18,8 @@ Rectangle {
         case "installed":
         case "alreadyPresent":
         case "installedOutside": return Theme.success
-        case "skipped": return Theme.warning
+        case "skipped":
+        case "skippedRunning": return Theme.warning
         case "failed": return Theme.danger
         default: return Theme.muted
         }
