@@ -5,6 +5,7 @@
 #include "install/InstallPlan.hpp"
 #include "install/PackageResult.hpp"
 #include "install/PackageState.hpp"
+#include "install/SurveyTaker.hpp"
 #include "managers/ProcessRunner.hpp"
 #include "platform/FileManager.hpp"
 #include "platform/RunningApps.hpp"
@@ -103,19 +104,6 @@ private:
                                        const std::string& packageManagerPath, Given given,
                                        const Observers& observers,
                                        const std::optional<std::set<std::string>>& approved);
-    Survey survey(const std::vector<AppEntry>& apps, const InstallOptions& options,
-                  const std::string& packageManagerPath, Given given, const LogHandler& log);
-    void lookForExistingApps(const std::vector<AppEntry>& apps, const InstallOptions& options,
-                             const std::string& packageManagerPath, Survey& survey,
-                             const LogHandler& log);
-    // Best effort: a fetch that fails or runs out of time is logged, and each install then
-    // downloads for itself.
-    void prefetch(const std::vector<PlannedEntry>& plan, const InstallOptions& options,
-                  const std::string& packageManagerPath, const LogHandler& log,
-                  const ProgressHandler& progress);
-
-    // The bundles among `bundles` with a process running from inside them.
-    std::vector<std::string> openBundles(const std::vector<std::string>& bundles) const;
     // None when the entry's package may be touched now; else why not (an app still open,
     // or a cancel while waiting for it to quit).
     std::optional<PackageState> keepOpenAppsOpen(const PlannedEntry& entry,
@@ -129,6 +117,7 @@ private:
 
     // The runner for the manager's commands after an asked-for update.
     ProcessRunner& runner(PackageManager manager);
+    SurveyTaker surveyTaker(PackageManager manager);
     bool isCancelled() const;
 
     // As the front end set it up: MacPorts, and Homebrew's own update.
