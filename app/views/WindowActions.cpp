@@ -80,14 +80,14 @@ void WindowActions::saveProfile(const QString& path) {
     }
 }
 
-void WindowActions::writeScript(const std::filesystem::path& url,
+void WindowActions::writeScript(const std::filesystem::path& file,
                                 const std::optional<std::string>& executablePath) const {
     const std::vector<AppEntry> apps = model_.selectedApps();
     model_.options().packageManager.validate(apps);
     fileManager_.writeAtomically(
-        url, ScriptExporter::shellScript(apps, model_.options(), executablePath));
+        file, ScriptExporter::shellScript(apps, model_.options(), executablePath));
     // The script runs package installs; nobody but its owner may change or run it.
-    fileManager_.setPosixPermissions(url, 0700);
+    fileManager_.setPosixPermissions(file, 0700);
 }
 
 void WindowActions::exportShellScript(const QString& path) {

@@ -63,7 +63,7 @@ Q_SIGNALS:
 private:
     void setFileError(const QString& text);
     void setTerminalNotice(const QString& text);
-    void writeScript(const std::filesystem::path& url,
+    void writeScript(const std::filesystem::path& file,
                      const std::optional<std::string>& executablePath) const;
 
     CairnmoorViewModel& model_;
