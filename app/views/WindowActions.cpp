@@ -5,12 +5,11 @@
 #include "managers/MacPortsExecutable.hpp"
 #include "managers/PackageManagerError.hpp"
 #include "views/CairnmoorViewModel.hpp"
+#include "views/FileViewer.hpp"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QMetaObject>
 #include <QPointer>
-#include <QStandardPaths>
 #include <QUrl>
 
 #include <exception>
@@ -43,7 +42,7 @@ WindowActions::WindowActions(CairnmoorViewModel& model, QObject* parent)
 WindowActions::WindowActions(CairnmoorViewModel& model, const FileManager& fileManager,
                              TrustCheck trustCheck, Launcher launcher, QObject* parent)
     : QObject(parent), model_(model), fileManager_(fileManager), trustCheck_(std::move(trustCheck)),
-      launcher_(std::move(launcher)) {}
+      launcher_(std::move(launcher)), revealer_(FileViewer::reveal) {}
 
 std::filesystem::path WindowActions::localPath(const QString& pathOrUrl) {
     const QString local =
@@ -56,12 +55,9 @@ bool WindowActions::fileExists(const QString& pathOrUrl) const {
     return fileManager_.fileExists(localPath(pathOrUrl));
 }
 
-QString WindowActions::documentsFolderUrl() {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (folder.isEmpty() || !QDir(folder).exists()) {
-        folder = QDir::homePath();
-    }
-    return QUrl::fromLocalFile(folder).toString();
+QString WindowActions::replaceQuestion(const QString& pathOrUrl) {
+    return QStringLiteral("“") + fromUtf8(localPath(pathOrUrl).string()) +
+           QStringLiteral("” already exists. Do you want to replace it?");
 }
 
 void WindowActions::openProfile(const QString& path) {
@@ -75,6 +71,7 @@ void WindowActions::openProfile(const QString& path) {
 void WindowActions::saveProfile(const QString& path) {
     try {
         model_.currentProfile().write(localPath(path), fileManager_);
+        setSaved(QStringLiteral("Profile saved to "), localPath(path));
     } catch (const std::exception& error) {
         setFileError(describe(error));
     }
@@ -93,6 +90,7 @@ void WindowActions::writeScript(const std::filesystem::path& url,
 void WindowActions::exportShellScript(const QString& path) {
     try {
         writeScript(localPath(path), std::nullopt);
+        setSaved(QStringLiteral("Script exported to "), localPath(path));
     } catch (const std::exception& error) {
         setFileError(describe(error));
     }
@@ -102,6 +100,7 @@ void WindowActions::exportBrewfile(const QString& path) {
     try {
         fileManager_.writeAtomically(localPath(path),
                                      ScriptExporter::brewfile(model_.selectedApps()));
+        setSaved(QStringLiteral("Brewfile exported to "), localPath(path));
     } catch (const std::exception& error) {
         setFileError(describe(error));
     }
@@ -163,7 +162,29 @@ void WindowActions::dismissError() {
     setFileError(QString());
 }
 
+void WindowActions::revealSaved() const {
+    if (!savedPath_.isEmpty() && revealer_) {
+        revealer_(localPath(savedPath_));
+    }
+}
+
+void WindowActions::dismissSaved() {
+    savedNotice_.clear();
+    savedPath_.clear();
+    Q_EMIT savedChanged();
+}
+
+void WindowActions::setSaved(const QString& what, const std::filesystem::path& file) {
+    savedPath_ = fromUtf8(file.string());
+    savedNotice_ = what + savedPath_ + QLatin1Char('.');
+    Q_EMIT savedChanged();
+}
+
 void WindowActions::setFileError(const QString& text) {
+    // A failure is the last word: no earlier save's confirmation stays beside it.
+    if (!text.isEmpty() && !savedPath_.isEmpty()) {
+        dismissSaved();
+    }
     if (fileError_ == text) {
         return;
     }

@@ -1,13 +1,24 @@
 // The window as a user meets it, offscreen: every file dialog and question, the menus,
 // quitting during a run, and the MacPorts hand-off to Terminal against real files.
 #include "ViewsTest.hpp"
+#include "views/RunNotifier.hpp"
+#include "views/WindowSettings.hpp"
 
+#include <QScreen>
 #include <QSignalSpy>
+#include <QWindow>
 
 #include <thread>
 
 namespace cairnmoor::testing {
 namespace {
+
+// Typed key by key: QTest types whole strings into widgets only.
+void typeText(QWindow* window, std::string_view text) {
+    for (const char key : text) {
+        QTest::keyClick(window, key);
+    }
+}
 
 // Each dialog, in turn in one window, opens with its own accept label and, cancelled,
 // leaves nothing behind and runs nothing; the question before replacing an app outside
@@ -18,16 +29,23 @@ TEST_F(ViewsTest, EveryDialogOpensWithItsLabelAndCancelsWithoutATrace) {
     placeApp("Alpha.app");
     openWindow();
     const auto before = std::vector(fs::recursive_directory_iterator(home_.path()), {});
-    const char* const dialogs[][3] = {{"openProfileButton", "openProfileDialog", "Open"},
+    // A button, or the menu's shortcut (Ctrl is Command on macOS).
+    const char* const dialogs[][3] = {{"Ctrl+O", "openProfileDialog", "Open"},
                                       {"saveProfileButton", "saveProfileDialog", "Save"},
+                                      {"Ctrl+S", "saveProfileDialog", "Save"},
                                       {"exportScriptButton", "exportScriptDialog", "Export"},
-                                      {"exportBrewfileButton", "exportBrewfileDialog", "Export"},
+                                      {"Ctrl+E", "exportBrewfileDialog", "Export"},
+                                      {"Ctrl+,", "optionsSheet", "Done"},
                                       {"installButton", "replaceAppsSheet", "Replace"},
                                       {"installButton", "terminalScriptDialog", "Save"}};
     for (const auto& [button, name, label] : dialogs) {
         SCOPED_TRACE(name);
         model_->setPackageManagerIndex(QLatin1String(name) == "terminalScriptDialog"_L1);
-        click(button);
+        if (QLatin1String(button).startsWith("Ctrl+"_L1)) {
+            QTest::keySequence(window_, QKeySequence(QLatin1String(button)));
+        } else {
+            click(button);
+        }
         QObject* dialog = find(name);
         ASSERT_TRUE(waitFor([&] { return dialog->property("visible").toBool(); }));
         // The stock dialogs' buttons have no names: look for the label.
@@ -41,6 +59,203 @@ TEST_F(ViewsTest, EveryDialogOpensWithItsLabelAndCancelsWithoutATrace) {
         EXPECT_EQ(std::vector(fs::recursive_directory_iterator(home_.path()), {}), before);
         EXPECT_FALSE(model_->isRunning());
     }
+}
+
+// Saves in a row land in the folder the dialog showed, under the name in its field,
+// and each dialog opens again where it was last used, also in the next window: the
+// first row picks another folder, the others keep the dialog's own. The field starts
+// focused with the default name; a save names where the file went, and "Show in Finder"
+// shows that file; a name already there brings the question naming the whole path.
+TEST_F(ViewsTest, SavesLandWhereTheDialogShowedAndDialogsReopenWhereTheyWereLastUsed) {
+    model_->toggle(u"alpha"_s);
+    fs::create_directories(home_ / "Documents");
+    fs::create_directories(home_ / "Profiles");
+    std::vector<fs::path> revealed;
+    // The dialog's name field, once it has the keyboard.
+    const auto openSaveDialog = [this](const char* button) {
+        click(button);
+        QQuickItem* field = nullptr;
+        EXPECT_TRUE(waitFor([&] {
+            field = qobject_cast<QQuickItem*>(findIf([](QObject* o) {
+                return o->objectName() == "fileNameTextField"_L1 && o->property("visible").toBool();
+            }));
+            return field && field->hasActiveFocus();
+        }));
+        return field;
+    };
+    struct Save {
+        const char* button;
+        const char* dialog;
+        const char* folder; // picked in the dialog; empty: as it opens
+        const char* name;   // typed; empty: the default name
+        bool returnKey;     // Return in the name field, else the dialog's button
+        const char* lands;
+    };
+    const Save saves[] = {
+        {"saveProfileButton", "saveProfileDialog", "Profiles", "first", true,
+         "Profiles/first.cmprofile"},
+        {"saveProfileButton", "saveProfileDialog", "", "second.cmprofile", false,
+         "Profiles/second.cmprofile"},
+        {"saveProfileButton", "saveProfileDialog", "", "", true, "Profiles/profile.cmprofile"},
+        {"exportScriptButton", "exportScriptDialog", "", "", false,
+         "Documents/install-cairnmoor.sh"},
+        {"exportBrewfileButton", "exportBrewfileDialog", "", "", true, "Documents/Brewfile"},
+        // A new window: the profile dialog still opens in the folder picked first.
+        {nullptr, "saveProfileDialog", "", "third", true, "Profiles/third.cmprofile"},
+    };
+    for (const Save& save : saves) {
+        SCOPED_TRACE(save.lands);
+        if (save.button == nullptr || window_ == nullptr) {
+            shell_.reset();
+            openWindow();
+        }
+        actions_->setRevealer([&](const fs::path& file) { revealed.push_back(file); });
+        QObject* dialog = find(save.dialog);
+        QQuickItem* field = openSaveDialog(save.button ? save.button : "saveProfileButton");
+        ASSERT_TRUE(field);
+        const fs::path lands = home_ / save.lands;
+        EXPECT_EQ(field->property("text"), dialog->property("defaultName"));
+        EXPECT_EQ(WindowActions::localPath(dialog->property("currentFolder").toString()),
+                  *save.folder ? home_ / "Documents" : lands.parent_path());
+        if (*save.folder) {
+            dialog->setProperty("currentFolder", QUrl::fromLocalFile(QString::fromStdString(
+                                                     (home_ / save.folder).string())));
+        }
+        if (*save.name) {
+            QTest::keyClick(window_, Qt::Key_A, Qt::ControlModifier);
+            typeText(window_, save.name);
+        }
+        if (save.returnKey) {
+            QTest::keyClick(window_, Qt::Key_Return);
+        } else {
+            auto* accept = qobject_cast<QQuickItem*>(findIf([&](QObject* o) {
+                return o->inherits("QQuickAbstractButton") && o->property("visible").toBool() &&
+                       o->property("text") == dialog->property("acceptLabel");
+            }));
+            ASSERT_TRUE(accept);
+            QTest::mouseClick(window_, Qt::LeftButton, {},
+                              accept->mapToScene({accept->width() / 2, 4}).toPoint());
+        }
+        ASSERT_TRUE(waitFor([&] { return fs::exists(lands) && !actions_->savedPath().isEmpty(); }));
+        EXPECT_EQ(actions_->savedPath().toStdString(), lands.string());
+        EXPECT_TRUE(actions_->savedNotice().endsWith(actions_->savedPath() + u'.'));
+        click("revealSavedLink");
+        EXPECT_EQ(revealed.back(), lands);
+        actions_->dismissSaved();
+    }
+    // The same name again: the question names the whole path; Escape keeps the file.
+    const std::string before = readFile(home_ / "Profiles/first.cmprofile");
+    model_->toggle(u"beta"_s);
+    ASSERT_TRUE(openSaveDialog("saveProfileButton"));
+    QTest::keyClick(window_, Qt::Key_A, Qt::ControlModifier);
+    typeText(window_, "first");
+    QTest::keyClick(window_, Qt::Key_Return);
+    ASSERT_TRUE(waitFor([&] { return shows("replaceSheetMessage"); }));
+    EXPECT_EQ(find("replaceSheetMessage")->property("text").toString().remove(QChar(0x2060)),
+              golden("replace file").arg(QString::fromStdString((home_ / "Profiles").string())));
+    QTest::keyClick(window_, Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([&] { return !shows("replaceSheetMessage"); }));
+    EXPECT_EQ(readFile(home_ / "Profiles/first.cmprofile"), before);
+}
+
+// Every sheet and question: the keyboard starts on a control with its focus showing and
+// Tab keeps it in the sheet; Return gives the default answer (for a destructive question
+// the cautious one), Escape cancels; a running install's sheet ignores both.
+TEST_F(ViewsTest, ReturnAndEscapeAnswerEverySheetWithTheFocusInSight) {
+    openWindow();
+    QSignalSpy quits(shell_.get(), &ApplicationShell::quitApproved);
+    const auto run = [&](bool hang) {
+        return [this, hang] {
+            hang ? ::setenv("CAIRNMOOR_FAKE_HANG", "alpha", 1) : ::unsetenv("CAIRNMOOR_FAKE_HANG");
+            model_->setSelectedIds({"alpha"});
+            click("installButton");
+            ASSERT_TRUE(waitFor([&] { return hang ? !calls().empty() : model_->runFinished(); }));
+        };
+    };
+    const auto call = [this](const char* name, const char* method) {
+        return [=, this] { QMetaObject::invokeMethod(find(name), method); };
+    };
+    struct Case {
+        const char* sheet;
+        std::function<void()> open;
+        Qt::Key key;
+        const char* focus; // the focused item, or its parent when it has no name
+        bool closes;
+    };
+    const Case cases[] = {
+        {"optionsSheet", [&] { click("installOptionsButton"); }, Qt::Key_Escape,
+         "skipInstalledOption", true},
+        {"optionsSheet", [&] { click("installOptionsButton"); }, Qt::Key_Return,
+         "skipInstalledOption", true},
+        {"errorAlert", [&] { actions_->openProfile(u"/nowhere.cmprofile"_s); }, Qt::Key_Return,
+         "errorAlertAccept", true},
+        {"errorAlert", [&] { actions_->openProfile(u"/nowhere.cmprofile"_s); }, Qt::Key_Escape,
+         "errorAlertAccept", true},
+        {"quitSheet", call("contentView", "askToStopAndQuit"), Qt::Key_Return, "quitSheetReject",
+         true},
+        {"quitSheet", call("contentView", "askToStopAndQuit"), Qt::Key_Escape, "quitSheetReject",
+         true},
+        {"runSheet", run(false), Qt::Key_Return, "closeRunButton", true},
+        {"runSheet", call("footerStatusLink", "activated"), Qt::Key_Escape, "closeRunButton", true},
+        {"runSheet", run(true), Qt::Key_Escape, "runView", false},
+        {"runSheet", run(true), Qt::Key_Return, "runView", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.sheet) + (c.key == Qt::Key_Return ? " Return" : " Escape"));
+        c.open();
+        QObject* sheet = find(c.sheet);
+        ASSERT_TRUE(waitFor([&] { return sheet->property("opened").toBool(); }));
+        auto* body = sheet->property("contentItem").value<QQuickItem*>();
+        // Two Tabs come back round in the questions; a running sheet's Tab would reach Cancel.
+        for (int tab = 0; tab < 3; ++tab) {
+            QQuickItem* focused = window_->activeFocusItem();
+            ASSERT_TRUE(focused && (focused == body || body->isAncestorOf(focused)));
+            if (tab == 0 && *c.focus) {
+                const QString name = focused->objectName().isEmpty()
+                                         ? focused->parentItem()->objectName()
+                                         : focused->objectName();
+                EXPECT_TRUE(
+                    name == QLatin1String(c.focus) ||
+                    (name.isEmpty() && focused == body && std::string_view(c.focus) == "runView"))
+                    << name.toStdString();
+            }
+            // A button shows its ring only for keyboard focus.
+            EXPECT_NE(focused->property("visualFocus"), QVariant(false));
+            if (tab == 2 || !c.closes) {
+                break;
+            }
+            QTest::keyClick(window_, Qt::Key_Tab);
+        }
+        QTest::keyClick(window_, c.key);
+        EXPECT_EQ(
+            waitFor([&] { return !sheet->property("visible").toBool(); }, c.closes ? 5000 : 300),
+            c.closes);
+        EXPECT_EQ(actions_->fileError(), QString());
+        EXPECT_EQ(quits.count(), 0);
+        if (model_->isRunning()) {
+            model_->cancelRun();
+            finish();
+            click("closeRunButton");
+        }
+    }
+}
+
+// Up and Down move between the rows' check boxes (a category's header is a row too), and
+// Space ticks the one in focus; no key lands on a homepage link.
+TEST_F(ViewsTest, ArrowKeysMoveBetweenRows) {
+    openWindow();
+    item("appCheckBox_alpha")->forceActiveFocus(Qt::TabFocusReason);
+    const std::pair<Qt::Key, const char*> steps[] = {
+        {Qt::Key_Down, "appCheckBox_beta"},           {Qt::Key_Down, "appCheckBox_gamma"},
+        {Qt::Key_Down, "categoryCheckBox_Developer"}, {Qt::Key_Down, "appCheckBox_delta"},
+        {Qt::Key_Up, "categoryCheckBox_Developer"},   {Qt::Key_Up, "appCheckBox_gamma"},
+        {Qt::Key_Space, "appCheckBox_gamma"},
+    };
+    for (const auto& [key, focused] : steps) {
+        QTest::keyClick(window_, key);
+        EXPECT_EQ(window_->activeFocusItem()->objectName().toStdString(), focused);
+    }
+    EXPECT_EQ(selected(), Lines{"gamma"});
 }
 
 // The menu bar decided in C++ and forced here both ways: its items in order, without the
@@ -58,7 +273,10 @@ TEST_P(MenuTest, ListsItsCommandsInOrderAndOpensAbout) {
     std::vector<std::pair<QObject*, const char*>> menus = {{find("appMenu"), "contentData"}};
     if (native) {
         QQmlListReference bar(find("nativeMenu")->property("object").value<QObject*>(), "menus");
-        menus = {{bar.at(0), "items"}, {bar.at(1), "items"}};
+        menus.clear();
+        for (qsizetype i = 0; i < bar.count(); ++i) {
+            menus.emplace_back(bar.at(i), "items");
+        }
     } else {
         click("appMenuButton");
     }
@@ -76,6 +294,19 @@ TEST_P(MenuTest, ListsItsCommandsInOrderAndOpensAbout) {
         }
     }
     EXPECT_EQ(texts.join(u" | "_s), golden(GetParam()));
+    if (!native) {
+        // The arrow keys skip what is hidden, a divider and what cannot be chosen now.
+        QStringList reached;
+        for (int step = 0; step < 5; ++step) {
+            QTest::keyClick(window_, Qt::Key_Down);
+            QQuickItem* current = nullptr;
+            QMetaObject::invokeMethod(menus[0].first, "itemAt", Q_RETURN_ARG(QQuickItem*, current),
+                                      Q_ARG(int, menus[0].first->property("currentIndex").toInt()));
+            reached << (current ? current->property("text").toString() : QString());
+        }
+        EXPECT_EQ(reached.join(u" | "_s), golden(GetParam() + " keys"));
+        QTest::keyClick(window_, Qt::Key_Escape);
+    }
     auto* about = qobject_cast<QQuickWindow*>(find("aboutWindow"));
     QMetaObject::invokeMethod(aboutItem, "triggered");
     ASSERT_TRUE(waitFor([&] { return about->isVisible() && about->activeFocusItem() != nullptr; }));
@@ -86,6 +317,135 @@ TEST_P(MenuTest, ListsItsCommandsInOrderAndOpensAbout) {
 INSTANTIATE_TEST_SUITE_P(Routes, MenuTest,
                          ::testing::Values("menu native linked", "menu button linked",
                                            "menu button plain"));
+
+// The search clears with its button, with Escape in the field and from "No apps match";
+// none of them touches the selection, which only "Clear selection" empties.
+TEST_F(ViewsTest, TheSearchClearsThreeWaysAndTheSelectionOnlyByItsOwnButton) {
+    openWindow();
+    model_->toggle(u"alpha"_s);
+    EXPECT_EQ(item("clearButton")->property("text").toString(), u"Clear selection"_s);
+    const std::pair<const char*, std::function<void()>> ways[] = {
+        {"zzz", [&] { click("clearSearchLink"); }},
+        {"alp", [&] { click("clearSearchButton"); }},
+        {"alp",
+         [&] {
+             item("searchField")->forceActiveFocus();
+             QTest::keyClick(window_, Qt::Key_Escape);
+         }},
+    };
+    for (const auto& [query, clear] : ways) {
+        SCOPED_TRACE(query);
+        model_->setSearchText(QLatin1String(query));
+        clear();
+        EXPECT_EQ(model_->searchText(), QString());
+        EXPECT_EQ(selected(), Lines{"alpha"});
+    }
+    click("clearButton");
+    EXPECT_EQ(selected(), Lines{});
+}
+
+// From the smallest window (900 x 600) up, the actions and the sheets' buttons stay in
+// view while the list takes what is left; the run sheet grows with the window; a long
+// name gives way to its badges with an ellipsis (the whole name stays its text) where
+// there is no room for it.
+TEST_F(ViewsTest, AtEverySizeTheActionsStayInViewAndTheRunSheetGrows) {
+    std::string catalogue = readFile(home_ / "Library/Application Support/Cairnmoor/catalog.json");
+    const std::string longName = "Alpha Browser with a Name Long Enough to Run Over Its Badges, "
+                                 "Marks and Package Name and Past the Card in a Small Window";
+    catalogue.replace(catalogue.find("\"Alpha\""), 7, '"' + longName + '"');
+    home_.write("Library/Application Support/Cairnmoor/catalog.json", catalogue);
+    model_ = makeModel();
+    openWindow();
+    EXPECT_EQ(window_->minimumSize(), QSize(900, 600));
+    qreal runSheetWidth = 0;
+    for (const auto& [size, truncated] :
+         {std::pair{QSize(900, 600), true}, {QSize(1600, 1000), false}}) {
+        SCOPED_TRACE(size.width());
+        window_->resize(size);
+        ASSERT_TRUE(waitFor([&] { return item("contentView")->size() == QSizeF(size); }));
+        const QRectF inView{QPointF(), QSizeF(size)};
+        const auto inside = [&](const char* name) {
+            QQuickItem* found = item(name);
+            return found && inView.contains(found->mapRectToScene(found->boundingRect()));
+        };
+        EXPECT_TRUE(
+            waitFor([&] { return inside("installButton") && inside("exportBrewfileButton"); }));
+        EXPECT_GT(item("catalogueList")->height(), 100);
+        EXPECT_EQ(item("appName_alpha")->property("truncated").toBool(), truncated);
+        EXPECT_EQ(item("appName_alpha")->property("text").toString().toStdString(), longName);
+        find("contentView")->setProperty("showOptions", true);
+        EXPECT_TRUE(waitFor([&] { return inside("optionsDoneButton"); }));
+        find("contentView")->setProperty("showOptions", false);
+        find("contentView")->setProperty("showRun", true);
+        EXPECT_TRUE(waitFor([&] { return inside("closeRunButton"); }));
+        EXPECT_GT(item("runView")->width(), runSheetWidth);
+        runSheetWidth = item("runView")->width();
+        find("contentView")->setProperty("showRun", false);
+    }
+}
+
+// The window's frame is kept between launches; one on a screen that is gone comes back
+// centred on the primary screen (the offscreen one: 800 x 600), and never below the
+// window's minimum.
+TEST_F(ViewsTest, TheWindowComesBackWhereItWasLeft) {
+    ::unsetenv("XDG_CONFIG_HOME");
+    // An empty frame: centred on the screen.
+    const std::pair<QRect, QRect> frames[] = {
+        {{40, 50, 700, 500}, {40, 50, 700, 500}},
+        {{5000, 4000, 700, 500}, {}},
+        {{10, 20, 100, 80}, {10, 20, 300, 200}},
+    };
+    for (auto [kept, restored] : frames) {
+        QWindow left;
+        left.setGeometry(kept);
+        WindowSettings().saveGeometry(left);
+        QWindow next;
+        next.setMinimumSize({300, 200});
+        WindowSettings().restoreGeometry(next);
+        if (restored.isNull()) {
+            restored = QRect({}, kept.size());
+            restored.moveCenter(QGuiApplication::primaryScreen()->availableGeometry().center());
+        }
+        EXPECT_EQ(next.geometry(), restored);
+    }
+}
+
+// A run that took a minute or more and ended with the window in the background is
+// announced with its outcome, and badged (what failed, or a check mark) until the window
+// is active again; a shorter one, or one watched to its end, is not.
+TEST_F(ViewsTest, ALongRunEndingInTheBackgroundIsAnnounced) {
+    struct Case {
+        int seconds;
+        bool inFront;
+        const char* fail;
+        const char* badge; // empty: not announced
+    };
+    const Case cases[] = {
+        {61, false, "", "✓"}, {60, false, "beta", "1"}, {59, false, "", ""}, {600, true, "", ""}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.seconds);
+        ::setenv("CAIRNMOOR_FAKE_FAIL", c.fail, 1);
+        QStringList posted;
+        QStringList badges;
+        int tick = 0;
+        RunNotifier notifier(*model_, [&] { return c.inFront; },
+                             {.clock =
+                                  [&] {
+                                      return std::chrono::steady_clock::time_point(
+                                          std::chrono::seconds(tick++ * c.seconds));
+                                  },
+                              .post = [&](const QString&, const QString& body) { posted << body; },
+                              .badge = [&](const QString& label) { badges << label; }});
+        run({"alpha", "beta"});
+        finish();
+        const bool announced = *c.badge != '\0';
+        EXPECT_EQ(posted,
+                  (announced ? QStringList{model_->runRowModel()->summary()} : QStringList{}));
+        notifier.windowActivated();
+        EXPECT_EQ(badges,
+                  (announced ? QStringList{QString::fromUtf8(c.badge), QString()} : QStringList{}));
+    }
+}
 
 // Closing the window during a run asks first, and stopping ends the run before the quit;
 // what the run installed is then marked in the catalogue.

@@ -11,9 +11,12 @@ RowLayout {
     // True only when every eligible entry is selected; a mixed category shows unchecked.
     property bool checked: false
 
+    function focusBox() { box.forceActiveFocus(Qt.TabFocusReason) }
+
     spacing: 10
 
     ThemedCheckBox {
+        id: box
         objectName: "categoryCheckBox_" + section.category
         checked: section.checked
         onToggled: value => section.viewModel.setCategory(section.category, value)

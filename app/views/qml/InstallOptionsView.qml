@@ -17,6 +17,9 @@ Rectangle {
     function reset() {
         timeoutField.text = String(viewModel.timeoutSeconds)
     }
+    // Where the keyboard starts, and what Return does.
+    readonly property Item firstControl: skipOption.box
+    function finish() { done() }
 
     color: Theme.background
     radius: 10
@@ -46,6 +49,7 @@ Rectangle {
                 Layout.fillWidth: true
 
                 OptionSwitch {
+                    id: skipOption
                     objectName: "skipInstalledOption"
                     text: "Skip apps already installed"
                     checked: sheet.viewModel.skipInstalled

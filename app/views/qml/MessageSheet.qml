@@ -3,7 +3,9 @@ import QtQuick.Controls.Basic
 import QtQuick.Layouts
 
 // A message with one or two choices over the window. The text wraps at spaces within a
-// readable width, so a long message never stretches the sheet across the window.
+// readable width, so a long message never stretches the sheet across the window. The
+// keyboard starts on the default choice, which Return presses: the accept button, but
+// for a destructive question the cautious one; Escape is always the cautious choice.
 Sheet {
     id: sheet
 
@@ -22,8 +24,10 @@ Sheet {
         accept ? accepted() : rejected()
     }
 
-    // Escape counts as the cautious choice.
-    closePolicy: Popup.CloseOnEscape
+    readonly property bool acceptIsDefault: !destructive || rejectText.length === 0
+    firstFocus: acceptIsDefault ? (destructive ? dangerAccept : primaryAccept) : rejectButton
+    onReturnPressed: answer(acceptIsDefault)
+    onEscapePressed: answer(rejectText.length === 0)
     onAboutToShow: answered = false
     onClosed: if (!answered) rejected()
 
@@ -60,18 +64,21 @@ Sheet {
             Layout.bottomMargin: 20
             Item { Layout.fillWidth: true }
             SecondaryButtonStyle {
+                id: rejectButton
                 objectName: sheet.objectName + "Reject"
                 visible: sheet.rejectText.length > 0
                 text: sheet.rejectText
                 onClicked: sheet.answer(false)
             }
             PrimaryButtonStyle {
+                id: primaryAccept
                 objectName: visible ? sheet.objectName + "Accept" : ""
                 visible: !sheet.destructive
                 text: sheet.acceptText
                 onClicked: sheet.answer(true)
             }
             DangerButtonStyle {
+                id: dangerAccept
                 objectName: visible ? sheet.objectName + "Accept" : ""
                 visible: sheet.destructive
                 text: sheet.acceptText

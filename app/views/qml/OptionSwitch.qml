@@ -8,10 +8,12 @@ RowLayout {
     property string text
     property bool checked: false
     signal toggled(bool value)
+    readonly property alias box: box
 
     spacing: 8
 
     ThemedCheckBox {
+        id: box
         checked: option.checked
         onToggled: value => option.toggled(value)
     }

@@ -10,6 +10,7 @@ Rectangle {
     property var viewModel
     property string kickerText
     signal closeRequested()
+    readonly property Item closeButton: closeButton
 
     function stateColor(kind) {
         switch (kind) {
@@ -61,9 +62,15 @@ Rectangle {
             }
         }
 
+        // The rows and the log share the height the sheet has; the rows take what they
+        // need up to half of it.
         Card {
             padding: 12
             Layout.fillWidth: true
+            Layout.fillHeight: true
+            Layout.minimumHeight: Math.min(rows.contentHeight, 120) + 24
+            Layout.maximumHeight: rows.contentHeight + 24
+            Layout.preferredHeight: Math.min(rows.contentHeight, 180) + 24
 
             ListView {
                 id: rows
@@ -73,15 +80,17 @@ Rectangle {
                 spacing: 4
                 interactive: contentHeight > height
                 Layout.fillWidth: true
+                Layout.fillHeight: true
                 implicitHeight: Math.min(contentHeight, 180)
-                ScrollBar.vertical: ScrollBar {}
+                ScrollBar.vertical: ScrollBar { id: rowsBar }
 
                 delegate: RowLayout {
                     required property string appId
                     required property string name
                     required property string stateKind
                     required property string stateText
-                    width: ListView.view.width
+                    // The scroll bar has its own lane and never covers the state.
+                    width: ListView.view.width - (rowsBar.visible && rowsBar.size < 1 ? rowsBar.width + 4 : 0)
                     Text {
                         text: parent.name
                         color: Theme.ink
@@ -116,6 +125,8 @@ Rectangle {
             border.width: 1
             border.color: Theme.line
             Layout.fillWidth: true
+            Layout.fillHeight: true
+            Layout.minimumHeight: 100
             implicitHeight: 160
 
             ListView {
@@ -170,6 +181,7 @@ Rectangle {
                 onClicked: sheet.viewModel.cancelRun()
             }
             PrimaryButtonStyle {
+                id: closeButton
                 objectName: "closeRunButton"
                 visible: !sheet.viewModel.isRunning
                 text: "Close"

@@ -2,18 +2,67 @@ import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Templates as T
 
-// A modal panel over the window, centred, on a dimmed backdrop.
+// A modal panel over the window, centred, on a dimmed backdrop. The keyboard works as
+// in any sheet: focus starts on `firstFocus` with its ring showing, Return presses the
+// focused button or else `returnPressed` (the default action), and Escape gives
+// `escapePressed` (cancel).
 Popup {
     id: sheet
+
+    default property alias body: scope.data
+    // Where the keyboard starts when the sheet opens.
+    property Item firstFocus
+    signal returnPressed()
+    signal escapePressed()
 
     modal: true
     focus: true
     dim: true
     anchors.centerIn: T.Overlay.overlay
+    // Escape is the sheet's own business (see escapePressed).
+    closePolicy: Popup.NoAutoClose
     // The border of the background stays visible around the content.
     padding: 1
     // Keep the whole sheet reachable in the smallest window.
     height: Math.min(implicitHeight, parent ? parent.height - 40 : implicitHeight)
+
+    // A tab focus reason, so the first control shows its focus ring at once. A reopened
+    // sheet gives its last focus back without that reason, perhaps to a control hidden
+    // since: that focus is dropped first.
+    function focusFirst() {
+        for (let item = scope.Window.activeFocusItem; item; item = item.parent) {
+            if (item === scope) {
+                scope.Window.activeFocusItem.focus = false
+                break
+            }
+        }
+        if (firstFocus && firstFocus.visible) {
+            firstFocus.focus = false
+            firstFocus.forceActiveFocus(Qt.TabFocusReason)
+        } else {
+            scope.forceActiveFocus(Qt.TabFocusReason)
+        }
+    }
+    onOpened: focusFirst()
+
+    contentItem: FocusScope {
+        id: scope
+        implicitWidth: children.length > 0 ? children[0].implicitWidth : 0
+        implicitHeight: children.length > 0 ? children[0].implicitHeight : 0
+
+        Keys.onReturnPressed: event => scope.pressReturn(event)
+        Keys.onEnterPressed: event => scope.pressReturn(event)
+        Keys.onEscapePressed: sheet.escapePressed()
+
+        function pressReturn(event) {
+            const focused = scope.Window.activeFocusItem
+            // A focused button is what Return presses; otherwise the default action.
+            if (focused instanceof T.AbstractButton && focused.enabled)
+                focused.clicked()
+            else
+                sheet.returnPressed()
+        }
+    }
 
     background: Rectangle {
         color: Theme.background
