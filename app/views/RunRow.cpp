@@ -44,7 +44,8 @@ std::string RunRow::text() const {
     case PlannedAction::replace:
         return "Will replace";
     case PlannedAction::alreadyInstalled:
-        return "Already installed";
+        // The word the row keeps once the run has passed it.
+        return "Already present";
     case PlannedAction::installedOutside:
         return "Installed outside Homebrew";
     case PlannedAction::notInstallable:

@@ -47,7 +47,9 @@ TEST_F(ViewsTest, EveryDialogOpensWithItsLabelAndCancelsWithoutATrace) {
             click(button);
         }
         QObject* dialog = find(name);
-        ASSERT_TRUE(waitFor([&] { return dialog->property("visible").toBool(); }));
+        ASSERT_TRUE(waitFor([&] {
+            return dialog->property("visible").toBool() && !dialog->property("settling").toBool();
+        }));
         // The stock dialogs' buttons have no names: look for the label.
         EXPECT_TRUE(findIf([&](QObject* o) {
             return o->inherits("QQuickAbstractButton") && o->property("visible").toBool() &&
@@ -72,14 +74,14 @@ TEST_F(ViewsTest, SavesLandWhereTheDialogShowedAndDialogsReopenWhereTheyWereLast
     fs::create_directories(home_ / "Profiles");
     std::vector<fs::path> revealed;
     // The dialog's name field, once it has the keyboard.
-    const auto openSaveDialog = [this](const char* button) {
+    const auto openSaveDialog = [this](const char* button, const char* dialog) {
         click(button);
         QQuickItem* field = nullptr;
         EXPECT_TRUE(waitFor([&] {
             field = qobject_cast<QQuickItem*>(findIf([](QObject* o) {
                 return o->objectName() == "fileNameTextField"_L1 && o->property("visible").toBool();
             }));
-            return field && field->hasActiveFocus();
+            return field && field->hasActiveFocus() && !find(dialog)->property("settling").toBool();
         }));
         return field;
     };
@@ -111,7 +113,8 @@ TEST_F(ViewsTest, SavesLandWhereTheDialogShowedAndDialogsReopenWhereTheyWereLast
         }
         actions_->setRevealer([&](const fs::path& file) { revealed.push_back(file); });
         QObject* dialog = find(save.dialog);
-        QQuickItem* field = openSaveDialog(save.button ? save.button : "saveProfileButton");
+        QQuickItem* field =
+            openSaveDialog(save.button ? save.button : "saveProfileButton", save.dialog);
         ASSERT_TRUE(field);
         const fs::path lands = home_ / save.lands;
         EXPECT_EQ(field->property("text"), dialog->property("defaultName"));
@@ -146,7 +149,7 @@ TEST_F(ViewsTest, SavesLandWhereTheDialogShowedAndDialogsReopenWhereTheyWereLast
     // The same name again: the question names the whole path; Escape keeps the file.
     const std::string before = readFile(home_ / "Profiles/first.cmprofile");
     model_->toggle(u"beta"_s);
-    ASSERT_TRUE(openSaveDialog("saveProfileButton"));
+    ASSERT_TRUE(openSaveDialog("saveProfileButton", "saveProfileDialog"));
     QTest::keyClick(window_, Qt::Key_A, Qt::ControlModifier);
     typeText(window_, "first");
     QTest::keyClick(window_, Qt::Key_Return);
@@ -231,6 +234,27 @@ TEST_F(ViewsTest, ReturnAndEscapeAnswerEverySheetWithTheFocusInSight) {
             finish();
             click("closeRunButton");
         }
+    }
+}
+
+// The time-out field refuses what is not a whole number of at least 1 where it is typed:
+// it says so, and neither "Done" nor Return closes the sheet; the value in force stays.
+TEST_F(ViewsTest, TheTimeOutFieldRefusesBadInputVisibly) {
+    openWindow();
+    const std::pair<const char*, qint64> entries[] = {
+        {"abc", 900}, {"0", 900}, {"", 900}, {"12x", 900}, {"+30", 30}};
+    for (const auto& [text, inForce] : entries) {
+        SCOPED_TRACE(text);
+        click("installOptionsButton");
+        ASSERT_TRUE(waitFor([&] { return find("optionsSheet")->property("opened").toBool(); }));
+        item("timeoutField")->setProperty("text", QString::fromLatin1(text));
+        const bool valid = inForce != 900;
+        EXPECT_EQ(shows("timeoutProblem"), !valid);
+        EXPECT_EQ(item("optionsDoneButton")->isEnabled(), valid);
+        QTest::keyClick(window_, Qt::Key_Return);
+        EXPECT_EQ(shows("optionsDoneButton"), !valid);
+        EXPECT_EQ(model_->timeoutSeconds(), inForce);
+        QTest::keyClick(window_, Qt::Key_Escape);
     }
 }
 

@@ -206,8 +206,10 @@ Item {
                 elide: Text.ElideRight
                 Layout.fillWidth: true
             }
+            // Needed only while the chosen manager was not found.
             LinkText {
                 objectName: "installManagerLink"
+                visible: !content.viewModel.hasManagerPath
                 text: "Install " + content.viewModel.managerDisplayName
                 url: content.viewModel.managerInstallURL
                 font.pixelSize: 13
@@ -567,7 +569,6 @@ Item {
         firstFocus: optionsView.firstControl
         // "Done" is the default; there is nothing to cancel, so Escape only closes.
         onReturnPressed: optionsView.finish()
-        onEscapePressed: content.showOptions = false
 
         InstallOptionsView {
             id: optionsView
@@ -588,7 +589,7 @@ Item {
         // stopped with "Cancel", never by a stray key.
         firstFocus: runView.closeButton
         onReturnPressed: if (!content.viewModel.isRunning) content.showRun = false
-        onEscapePressed: if (!content.viewModel.isRunning) content.showRun = false
+        escapeCloses: !content.viewModel.isRunning
 
         Connections {
             target: content.viewModel

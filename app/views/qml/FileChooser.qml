@@ -72,23 +72,27 @@ FileDialog {
             field.accepted.connect(() => { if (dialog.visible && field.text.length > 0) dialog.accept() })
         }
     }
-    // The stock dialog gives its file list the focus as it shows, at a moment of its
-    // own: take it for the name field until the field has it.
+    // The stock dialog gives its file list the focus as it shows, and again once the
+    // folder's listing arrives (read on another thread): for a moment, until the user
+    // types, the name field takes it back.
+    readonly property bool settling: focusName.running
     property Timer focusName: Timer {
         interval: 20
         repeat: true
-        property int tries: 0
+        property int ticks: 0
         onTriggered: {
             const field = dialog.nameField
-            if (!field || !dialog.visible || field.activeFocus || ++tries > 25) {
+            if (!field || !dialog.visible || field.text !== dialog.defaultName || ++ticks > 25) {
                 stop()
                 return
             }
-            field.forceActiveFocus(Qt.TabFocusReason)
-            const dot = dialog.defaultName.lastIndexOf(".")
-            field.select(0, dot > 0 ? dot : dialog.defaultName.length)
+            if (!field.activeFocus) {
+                field.forceActiveFocus(Qt.TabFocusReason)
+                const dot = dialog.defaultName.lastIndexOf(".")
+                field.select(0, dot > 0 ? dot : dialog.defaultName.length)
+            }
         }
-        onRunningChanged: if (running) tries = 0
+        onRunningChanged: if (running) ticks = 0
     }
 
     onVisibleChanged: {

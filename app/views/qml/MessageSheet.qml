@@ -27,7 +27,6 @@ Sheet {
     readonly property bool acceptIsDefault: !destructive || rejectText.length === 0
     firstFocus: acceptIsDefault ? (destructive ? dangerAccept : primaryAccept) : rejectButton
     onReturnPressed: answer(acceptIsDefault)
-    onEscapePressed: answer(rejectText.length === 0)
     onAboutToShow: answered = false
     onClosed: if (!answered) rejected()
 

@@ -4,23 +4,22 @@ import QtQuick.Templates as T
 
 // A modal panel over the window, centred, on a dimmed backdrop. The keyboard works as
 // in any sheet: focus starts on `firstFocus` with its ring showing, Return presses the
-// focused button or else `returnPressed` (the default action), and Escape gives
-// `escapePressed` (cancel).
+// focused button or else `returnPressed` (the default action), and Escape closes the
+// sheet (cancel) while `escapeCloses`, wherever the focus is.
 Popup {
     id: sheet
 
     default property alias body: scope.data
     // Where the keyboard starts when the sheet opens.
     property Item firstFocus
+    property bool escapeCloses: true
     signal returnPressed()
-    signal escapePressed()
 
     modal: true
     focus: true
     dim: true
     anchors.centerIn: T.Overlay.overlay
-    // Escape is the sheet's own business (see escapePressed).
-    closePolicy: Popup.NoAutoClose
+    closePolicy: escapeCloses ? Popup.CloseOnEscape : Popup.NoAutoClose
     // The border of the background stays visible around the content.
     padding: 1
     // Keep the whole sheet reachable in the smallest window.
@@ -52,7 +51,6 @@ Popup {
 
         Keys.onReturnPressed: event => scope.pressReturn(event)
         Keys.onEnterPressed: event => scope.pressReturn(event)
-        Keys.onEscapePressed: sheet.escapePressed()
 
         function pressReturn(event) {
             const focused = scope.Window.activeFocusItem
