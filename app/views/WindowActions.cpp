@@ -4,15 +4,19 @@
 #include "install/Profile.hpp"
 #include "managers/MacPortsExecutable.hpp"
 #include "managers/PackageManagerError.hpp"
+#include "platform/DecodingError.hpp"
 #include "views/CairnmoorViewModel.hpp"
 #include "views/FileViewer.hpp"
 
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QPointer>
+#include <QStringList>
 #include <QUrl>
 
+#include <algorithm>
 #include <exception>
+#include <set>
 
 namespace cairnmoor {
 
@@ -26,7 +30,56 @@ QString describe(const std::exception& error) {
     return QString::fromUtf8(error.what());
 }
 
+QString cannotOpen(const std::filesystem::path& file) {
+    return QStringLiteral("Could not open “") + fromUtf8(file.filename().string()) +
+           QStringLiteral("”: ");
+}
+
+// What a decoder's detail means for a profile, in the user's words.
+QString decodingProblem(const std::string& detail) {
+    static const std::string missingKey = "No value associated with key \"";
+    if (detail == "The given data was not valid JSON.") {
+        return QStringLiteral("It is not a Cairnmoor profile: the file is not JSON text.");
+    }
+    if (detail.starts_with(missingKey)) {
+        const std::string key = detail.substr(
+            missingKey.size(), detail.find('"', missingKey.size()) - missingKey.size());
+        return QStringLiteral("The entry “") + fromUtf8(key) + QStringLiteral("” is missing.");
+    }
+    if (detail == "Timeout must be positive.") {
+        return QStringLiteral("Its per-package timeout must be 1 second or more.");
+    }
+    return QStringLiteral("In detail: ") + fromUtf8(detail);
+}
+
 } // namespace
+
+// The identifiers the catalogue lacks, and those it has without a macOS package, by name.
+QString WindowActions::unknownIdsExplained(const std::vector<std::string>& ids) const {
+    QStringList unknown;
+    QStringList notForMac;
+    for (const std::string& id : std::set<std::string>(ids.begin(), ids.end())) {
+        const auto& apps = model_.catalog().apps;
+        const auto entry = std::find_if(apps.begin(), apps.end(),
+                                        [&id](const AppEntry& app) { return app.id == id; });
+        if (entry == apps.end()) {
+            unknown << fromUtf8(id);
+        } else if (!entry->macos) {
+            notForMac << fromUtf8(entry->name) + QStringLiteral(" (") + fromUtf8(id) +
+                             QLatin1Char(')');
+        }
+    }
+    QString text;
+    if (!unknown.isEmpty()) {
+        text += QStringLiteral(" Not in the catalogue: ") + unknown.join(QStringLiteral(", ")) +
+                QLatin1Char('.');
+    }
+    if (!notForMac.isEmpty()) {
+        text += QStringLiteral(" Without a macOS package: ") +
+                notForMac.join(QStringLiteral(", ")) + QLatin1Char('.');
+    }
+    return text;
+}
 
 WindowActions::WindowActions(CairnmoorViewModel& model, QObject* parent)
     : WindowActions(
@@ -61,10 +114,20 @@ QString WindowActions::replaceQuestion(const QString& pathOrUrl) {
 }
 
 void WindowActions::openProfile(const QString& path) {
+    const std::filesystem::path file = localPath(path);
+    Profile profile;
     try {
-        model_.loadProfile(Profile::load(localPath(path), fileManager_));
+        profile = Profile::load(file, fileManager_);
+        model_.loadProfile(profile);
+    } catch (const DecodingError& error) {
+        setFileError(cannotOpen(file) + describe(error) + QLatin1Char(' ') +
+                     decodingProblem(error.debugDescription()));
+        return;
+    } catch (const PackageManagerError& error) {
+        setFileError(cannotOpen(file) + describe(error) + unknownIdsExplained(profile.apps));
+        return;
     } catch (const std::exception& error) {
-        setFileError(describe(error));
+        setFileError(cannotOpen(file) + describe(error));
     }
 }
 

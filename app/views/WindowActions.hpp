@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace cairnmoor {
 
@@ -76,6 +77,7 @@ private:
     void setFileError(const QString& text);
     void setTerminalNotice(const QString& text);
     void setSaved(const QString& what, const std::filesystem::path& file);
+    QString unknownIdsExplained(const std::vector<std::string>& ids) const;
     void writeScript(const std::filesystem::path& url,
                      const std::optional<std::string>& executablePath) const;
 

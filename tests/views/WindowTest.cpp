@@ -1,6 +1,7 @@
 // The window as a user meets it, offscreen: every file dialog and question, the menus,
 // quitting during a run, and the MacPorts hand-off to Terminal against real files.
 #include "ViewsTest.hpp"
+#include "install/Profile.hpp"
 #include "views/RunNotifier.hpp"
 #include "views/WindowSettings.hpp"
 
@@ -482,6 +483,30 @@ TEST_F(ViewsTest, ClosingDuringARunStopsItBeforeQuitting) {
     ASSERT_TRUE(waitFor([&] { return quits.count() == 1; }));
     EXPECT_FALSE(model_->isRunning());
     EXPECT_TRUE(waitFor([&] { return shows("installedMark_alpha"); }));
+}
+
+// A profile that cannot be opened is named, with what is wrong in the user's words;
+// identifiers the catalogue lacks, or has for other systems only, are listed apart; the
+// selection stays as it was.
+TEST_F(ViewsTest, AProfileThatCannotBeOpenedIsNamedWithWhatIsWrong) {
+    model_->toggle(u"beta"_s);
+    Profile profile;
+    profile.apps = {"alpha", "hotel", "zulu"};
+    const std::string valid = profile.toData();
+    std::string missing = valid;
+    missing.replace(missing.find("\"apps\""), 6, "\"programs\"");
+    const std::pair<std::string, const char*> files[] = {
+        {"{ not JSON", "profile not json"},
+        {missing, "profile no apps"},
+        {valid, "profile unknown ids"},
+    };
+    WindowActions actions(*model_);
+    for (const auto& [contents, key] : files) {
+        actions.openProfile(
+            QString::fromStdString(home_.write("team.cmprofile", contents).string()));
+        EXPECT_EQ(actions.fileError(), golden(key));
+        EXPECT_EQ(selected(), Lines{"beta"});
+    }
 }
 
 // The hand-off to Terminal over an earlier file: only a MacPorts that passes the trust
