@@ -61,6 +61,7 @@ ApplicationShell::~ApplicationShell() {
     if (QQuickWindow* main = window()) {
         settings_.saveGeometry(*main);
     }
+    settings_.saveChoice(model_);
 }
 
 bool ApplicationShell::load() {
@@ -68,6 +69,8 @@ bool ApplicationShell::load() {
         failure_ = QmlModules::message(missing);
         return false;
     }
+    // The user's last choice, before the views first draw it.
+    settings_.restoreChoice(model_);
     engine_->setInitialProperties({
         {QStringLiteral("viewModel"), QVariant::fromValue(static_cast<QObject*>(&model_))},
         {QStringLiteral("actions"), QVariant::fromValue(static_cast<QObject*>(&actions_))},

@@ -95,7 +95,31 @@ WindowActions::WindowActions(CairnmoorViewModel& model, QObject* parent)
 WindowActions::WindowActions(CairnmoorViewModel& model, const FileManager& fileManager,
                              TrustCheck trustCheck, Launcher launcher, QObject* parent)
     : QObject(parent), model_(model), fileManager_(fileManager), trustCheck_(std::move(trustCheck)),
-      launcher_(std::move(launcher)), revealer_(FileViewer::reveal) {}
+      launcher_(std::move(launcher)), revealer_(FileViewer::reveal) {
+    connect(&model_, &CairnmoorViewModel::selectedIdsChanged, this,
+            &WindowActions::refreshProfileEdited);
+    connect(&model_, &CairnmoorViewModel::optionsChanged, this,
+            &WindowActions::refreshProfileEdited);
+}
+
+void WindowActions::followProfile(const std::filesystem::path& file) {
+    profile_ = model_.currentProfile();
+    profileName_ = fromUtf8(file.filename().string());
+    profileEdited_ = false;
+    Q_EMIT profileChanged();
+}
+
+void WindowActions::refreshProfileEdited() {
+    if (!profile_) {
+        return;
+    }
+    const Profile now = model_.currentProfile();
+    const bool edited = now.apps != profile_->apps || !(now.options == profile_->options);
+    if (edited != profileEdited_) {
+        profileEdited_ = edited;
+        Q_EMIT profileChanged();
+    }
+}
 
 std::filesystem::path WindowActions::localPath(const QString& pathOrUrl) {
     const QString local =
@@ -119,6 +143,7 @@ void WindowActions::openProfile(const QString& path) {
     try {
         profile = Profile::load(file, fileManager_);
         model_.loadProfile(profile);
+        followProfile(file);
     } catch (const DecodingError& error) {
         setFileError(cannotOpen(file) + describe(error) + QLatin1Char(' ') +
                      decodingProblem(error.debugDescription()));
@@ -135,6 +160,7 @@ void WindowActions::saveProfile(const QString& path) {
     try {
         model_.currentProfile().write(localPath(path), fileManager_);
         setSaved(QStringLiteral("Profile saved to "), localPath(path));
+        followProfile(localPath(path));
     } catch (const std::exception& error) {
         setFileError(describe(error));
     }

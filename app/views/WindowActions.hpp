@@ -1,5 +1,6 @@
 #pragma once
 
+#include "install/Profile.hpp"
 #include "platform/FileManager.hpp"
 #include "platform/TerminalLauncher.hpp"
 
@@ -27,6 +28,10 @@ class WindowActions : public QObject {
     // file itself for "Show in Finder"; empty until then or once dismissed.
     Q_PROPERTY(QString savedNotice READ savedNotice NOTIFY savedChanged)
     Q_PROPERTY(QString savedPath READ savedPath NOTIFY savedChanged)
+    // The profile opened or saved last (its file name; empty: none), and whether the
+    // selection or the options differ from it now: for the title bar.
+    Q_PROPERTY(QString profileName READ profileName NOTIFY profileChanged)
+    Q_PROPERTY(bool profileEdited READ profileEdited NOTIFY profileChanged)
 
 public:
     using TrustCheck = std::function<bool(const std::string& executablePath)>;
@@ -44,6 +49,8 @@ public:
     QString terminalNotice() const { return terminalNotice_; }
     QString savedNotice() const { return savedNotice_; }
     QString savedPath() const { return savedPath_; }
+    QString profileName() const { return profileName_; }
+    bool profileEdited() const { return profileEdited_; }
     void setRevealer(Revealer revealer) { revealer_ = std::move(revealer); }
 
     // Each takes the path (or file URL) the user chose in the dialog.
@@ -72,12 +79,16 @@ Q_SIGNALS:
     void fileErrorChanged();
     void terminalNoticeChanged();
     void savedChanged();
+    void profileChanged();
 
 private:
     void setFileError(const QString& text);
     void setTerminalNotice(const QString& text);
     void setSaved(const QString& what, const std::filesystem::path& file);
     QString unknownIdsExplained(const std::vector<std::string>& ids) const;
+    // The window's choice now is that of this file.
+    void followProfile(const std::filesystem::path& file);
+    void refreshProfileEdited();
     void writeScript(const std::filesystem::path& url,
                      const std::optional<std::string>& executablePath) const;
 
@@ -90,6 +101,9 @@ private:
     QString savedNotice_;
     QString savedPath_;
     Revealer revealer_;
+    QString profileName_;
+    std::optional<Profile> profile_;
+    bool profileEdited_ = false;
 };
 
 } // namespace cairnmoor

@@ -1,5 +1,7 @@
 #include "views/WindowSettings.hpp"
 
+#include "install/Profile.hpp"
+#include "views/CairnmoorViewModel.hpp"
 #include "views/WindowActions.hpp"
 
 #include <QDir>
@@ -89,12 +91,40 @@ void WindowSettings::restoreGeometry(QWindow& window) const {
         if (QGuiApplication::screenAt(frame.topLeft()) == nullptr && primary != nullptr) {
             const QRect room = primary->availableGeometry();
             frame.moveCenter(room.center());
-            frame.moveTopLeft({std::max(frame.left(), room.left()), std::max(frame.top(), room.top())});
+            frame.moveTopLeft(
+                {std::max(frame.left(), room.left()), std::max(frame.top(), room.top())});
         }
         window.setGeometry(frame);
     }
     if (settings_->value(QStringLiteral("window/maximized")).toBool()) {
         window.setWindowStates(Qt::WindowMaximized);
+    }
+}
+
+void WindowSettings::saveChoice(const CairnmoorViewModel& model) {
+    try {
+        settings_->setValue(QStringLiteral("choice/profile"),
+                            QString::fromStdString(model.currentProfile().toData()));
+    } catch (const std::exception&) {
+        // A text that is not UTF-8 cannot be kept; the last choice kept stays.
+    }
+}
+
+void WindowSettings::restoreChoice(CairnmoorViewModel& model) const {
+    const QString kept = settings_->value(QStringLiteral("choice/profile")).toString();
+    if (kept.isEmpty()) {
+        return;
+    }
+    try {
+        Profile profile = Profile::decode(kept.toStdString());
+        const std::vector<AppEntry> offered = model.catalog().macApps();
+        std::erase_if(profile.apps, [&offered](const std::string& id) {
+            return std::none_of(offered.begin(), offered.end(),
+                                [&id](const AppEntry& app) { return app.id == id; });
+        });
+        model.loadProfile(profile);
+    } catch (const std::exception&) {
+        // A damaged file starts the window as new.
     }
 }
 

@@ -13,8 +13,11 @@ class QWindow;
 
 namespace cairnmoor {
 
-// What the window keeps between launches: its size and place, and the folder each file
-// dialog last used. One INI file, found from the home directory (so a test's temporary
+class CairnmoorViewModel;
+
+// What the window keeps between launches: its size and place, the folder each file
+// dialog last used, and the user's choice (the selection and the options, the manager
+// among them). One INI file, found from the home directory (so a test's temporary
 // HOME holds it): "Cairnmoor/Settings.ini" in the user's Application Support folder, and
 // where the platform has none, in the XDG configuration folder.
 class WindowSettings : public QObject {
@@ -38,6 +41,11 @@ public:
     // that is there now); nothing when none was kept.
     void restoreGeometry(QWindow& window) const;
     void saveGeometry(const QWindow& window);
+
+    // The choice as a profile; restoring drops what the catalogue no longer offers and
+    // leaves the model as it is when nothing (or nothing readable) was kept.
+    void saveChoice(const CairnmoorViewModel& model);
+    void restoreChoice(CairnmoorViewModel& model) const;
 
     // Writes what changed to the file now.
     void sync();

@@ -429,6 +429,35 @@ TEST_F(ViewsTest, TheWindowComesBackWhereItWasLeft) {
     }
 }
 
+// The selection and the options (the manager among them) come back in the next window;
+// the title names the profile opened or saved last, marked while the choice differs.
+TEST_F(ViewsTest, TheChoiceComesBackInTheNextWindowAndTheTitleNamesTheProfile) {
+    ::unsetenv("XDG_CONFIG_HOME");
+    openWindow();
+    model_->setSelectedIds({"alpha", "delta"});
+    model_->setPackageManagerName(u"macports"_s);
+    const QString file = QString::fromStdString((home_ / "team.cmprofile").string());
+    const std::pair<std::function<void()>, const char*> steps[] = {
+        {[] {}, "Cairnmoor"},
+        {[&] { actions_->saveProfile(file); }, "team.cmprofile — Cairnmoor"},
+        {[&] { model_->toggle(u"beta"_s); }, "team.cmprofile — Edited — Cairnmoor"},
+        {[&] { model_->toggle(u"beta"_s); }, "team.cmprofile — Cairnmoor"},
+        {[&] { model_->setTimeoutSeconds(30); }, "team.cmprofile — Edited — Cairnmoor"},
+        {[&] { actions_->openProfile(file); }, "team.cmprofile — Cairnmoor"},
+        {[&] { model_->setTimeoutSeconds(30); }, "team.cmprofile — Edited — Cairnmoor"},
+    };
+    for (const auto& [step, title] : steps) {
+        step();
+        EXPECT_EQ(window_->title().toStdString(), title);
+    }
+    shell_.reset();
+    model_ = makeModel();
+    openWindow();
+    EXPECT_EQ(selected(), (Lines{"alpha", "delta"}));
+    EXPECT_EQ(model_->options().packageManager, PackageManager::macports);
+    EXPECT_EQ(model_->options().timeoutSeconds, 30);
+}
+
 // A run that took a minute or more and ended with the window in the background is
 // announced with its outcome, and badged (what failed, or a check mark) until the window
 // is active again; a shorter one, or one watched to its end, is not.

@@ -166,6 +166,18 @@ Item {
             Layout.rightMargin: 18
             Kicker { text: content.identity ? content.identity.kickerText : "" }
             Item { Layout.fillWidth: true }
+            // The title bar's profile name, also where the title bar is hidden.
+            Text {
+                objectName: "profileTitleText"
+                visible: text.length > 0
+                text: !content.actions || content.actions.profileName.length === 0 ? ""
+                      : content.actions.profileName + (content.actions.profileEdited ? " — Edited" : "")
+                textFormat: Text.PlainText
+                color: Theme.muted
+                font.pixelSize: 11
+                elide: Text.ElideMiddle
+                Layout.maximumWidth: 360
+            }
             Text {
                 objectName: "selectedCountText"
                 text: content.viewModel.selectedCount + " selected"

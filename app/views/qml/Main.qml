@@ -15,7 +15,9 @@ ApplicationWindow {
     // What is kept between launches (the dialogs' folders, the window's frame).
     required property var settings
 
-    title: identity.product
+    // The profile in use, with the edited mark while the choice differs from its file.
+    title: actions.profileName.length === 0 ? identity.product
+           : actions.profileName + (actions.profileEdited ? " — Edited" : "") + " — " + identity.product
     // Small enough for a 13-inch screen with larger text; the list shrinks, the
     // actions stay in view. Shown by the shell once its last frame is restored.
     minimumWidth: 900

@@ -29,18 +29,14 @@ Popup {
     // sheet gives its last focus back without that reason, perhaps to a control hidden
     // since: that focus is dropped first.
     function focusFirst() {
-        for (let item = scope.Window.activeFocusItem; item; item = item.parent) {
-            if (item === scope) {
-                scope.Window.activeFocusItem.focus = false
-                break
-            }
-        }
-        if (firstFocus && firstFocus.visible) {
+        if (scope.contains(scope.Window.activeFocusItem))
+            scope.Window.activeFocusItem.focus = false
+        if (firstFocus)
             firstFocus.focus = false
+        if (firstFocus && firstFocus.visible)
             firstFocus.forceActiveFocus(Qt.TabFocusReason)
-        } else {
+        else
             scope.forceActiveFocus(Qt.TabFocusReason)
-        }
     }
     onOpened: focusFirst()
 
@@ -50,6 +46,29 @@ Popup {
         implicitHeight: children.length > 0 ? children[0].implicitHeight : 0
 
         Keys.onReturnPressed: event => scope.pressReturn(event)
+        // Tab goes round the sheet's own controls; the window behind it is out of reach.
+        Keys.onTabPressed: scope.moveFocus(true)
+        Keys.onBacktabPressed: scope.moveFocus(false)
+
+        function contains(item) {
+            for (; item; item = item.parent) {
+                if (item === scope)
+                    return true
+            }
+            return false
+        }
+        function moveFocus(forward) {
+            let item = scope.Window.activeFocusItem || scope
+            for (let step = 0; step < 1000; ++step) {
+                item = item.nextItemInFocusChain(forward)
+                if (!item)
+                    return
+                if (scope.contains(item) && item !== scope) {
+                    item.forceActiveFocus(forward ? Qt.TabFocusReason : Qt.BacktabFocusReason)
+                    return
+                }
+            }
+        }
         Keys.onEnterPressed: event => scope.pressReturn(event)
 
         function pressReturn(event) {
