@@ -13,6 +13,9 @@ Sheet {
     property string acceptText: "OK"
     // Empty: the sheet has the accept button only.
     property string rejectText: ""
+    // A third answer between the two (empty: none), given by `alternative`.
+    property string alternativeText: ""
+    signal alternative()
     property bool destructive: false
     signal accepted()
     signal rejected()
@@ -22,6 +25,11 @@ Sheet {
         answered = true
         close()
         accept ? accepted() : rejected()
+    }
+    function answerAlternative() {
+        answered = true
+        close()
+        alternative()
     }
 
     readonly property bool acceptIsDefault: !destructive || rejectText.length === 0
@@ -68,6 +76,12 @@ Sheet {
                 visible: sheet.rejectText.length > 0
                 text: sheet.rejectText
                 onClicked: sheet.answer(false)
+            }
+            SecondaryButtonStyle {
+                objectName: sheet.objectName + "Alternative"
+                visible: sheet.alternativeText.length > 0
+                text: sheet.alternativeText
+                onClicked: sheet.answerAlternative()
             }
             PrimaryButtonStyle {
                 id: primaryAccept

@@ -112,11 +112,29 @@ Rectangle {
             }
         }
 
-        Text {
-            text: "Log"
-            color: Theme.muted
-            font.pixelSize: 13
-            font.bold: true
+        RowLayout {
+            Layout.fillWidth: true
+            Text {
+                text: "Log"
+                color: Theme.muted
+                font.pixelSize: 13
+                font.bold: true
+            }
+            Item { Layout.fillWidth: true }
+            // The whole log, for a bug report or a search elsewhere.
+            LinkText {
+                objectName: "copyLogLink"
+                text: "Copy log"
+                help: ""
+                font.pixelSize: 12
+                onActivated: {
+                    clipboard.text = sheet.viewModel.logLines.text()
+                    clipboard.selectAll()
+                    clipboard.copy()
+                    clipboard.text = ""
+                }
+            }
+            TextEdit { id: clipboard; visible: false }
         }
 
         Rectangle {
@@ -143,16 +161,21 @@ Rectangle {
                 onMovementEnded: following = atYEnd
                 onCountChanged: if (following) Qt.callLater(positionViewAtEnd)
 
-                delegate: Text {
+                // Each line can be selected and copied with the mouse.
+                delegate: TextEdit {
                     required property string line
                     width: ListView.view.width
                     text: line
                     // The manager's output, never markup.
-                    textFormat: Text.PlainText
+                    textFormat: TextEdit.PlainText
+                    readOnly: true
+                    selectByMouse: true
+                    selectionColor: Theme.withAlpha(Theme.cyan, 0.35)
+                    selectedTextColor: Theme.ink
                     color: Theme.ink
                     font.pixelSize: 11
                     font.family: Theme.monospaceFamily
-                    wrapMode: Text.WrapAnywhere
+                    wrapMode: TextEdit.WrapAnywhere
                 }
             }
         }
