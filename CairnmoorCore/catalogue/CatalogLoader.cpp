@@ -103,8 +103,8 @@ std::optional<fs::path> embeddedCatalogURL(const Bundle* bundle) {
         if (!candidate) {
             continue;
         }
-        if (auto url = candidate->url("catalog", "json")) {
-            return url;
+        if (auto path = candidate->resourcePath("catalog", "json")) {
+            return path;
         }
     }
     return std::nullopt;

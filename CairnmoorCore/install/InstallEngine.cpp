@@ -271,10 +271,11 @@ std::vector<PlannedEntry> InstallEngine::plan(const std::vector<AppEntry>& apps,
         survey(apps, options, packageManagerPath, {std::nullopt, std::nullopt}, log));
 }
 
-std::vector<PackageResult> InstallEngine::execute(const std::vector<AppEntry>& apps,
-                                                  const InstallOptions& options,
-                                                  const std::string& packageManagerPath,
-                                                  Given given, const Observers& observers) {
+std::vector<PackageResult>
+InstallEngine::execute(const std::vector<AppEntry>& apps, const InstallOptions& options,
+                       const std::string& packageManagerPath, Given given,
+                       const Observers& observers,
+                       const std::optional<std::set<std::string>>& approved) {
     const PackageManager manager = options.packageManager;
     const LogHandler log = [&](const std::string& line) {
         if (observers.onLog) {
@@ -336,6 +337,12 @@ std::vector<PackageResult> InstallEngine::execute(const std::vector<AppEntry>& a
     if (observers.onPlan) {
         observers.onPlan(plan);
     }
+    if (approved) {
+        if (const std::optional<std::string> refusal = approvePlan(plan, *approved)) {
+            log(*refusal);
+            cancel();
+        }
+    }
     prefetch(plan, options, packageManagerPath, log, progress);
 
     std::vector<PackageResult> results;
@@ -386,11 +393,12 @@ std::vector<PackageResult> InstallEngine::execute(const std::vector<AppEntry>& a
     return results;
 }
 
-std::vector<PackageResult> InstallEngine::run(const std::vector<AppEntry>& apps,
-                                              const InstallOptions& options,
-                                              const std::string& packageManagerPath,
-                                              const Observers& observers) {
-    return execute(apps, options, packageManagerPath, {std::nullopt, std::nullopt}, observers);
+std::vector<PackageResult>
+InstallEngine::run(const std::vector<AppEntry>& apps, const InstallOptions& options,
+                   const std::string& packageManagerPath, const Observers& observers,
+                   const std::optional<std::set<std::string>>& approvedReplacements) {
+    return execute(apps, options, packageManagerPath, {std::nullopt, std::nullopt}, observers,
+                   approvedReplacements);
 }
 
 std::vector<PackageResult>
@@ -400,7 +408,7 @@ InstallEngine::run(const std::vector<AppEntry>& apps, const InstallOptions& opti
                    const std::optional<std::set<std::string>>& installedPackages,
                    const ProgressHandler& onProgress, const LogHandler& onLog) {
     return execute(apps, options, packageManagerPath, {installedCasks, installedPackages},
-                   Observers{onProgress, onLog, {}});
+                   Observers{onProgress, onLog, {}}, std::nullopt);
 }
 
 std::vector<PackageResult>
@@ -410,6 +418,23 @@ InstallEngine::run(const std::vector<AppEntry>& apps, const InstallOptions& opti
                    const ProgressHandler& onProgress, const LogHandler& onLog) {
     return run(apps, options, brewPath, std::optional(alreadyInstalledCasks),
                std::optional(alreadyInstalledFormulas), onProgress, onLog);
+}
+
+std::optional<std::string>
+InstallEngine::approvePlan(const std::vector<PlannedEntry>& plan,
+                           const std::set<std::string>& approvedReplacements) {
+    std::string unasked;
+    for (const PlannedEntry& entry : plan) {
+        if (entry.action == PlannedAction::replace &&
+            !approvedReplacements.contains(entry.app.id)) {
+            unasked += (unasked.empty() ? "" : ", ") + entry.app.name;
+        }
+    }
+    if (unasked.empty()) {
+        return std::nullopt;
+    }
+    return "Nothing was installed: " + unasked +
+           " would also be replaced, which was not asked; start the install again.";
 }
 
 void InstallEngine::cancel() {

@@ -43,10 +43,13 @@ public:
     InstallEngine(const InstallEngine&) = delete;
     InstallEngine& operator=(const InstallEngine&) = delete;
 
-    // Blocks until the run is over.
-    std::vector<PackageResult> run(const std::vector<AppEntry>& apps, const InstallOptions& options,
-                                   const std::string& packageManagerPath,
-                                   const Observers& observers);
+    // Blocks until the run is over. With `approvedReplacements` (the apps the user agreed to
+    // have replaced), a plan that would replace any other app stops the run before anything
+    // changes: the Mac may have changed since the user was asked.
+    std::vector<PackageResult>
+    run(const std::vector<AppEntry>& apps, const InstallOptions& options,
+        const std::string& packageManagerPath, const Observers& observers,
+        const std::optional<std::set<std::string>>& approvedReplacements = std::nullopt);
     // `installedCasks` / `installedPackages` none make the engine take that inventory
     // itself; given ones are used unchanged.
     std::vector<PackageResult> run(const std::vector<AppEntry>& apps, const InstallOptions& options,
@@ -67,6 +70,12 @@ public:
     std::vector<PlannedEntry> plan(const std::vector<AppEntry>& apps, const InstallOptions& options,
                                    const std::string& packageManagerPath, const LogHandler& onLog);
 
+    // None when the plan replaces only approved apps; otherwise why the run stops, naming the
+    // others.
+    static std::optional<std::string>
+    approvePlan(const std::vector<PlannedEntry>& plan,
+                const std::set<std::string>& approvedReplacements);
+
     // From any thread, also while run() is blocked: stops the command in progress and
     // skips every package not yet handled. Never blocks.
     void cancel();
@@ -80,7 +89,8 @@ private:
     std::vector<PackageResult> execute(const std::vector<AppEntry>& apps,
                                        const InstallOptions& options,
                                        const std::string& packageManagerPath, Given given,
-                                       const Observers& observers);
+                                       const Observers& observers,
+                                       const std::optional<std::set<std::string>>& approved);
     Survey survey(const std::vector<AppEntry>& apps, const InstallOptions& options,
                   const std::string& packageManagerPath, Given given, const LogHandler& log);
     void lookForExistingApps(const std::vector<AppEntry>& apps, const InstallOptions& options,

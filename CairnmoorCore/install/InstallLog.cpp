@@ -1,6 +1,7 @@
 #include "install/InstallLog.hpp"
 
 #include "platform/FileError.hpp"
+#include "platform/OutputFolder.hpp"
 #include "platform/Posix.hpp"
 
 #include <cerrno>
@@ -26,9 +27,6 @@ std::string timeStamp(std::chrono::system_clock::time_point date) {
     return text;
 }
 
-// Enough to cover every run a person could start within one second.
-constexpr int maxSuffix = 10000;
-
 } // namespace
 
 std::filesystem::path path(const std::string& host, std::chrono::system_clock::time_point date,
@@ -51,33 +49,12 @@ void createParentDirectory(const std::filesystem::path& url, const FileManager& 
 }
 
 std::filesystem::path createFile(const std::filesystem::path& url) {
-    const std::filesystem::path folder = url.parent_path();
-    const std::string stem = url.stem().string();
-    const std::string extension = url.extension().string();
-    for (int suffix = 1; suffix <= maxSuffix; ++suffix) {
-        const std::filesystem::path candidate =
-            suffix == 1 ? url : folder / (stem + "-" + std::to_string(suffix) + extension);
-        const int fd = posix::retryOnInterrupt([&] {
-            return ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        });
-        if (fd >= 0) {
-            ::close(fd);
-            return candidate;
-        }
-        if (errno != EEXIST) {
-            throw FileError(candidate, errno);
-        }
-    }
-    throw FileError(url, EEXIST);
+    return File::create(url).path();
 }
 
-bool appendLine(const std::filesystem::path& url, std::string_view line) {
-    // Not created here: a log file someone removed during the run stays removed.
-    posix::FileDescriptor file(posix::retryOnInterrupt(
-        [&] { return ::open(url.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC); }));
-    if (!file) {
-        return false;
-    }
+namespace {
+
+bool writeRecord(int fd, std::string_view line) {
     std::string record;
     record.reserve(line.size() + 1);
     record.append(line);
@@ -87,7 +64,7 @@ bool appendLine(const std::filesystem::path& url, std::string_view line) {
     std::size_t remaining = record.size();
     while (remaining > 0) {
         const ssize_t written =
-            posix::retryOnInterrupt([&] { return ::write(file.get(), data, remaining); });
+            posix::retryOnInterrupt([&] { return ::write(fd, data, remaining); });
         if (written <= 0) {
             return false;
         }
@@ -95,6 +72,26 @@ bool appendLine(const std::filesystem::path& url, std::string_view line) {
         remaining -= static_cast<std::size_t>(written);
     }
     return true;
+}
+
+} // namespace
+
+bool appendLine(const std::filesystem::path& url, std::string_view line) {
+    // Not created here: a log file someone removed during the run stays removed.
+    const posix::FileDescriptor file(posix::retryOnInterrupt(
+        [&] { return ::open(url.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC); }));
+    return file && writeRecord(file.get(), line);
+}
+
+File File::create(const std::filesystem::path& path) {
+    const OutputFolder folder(path);
+    std::string name = path.filename().string();
+    posix::FileDescriptor fd = folder.createNew(name);
+    return File(folder.path() / name, std::move(fd));
+}
+
+bool File::appendLine(std::string_view line) const {
+    return writeRecord(fd_.get(), line);
 }
 
 } // namespace cairnmoor::InstallLog

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/FileManager.hpp"
+#include "platform/Posix.hpp"
 
 #include <chrono>
 #include <filesystem>
@@ -24,5 +25,28 @@ std::filesystem::path createFile(const std::filesystem::path& url);
 // Appends the line and one line feed (open, seek to end, write, close). False when the
 // file could not be opened or written; the caller drops the line silently.
 bool appendLine(const std::filesystem::path& url, std::string_view line);
+
+// A run's log, opened once and written through that descriptor to the end: what is put
+// at its name during the run (a link, another file) never receives a line.
+class File {
+public:
+    // Creates the file as createFile does, relative to a descriptor of its folder (made
+    // with missing parents when needed), never through a link, with mode 0644. Throws
+    // FileError.
+    static File create(const std::filesystem::path& path);
+
+    // The path the file was created at.
+    const std::filesystem::path& path() const { return path_; }
+    // Appends the line and one line feed in one write, so lines from two threads never
+    // interleave. False when it could not be written; the caller drops the line.
+    bool appendLine(std::string_view line) const;
+
+private:
+    File(std::filesystem::path path, posix::FileDescriptor fd)
+        : path_(std::move(path)), fd_(std::move(fd)) {}
+
+    std::filesystem::path path_;
+    posix::FileDescriptor fd_;
+};
 
 } // namespace cairnmoor::InstallLog

@@ -14,6 +14,12 @@ public:
     // When this process, not the executable, was the obstacle (no descriptors or memory
     // left), the text says so: blaming the executable would send the user astray.
     static CommandError cannotLaunch(const std::string& executablePath, int errorNumber);
+    // The executable is no longer the file that was checked before the run.
+    static CommandError replaced(const std::string& executablePath) {
+        return CommandError(executablePath,
+                            executablePath +
+                                " was replaced or changed owner during the run; stopping.");
+    }
 
     // The executable path exactly as it was passed to the runner.
     const std::string& executablePath() const noexcept { return executablePath_; }

@@ -21,20 +21,41 @@ public:
     using OutputHandler = std::function<void(const std::string& line)>;
 
     // How children are started; chosen by the front end, never by the engine.
+    // The executable as it was checked, links followed: the file's identity.
+    struct ExecutableIdentity {
+        std::string path;
+        dev_t device = 0;
+        ino_t inode = 0;
+        uid_t owner = 0;
+
+        bool operator==(const ExecutableIdentity&) const = default;
+        // Of the file the path leads to now; none when it cannot be examined.
+        static std::optional<ExecutableIdentity> of(const std::string& path);
+    };
+
     struct Settings {
         // When this process is the foreground job of its terminal, each child gets the
         // terminal's foreground while it runs, so a password prompt reaches the person
         // (and Ctrl-C typed there ends the whole run, as in a shell). Otherwise, and
-        // always when false, a child runs in a session of its own with no terminal and
-        // /dev/null as input, so a prompt fails at once instead of waiting unseen.
+        // always when false or when children run as another account, a child runs in
+        // a session of its own with no terminal and /dev/null as input, so a prompt
+        // fails at once instead of waiting unseen.
         bool shareTerminal = false;
-        // Variables set in every child's environment; the rest is inherited.
+        // Variables set in every child's environment; the rest is inherited, except by
+        // a child that runs as another account.
         std::vector<std::pair<std::string, std::string>> environment;
         // The account every child runs as instead of ours (only a process running as
-        // root can switch): its groups, group and user ids, HOME, USER and LOGNAME, and
-        // its home folder as the working directory ("/" when that cannot be entered).
+        // root can switch): its groups, group and user ids, and its home folder as the
+        // working directory ("/" when that cannot be entered). Such a child gets nothing
+        // of ours it does not need: its environment is built from nothing (HOME, USER,
+        // LOGNAME and SHELL from the account; PATH the executable's folder and the
+        // system's; our LANG, LC_* and HOMEBREW_* variables; `environment`).
         // None: children run as we do.
         std::optional<Account> account;
+        // When set, each run first makes sure that `path` still leads to this file; when
+        // it does not, the run throws CommandError::replaced and the runner is cancelled
+        // for good, so a swapped executable never runs.
+        std::optional<ExecutableIdentity> executable;
     };
 
     ProcessRunner();

@@ -26,7 +26,8 @@ std::optional<Account> Account::withID(uid_t uid) {
                     found->pw_uid,
                     found->pw_gid,
                     {},
-                    found->pw_dir != nullptr ? found->pw_dir : ""};
+                    found->pw_dir != nullptr ? found->pw_dir : "",
+                    found->pw_shell != nullptr ? found->pw_shell : ""};
 
     // The list's length is not known beforehand: grow until it fits. macOS declares
     // the groups as int.

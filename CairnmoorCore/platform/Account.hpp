@@ -18,6 +18,8 @@ struct Account {
     // Every group the account belongs to, its primary group among them.
     std::vector<gid_t> groups;
     std::filesystem::path home;
+    // The login shell; empty when the entry names none.
+    std::string shell;
 
     bool operator==(const Account&) const = default;
 

@@ -36,8 +36,8 @@ Bundle Bundle::forBareExecutable(const std::optional<fs::path>& executable) {
                   executable, builtInInfoDictionary());
 }
 
-std::optional<fs::path> Bundle::url(const std::string& resourceName,
-                                    const std::string& extension) const {
+std::optional<fs::path> Bundle::resourcePath(const std::string& resourceName,
+                                             const std::string& extension) const {
     if (!resourceDirectory_) {
         return std::nullopt;
     }

@@ -42,8 +42,8 @@ public:
     const InfoDictionary& infoDictionary() const noexcept { return infoDictionary_; }
 
     // The resource "name.extension" in the resource directory, when it exists as a file.
-    std::optional<std::filesystem::path> url(const std::string& resourceName,
-                                             const std::string& extension) const;
+    std::optional<std::filesystem::path> resourcePath(const std::string& resourceName,
+                                                      const std::string& extension) const;
     // The value of a key when it is present and a string.
     std::optional<std::string> infoString(const std::string& key) const;
 

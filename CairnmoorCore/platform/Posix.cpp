@@ -35,4 +35,21 @@ bool makeCloseOnExecPipe(FileDescriptor& readEnd, FileDescriptor& writeEnd) {
     return true;
 }
 
+bool setNonBlocking(int fd) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    return flags != -1 && ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) != -1;
+}
+
+bool keepAboveStandardDescriptors(FileDescriptor& fd) {
+    if (fd.get() > STDERR_FILENO) {
+        return true;
+    }
+    const int moved = ::fcntl(fd.get(), F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+    if (moved < 0) {
+        return false;
+    }
+    fd = FileDescriptor(moved);
+    return true;
+}
+
 } // namespace cairnmoor::posix

@@ -48,4 +48,11 @@ private:
 // Returns false (errno set) when the system refuses.
 bool makeCloseOnExecPipe(FileDescriptor& readEnd, FileDescriptor& writeEnd);
 
+bool setNonBlocking(int fd);
+
+// Moves a descriptor above the standard three: a pipe end that landed on 1 or 2 (the
+// caller had closed its own) would be closed by exec instead of being handed over.
+// False (errno set) when it cannot be moved.
+bool keepAboveStandardDescriptors(FileDescriptor& fd);
+
 } // namespace cairnmoor::posix

@@ -8,9 +8,13 @@
 #include "install/InstallEngine.hpp"
 #include "install/InstallLog.hpp"
 #include "install/Profile.hpp"
+#include "install/Selection.hpp"
 #include "managers/PackageManagerError.hpp"
 #include "managers/PackageManagerLocator.hpp"
 #include "platform/Account.hpp"
+#include "platform/AccountFileManager.hpp"
+#include "platform/OutputFolder.hpp"
+#include "platform/PathTrust.hpp"
 #include "platform/ProcessInfo.hpp"
 
 #include <algorithm>
@@ -179,29 +183,59 @@ std::optional<Account> homebrewOwner(const std::string& brewPath, std::string& p
     return account;
 }
 
+// As root, a Homebrew that another account could swap would run that account's code as
+// the owner: none of its folders may be writable by anyone but root and the owner.
+std::optional<std::string> untrustedHomebrew(const std::string& brewPath, const Account& owner) {
+    if (const auto why = PathTrust::problem(brewPath, PathTrust::Trusted{{owner.uid}}, true)) {
+        return "will not run Homebrew at " + brewPath + " as " + owner.name + ": " + *why +
+               ", so another user could replace it.";
+    }
+    return std::nullopt;
+}
+
 // What a run needs beyond the selection: how to start the manager and where to report.
 struct RunSetup {
     std::string profilePath;
     std::string managerPath;
     bool silent = false;
     std::optional<Account> account; // the manager's commands run as this account
+    std::optional<ProcessRunner::ExecutableIdentity> manager; // as it was checked
     std::optional<std::filesystem::path> logPath;
-};
 
-// Where the log really goes: the file asked for, or the first free "-2", "-3", ... name
-// beside it, so an earlier file is never overwritten. Throws FileError.
-std::filesystem::path createLog(const std::filesystem::path& asked) {
-    if (asked.has_parent_path()) {
-        FileManager::defaultManager().createDirectory(asked.parent_path(), true);
+    ProcessRunner::Settings runnerSettings() const {
+        // A package that asks for a password can ask the person at the terminal, when
+        // there is one and we are its foreground job (never for another account).
+        return ProcessRunner::Settings{
+            .shareTerminal = true, .environment = {}, .account = account, .executable = manager};
     }
-    return InstallLog::createFile(asked);
-}
+    // Apps outside Homebrew are looked for in the folders of whoever Homebrew runs as.
+    const FileManager& fileManager() const {
+        if (account && !ownerFiles) {
+            ownerFiles.emplace(account->home);
+        }
+        return ownerFiles ? static_cast<const FileManager&>(*ownerFiles)
+                          : FileManager::defaultManager();
+    }
+
+private:
+    mutable std::optional<AccountFileManager> ownerFiles;
+};
 
 // The second half of a profile run: the install itself, its output and the status.
 std::int32_t install(const std::vector<AppEntry>& selected, InstallOptions options,
                      const RunSetup& setup, ReportWriter& report) {
     const bool silent = setup.silent;
-    std::optional<std::filesystem::path> logFile;
+    InstallEngine engine(setup.runnerSettings(), setup.fileManager());
+    // The manager runs in its own process group, out of reach of the terminal's
+    // interrupt: pass the interrupt on by cancelling, so it stops with us. Watched from
+    // before the first report on, so none is ever left saying the run goes on.
+    std::optional<InterruptWatcher> watcher;
+    try {
+        watcher.emplace([&engine](int) { engine.cancel(); });
+    } catch (const std::system_error&) {
+        // Out of descriptors: install anyway; an interrupt then simply ends the process.
+    }
+    std::optional<InstallLog::File> logFile;
     try {
         // Before anything changes: a report that cannot be written fails the run now.
         report.write();
@@ -212,7 +246,7 @@ std::int32_t install(const std::vector<AppEntry>& selected, InstallOptions optio
     }
     if (setup.logPath) {
         try {
-            logFile = createLog(*setup.logPath);
+            logFile = InstallLog::File::create(*setup.logPath);
         } catch (const std::exception& error) {
             const std::string message =
                 "could not create log " + setup.logPath->string() + ": " + error.what();
@@ -222,18 +256,17 @@ std::int32_t install(const std::vector<AppEntry>& selected, InstallOptions optio
         }
         // Whoever reads the report later may not know where we ran.
         std::error_code ignored;
-        if (std::filesystem::path full = std::filesystem::absolute(*logFile, ignored);
-            !full.empty()) {
-            logFile = std::move(full);
-        }
-        report.change([&](RunReport& run) { run.logFile = logFile->string(); });
+        std::filesystem::path full = std::filesystem::absolute(logFile->path(), ignored);
+        report.change([&](RunReport& run) {
+            run.logFile = (full.empty() ? logFile->path() : full).string();
+        });
     }
     if (!silent) {
         Console::printLine("Installing " + std::to_string(selected.size()) + " app(s) from " +
                            displayText(setup.profilePath) + " using " +
                            displayText(setup.managerPath) + "...");
         if (logFile) {
-            Console::printLine("Log file: " + displayText(logFile->string()));
+            Console::printLine("Log file: " + displayText(logFile->path().string()));
         }
     }
     const auto onProgress = [silent, &report](const std::string& id, const PackageState& state) {
@@ -248,22 +281,10 @@ std::int32_t install(const std::vector<AppEntry>& selected, InstallOptions optio
         }
         if (logFile) {
             // A line that cannot be written is lost from the file only, as in the window.
-            (void)InstallLog::appendLine(*logFile, line);
+            (void)logFile->appendLine(line);
         }
     };
 
-    // A package that asks for a password can ask the person at the terminal, when there
-    // is one and we are its foreground job.
-    InstallEngine engine(ProcessRunner::Settings{
-        .shareTerminal = true, .environment = {}, .account = setup.account});
-    // The manager runs in its own process group, out of reach of the terminal's
-    // interrupt: pass the interrupt on by cancelling, so it stops with us.
-    std::optional<InterruptWatcher> watcher;
-    try {
-        watcher.emplace([&engine](int) { engine.cancel(); });
-    } catch (const std::system_error&) {
-        // Out of descriptors: install anyway; an interrupt then simply ends the process.
-    }
     const std::vector<PackageResult> results =
         engine.run(selected, options, setup.managerPath,
                    InstallEngine::Observers{onProgress, onLog,
@@ -280,22 +301,20 @@ std::int32_t install(const std::vector<AppEntry>& selected, InstallOptions optio
     Console::printLine("Summary: " + std::to_string(results.size()) + " processed, " +
                        std::to_string(failures) + " failed.");
     std::int32_t status = failures > 0 ? statusFailure : 0;
-    int signalNumber = 0;
-    if (watcher) {
-        watcher->stop();
-        // Interrupted is never success, whatever the packages did before.
-        signalNumber = watcher->signalNumber();
-        if (signalNumber != 0) {
-            status = 128 + signalNumber;
-        }
+    // Interrupted is never success, whatever the packages did before. The watcher stays
+    // until the last report is on disk: a signal now must not cut that write short.
+    const int signalNumber = watcher ? watcher->signalNumber() : 0;
+    if (signalNumber != 0) {
+        status = 128 + signalNumber;
     }
     const auto outcome =
         signalNumber != 0 ? RunReport::Outcome::interrupted : RunReport::Outcome::finished;
     // A fleet tool that asked for a report cannot tell success without it.
-    if (!report.finish(outcome, results, status, signalNumber) && status == 0) {
-        return statusFailure;
+    const bool reported = report.finish(outcome, results, status, signalNumber);
+    if (watcher) {
+        watcher->stop();
     }
-    return status;
+    return !reported && status == 0 ? statusFailure : status;
 }
 
 // --dry-run and --check: the plan, and nothing that changes the Mac.
@@ -309,8 +328,21 @@ std::int32_t survey(const std::vector<AppEntry>& selected, InstallOptions option
         options.upgradeIfPresent = false;
         options.existingApps = ExistingApps::skip;
     }
-    InstallEngine engine(ProcessRunner::Settings{
-        .shareTerminal = true, .environment = {}, .account = setup.account});
+    InstallEngine engine(setup.runnerSettings(), setup.fileManager());
+    // As in an install: an interrupt stops the manager's commands, then us.
+    std::optional<InterruptWatcher> watcher;
+    try {
+        watcher.emplace([&engine](int) { engine.cancel(); });
+    } catch (const std::system_error&) {
+    }
+    const auto interrupted = [&watcher]() -> std::int32_t {
+        if (!watcher) {
+            return 0;
+        }
+        watcher->stop();
+        const int signalNumber = watcher->signalNumber();
+        return signalNumber != 0 ? 128 + signalNumber : 0;
+    };
     std::vector<PlannedEntry> plan;
     try {
         plan = engine.plan(selected, options, setup.managerPath, [silent](const std::string& line) {
@@ -318,12 +350,16 @@ std::int32_t survey(const std::vector<AppEntry>& selected, InstallOptions option
                 Console::printLine(displayText(line));
             }
         });
-    } catch (const PackageManagerError& error) {
-        Console::writeError(displayText(error.text()) + "\n");
-        return statusFailure;
     } catch (const std::exception& error) {
-        Console::writeError(displayText(error.what()) + "\n");
+        if (const std::int32_t status = interrupted()) {
+            return status;
+        }
+        const auto* managerError = dynamic_cast<const PackageManagerError*>(&error);
+        Console::writeError(displayText(managerError ? managerError->text() : error.what()) + "\n");
         return statusFailure;
+    }
+    if (const std::int32_t status = interrupted()) {
+        return status;
     }
     bool missing = false;
     for (const PlannedEntry& entry : plan) {
@@ -419,6 +455,17 @@ std::optional<std::int32_t> run(const std::vector<std::string>& arguments) {
     if (logOption) {
         setup.logPath = **logOption;
     }
+    // Root writes only where no one else can redirect it, and nothing writes a report
+    // or log over a folder, a FIFO or a device.
+    for (const auto& [what, path] :
+         {std::pair{"report", &reportPath}, std::pair{"log", &setup.logPath}}) {
+        if (const auto why =
+                *path ? OutputFolder::refusal(**path, ::geteuid() == 0) : std::nullopt) {
+            Console::writeError("will not write the " + std::string(what) + " to " +
+                                displayText((*path)->string()) + ": " + displayText(*why) + "\n");
+            return statusUsage;
+        }
+    }
 
     // From here on a report is written whatever happens, so a fleet tool never reads
     // an earlier run's report as this one's.
@@ -473,6 +520,10 @@ std::optional<std::int32_t> run(const std::vector<std::string>& arguments) {
         if (!setup.account) {
             return stop(statusFailure, problem);
         }
+        if (const auto why = untrustedHomebrew(*managerPath, *setup.account)) {
+            return stop(statusFailure, *why);
+        }
+        setup.manager = ProcessRunner::ExecutableIdentity::of(*managerPath);
         report.change([&](RunReport& run) { run.runAs = setup.account->name; });
     }
 
@@ -486,23 +537,9 @@ std::optional<std::int32_t> run(const std::vector<std::string>& arguments) {
         return stop(statusFailure, "could not load catalogue: " + std::string(error.what()));
     }
 
-    const std::set<std::string> wanted(profile.apps.begin(), profile.apps.end());
     std::vector<AppEntry> selected;
-    std::set<std::string> unknown = wanted;
-    for (const AppEntry& entry : catalog.apps) {
-        if (wanted.contains(entry.id)) {
-            selected.push_back(entry);
-            unknown.erase(entry.id);
-        }
-    }
     try {
-        if (!unknown.empty()) {
-            std::string list;
-            for (const std::string& id : unknown) {
-                list += (list.empty() ? "" : ", ") + id;
-            }
-            throw PackageManagerError::invalidSelection("Unknown catalogue IDs: " + list + ".");
-        }
+        selected = Selection::entriesNamed(catalog, profile.apps, Selection::Scope::everyEntry);
         manager.validate(selected);
     } catch (const PackageManagerError& error) {
         return stop(statusUsage, error.text());

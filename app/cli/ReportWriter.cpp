@@ -7,9 +7,8 @@
 
 namespace cairnmoor {
 
-ReportWriter::ReportWriter(std::optional<std::filesystem::path> path, RunReport report,
-                           const FileManager& fileManager)
-    : path_(std::move(path)), fileManager_(fileManager), report_(std::move(report)) {}
+ReportWriter::ReportWriter(std::optional<std::filesystem::path> path, RunReport report)
+    : path_(std::move(path)), report_(std::move(report)) {}
 
 void ReportWriter::change(const std::function<void(RunReport&)>& edit) {
     std::lock_guard guard(lock_);
@@ -25,10 +24,10 @@ void ReportWriter::writeNow() {
     if (!path_) {
         return;
     }
-    if (path_->has_parent_path()) {
-        fileManager_.createDirectory(path_->parent_path(), true);
+    if (!folder_) {
+        folder_.emplace(*path_);
     }
-    fileManager_.writeAtomically(*path_, report_.json());
+    folder_->replace(path_->filename().string(), report_.json());
 }
 
 bool ReportWriter::writeLocked(bool quietAfterFailure) {

@@ -2,7 +2,7 @@
 
 #include "install/PackageResult.hpp"
 #include "install/RunReport.hpp"
-#include "platform/FileManager.hpp"
+#include "platform/OutputFolder.hpp"
 
 #include <chrono>
 #include <filesystem>
@@ -15,15 +15,15 @@
 
 namespace cairnmoor {
 
-// The --report file of one headless run. It is written whole each time, through the
-// file manager's atomic write, so a reader never sees half a report: before the first
-// command (which also proves the place is writable before anything changes), after the
-// plan, after each app's final state and at the end. Without a path it writes nothing.
-// Every call is safe from any thread.
+// The --report file of one headless run. It is replaced whole each time, so a reader
+// never sees half a report: before the first command (which also proves the place is
+// writable before anything changes), after the plan, after each app's final state and at
+// the end. Its folder is opened once, at the first write, and every write goes through
+// that descriptor (OutputFolder). Without a path it writes nothing. Every call is safe
+// from any thread.
 class ReportWriter {
 public:
-    ReportWriter(std::optional<std::filesystem::path> path, RunReport report,
-                 const FileManager& fileManager = FileManager::defaultManager());
+    ReportWriter(std::optional<std::filesystem::path> path, RunReport report);
 
     bool wanted() const { return path_.has_value(); }
     const std::filesystem::path& path() const { return *path_; }
@@ -53,7 +53,7 @@ private:
     bool writeLocked(bool quietAfterFailure);
 
     const std::optional<std::filesystem::path> path_;
-    const FileManager& fileManager_;
+    std::optional<OutputFolder> folder_;
     std::mutex lock_;
     RunReport report_;
     std::map<std::string, Clock::time_point> begun_;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "buildinfo/SignatureState.hpp"
-#include "views/AppIdentity.hpp"
+#include "views/Publisher.hpp"
 
 #include <QString>
 

@@ -50,7 +50,7 @@ ApplicationShell::ApplicationShell(CairnmoorViewModel& model, WindowActions& act
                     }
                 });
     }
-    connect(&model_, &CairnmoorViewModel::runCompleted, this, [this]() {
+    connect(model_.installRun(), &InstallRun::runCompleted, this, [this]() {
         if (quitPending_) {
             Q_EMIT quitApproved();
         }
@@ -119,11 +119,11 @@ QQuickWindow* ApplicationShell::window() const {
 
 void ApplicationShell::stopRunAndQuit() {
     quitPending_ = true;
-    if (!model_.isRunning()) {
+    if (!model_.installRun()->isRunning()) {
         Q_EMIT quitApproved();
         return;
     }
-    model_.cancelRun();
+    model_.installRun()->cancelRun();
 }
 
 } // namespace cairnmoor

@@ -1,6 +1,7 @@
 #include "views/CatalogueRowModel.hpp"
 
-#include "views/CairnmoorViewModel.hpp"
+#include "install/Selection.hpp"
+#include "views/InstalledMarks.hpp"
 
 namespace cairnmoor {
 
@@ -16,8 +17,9 @@ int stateValue(std::optional<bool> state) {
 
 } // namespace
 
-CatalogueRowModel::CatalogueRowModel(const CairnmoorViewModel& owner, QObject* parent)
-    : QAbstractListModel(parent), owner_(owner) {}
+CatalogueRowModel::CatalogueRowModel(const Selection& selection, const InstalledMarks& marks,
+                                     QObject* parent)
+    : QAbstractListModel(parent), selection_(selection), marks_(marks) {}
 
 int CatalogueRowModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : count();
@@ -37,9 +39,9 @@ QVariant CatalogueRowModel::data(const QModelIndex& index, int role) const {
     case CategoryRole:
         return qs(*row.category);
     case CategoryStateRole:
-        return isHeader ? stateValue(owner_.categorySelectionState(*row.category)) : 0;
+        return isHeader ? stateValue(selection_.categoryState(*row.category)) : 0;
     case CategoryCheckedRole:
-        return isHeader && owner_.categorySelectionState(*row.category) == true;
+        return isHeader && selection_.categoryState(*row.category) == true;
     default:
         break;
     }
@@ -65,24 +67,27 @@ QVariant CatalogueRowModel::data(const QModelIndex& index, int role) const {
         return qs(app.summary);
     case LicenceRole:
         return qs(app.licence);
-    case LicenceTooltipRole:
-        return qs(owner_.licenceTooltip(app.licence));
+    case LicenceTooltipRole: {
+        const auto& licences = selection_.catalog().licences;
+        const auto found = licences.find(app.licence);
+        return qs(found == licences.end() ? app.licence : found->second);
+    }
     case HomepageRole:
         return qs(app.homepage);
     case RecommendedRole:
         return app.isRecommended();
     case SelectedRole:
-        return owner_.selectedIds().contains(app.id);
+        return selection_.ids().contains(app.id);
     case CheckEnabledRole:
-        return owner_.checkEnabled(app);
+        return selection_.checkEnabled(app);
     case PackageTextRole:
-        return qs(owner_.packageText(app));
+        return qs(selection_.packageText(app));
     case HelpTextRole:
-        return qs(owner_.selectHelpText(app));
+        return qs(selection_.selectHelpText(app));
     case InstalledTextRole:
-        return owner_.installedMarks().text(app.id);
+        return marks_.text(app.id);
     case InstalledHelpRole:
-        return owner_.installedMarks().help(app.id);
+        return marks_.help(app.id);
     default:
         return {};
     }
@@ -111,9 +116,9 @@ QHash<int, QByteArray> CatalogueRowModel::roleNames() const {
 
 void CatalogueRowModel::rebuild() {
     std::vector<Row> rows;
-    for (const std::string& category : owner_.categories()) {
+    for (const std::string& category : selection_.categories()) {
         // Every listed category has entries; one without any here is hidden by the search.
-        const std::vector<const AppEntry*>& shown = owner_.shownApps(category);
+        const std::vector<const AppEntry*>& shown = selection_.shown(category);
         if (shown.empty()) {
             continue;
         }

@@ -9,7 +9,8 @@
 
 namespace cairnmoor {
 
-class CairnmoorViewModel;
+class InstalledMarks;
+class Selection;
 
 // The catalogue as one flat, search-filtered list for a single virtualised ListView:
 // for every category with matching entries a header row followed by those entries. A
@@ -45,14 +46,16 @@ public:
     };
     Q_ENUM(Role)
 
-    explicit CatalogueRowModel(const CairnmoorViewModel& owner, QObject* parent = nullptr);
+    // Both outlive the rows.
+    CatalogueRowModel(const Selection& selection, const InstalledMarks& marks,
+                      QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QHash<int, QByteArray> roleNames() const override;
     int count() const { return static_cast<int>(rows_.size()); }
 
-    // Rebuilds the rows from the owner's categories and search (a model reset).
+    // Rebuilds the rows from the selection's categories and search (a model reset).
     void rebuild();
     // Selection or manager changed: the rows stay, their check state and texts change.
     void refreshRowState();
@@ -63,14 +66,15 @@ Q_SIGNALS:
     void countChanged();
 
 private:
-    // Points into the owner's catalogue and categories, which outlive the rows: both
+    // Points into the selection's catalogue and categories, which outlive the rows: both
     // change only together with a rebuild.
     struct Row {
         const std::string* category = nullptr;
         const AppEntry* app = nullptr; // none on header rows
     };
 
-    const CairnmoorViewModel& owner_;
+    const Selection& selection_;
+    const InstalledMarks& marks_;
     std::vector<Row> rows_;
 };
 

@@ -19,21 +19,21 @@ RunNotifier::RunNotifier(CairnmoorViewModel& model, std::function<bool()> inFron
     if (!platform_.badge) {
         platform_.badge = DesktopNotification::setBadge;
     }
-    connect(&model_, &CairnmoorViewModel::runStarted, this,
+    connect(model_.installRun(), &InstallRun::runStarted, this,
             [this] { started_ = platform_.clock(); });
-    connect(&model_, &CairnmoorViewModel::runCompleted, this, &RunNotifier::runEnded);
+    connect(model_.installRun(), &InstallRun::runCompleted, this, &RunNotifier::runEnded);
 }
 
 void RunNotifier::runEnded() {
     if (platform_.clock() - started_ < longRun || inFront_()) {
         return;
     }
-    const auto& rows = model_.runRows();
+    const auto& rows = model_.installRun()->runRows();
     const auto failed = std::count_if(rows.begin(), rows.end(), [](const RunRow& row) {
         return row.state.kind == PackageState::Kind::failed;
     });
     platform_.post(QStringLiteral("Cairnmoor: the install has ended"),
-                   model_.runRowModel()->summary());
+                   model_.installRun()->runRowModel()->summary());
     // The badge counts what failed; a check mark says all went well.
     platform_.badge(failed > 0 ? QString::number(failed) : QStringLiteral("✓"));
     badged_ = true;

@@ -8,19 +8,14 @@ namespace cairnmoor {
 
 RunProgressState::RunProgressState(std::int64_t total) : total_(std::max<std::int64_t>(total, 1)) {}
 
-std::int64_t RunProgressState::completed() const {
+std::optional<std::filesystem::path> RunProgressState::logPath() const {
     std::lock_guard guard(lock_);
-    return completed_;
+    return logPath_;
 }
 
-std::optional<std::filesystem::path> RunProgressState::logURL() const {
+void RunProgressState::setLogPath(std::optional<std::filesystem::path> path) {
     std::lock_guard guard(lock_);
-    return logURL_;
-}
-
-void RunProgressState::setLogURL(std::optional<std::filesystem::path> url) {
-    std::lock_guard guard(lock_);
-    logURL_ = std::move(url);
+    logPath_ = std::move(path);
 }
 
 double RunProgressState::completeOne() {
@@ -30,13 +25,13 @@ double RunProgressState::completeOne() {
 }
 
 void RunProgressState::appendLog(std::string_view line) const {
-    const auto url = logURL();
-    if (!url) {
+    const auto path = logPath();
+    if (!path) {
         return;
     }
     // A line that cannot be written is lost from the file only; it still reaches the
     // window, and the next line tries again.
-    (void)InstallLog::appendLine(*url, line);
+    (void)InstallLog::appendLine(*path, line);
 }
 
 } // namespace cairnmoor

@@ -17,10 +17,8 @@ public:
     RunProgressState(const RunProgressState&) = delete;
     RunProgressState& operator=(const RunProgressState&) = delete;
 
-    std::int64_t total() const { return total_; }
-    std::int64_t completed() const;
-    std::optional<std::filesystem::path> logURL() const;
-    void setLogURL(std::optional<std::filesystem::path> url);
+    std::optional<std::filesystem::path> logPath() const;
+    void setLogPath(std::optional<std::filesystem::path> path);
 
     // Counts one more package in a final state; returns completed / total.
     double completeOne();
@@ -32,7 +30,7 @@ private:
     mutable std::mutex lock_;
     const std::int64_t total_;
     std::int64_t completed_ = 0;
-    std::optional<std::filesystem::path> logURL_;
+    std::optional<std::filesystem::path> logPath_;
 };
 
 } // namespace cairnmoor

@@ -98,7 +98,7 @@ WindowActions::WindowActions(CairnmoorViewModel& model, const FileManager& fileM
       launcher_(std::move(launcher)), revealer_(FileViewer::reveal) {
     connect(&model_, &CairnmoorViewModel::selectedIdsChanged, this,
             &WindowActions::refreshProfileEdited);
-    connect(&model_, &CairnmoorViewModel::optionsChanged, this,
+    connect(model_.optionsModel(), &OptionsModel::changed, this,
             &WindowActions::refreshProfileEdited);
 }
 

@@ -124,6 +124,22 @@ std::vector<std::string> CliSandbox::handOver() const {
         return {};
     }
     const std::string uid = std::to_string(entry->pw_uid), gid = std::to_string(entry->pw_gid);
+    if (runAsRoot) {
+        // Homebrew then runs as `user` with an environment of its own: the fake's knobs
+        // go in a file beside it.
+        std::string settings;
+        for (const auto& [name, value] : environment) {
+            if (name.starts_with("CAIRNMOOR_FAKE_")) {
+                std::string quoted = value;
+                for (std::size_t at = 0; (at = quoted.find('\'', at)) != std::string::npos;
+                     at += 4) {
+                    quoted.replace(at, 1, "'\\''");
+                }
+                settings += name + "='" + quoted + "'\n";
+            }
+        }
+        write("bin/fake-settings", settings);
+    }
     if (std::system(("chown -hR " + uid + ":" + gid + " " + root_.path().string()).c_str()) != 0) {
         throw std::runtime_error("cannot hand the sandbox to " + user);
     }

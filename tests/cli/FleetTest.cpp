@@ -25,14 +25,18 @@ TEST(FleetRun, RunThatNeverStartsReportsWhy) {
         sandbox.writeCatalogue();
         sandbox.writeProfile("team.cmprofile", {"alpha", rootsBrew ? "beta" : "omega"});
         sandbox.runAsRoot = rootsBrew;
-        const CliResult result = sandbox.run({"--profile", "team.cmprofile", "--report", "out/r"});
+        // Root writes its report only where no one else can redirect it.
+        const TempDir out;
+        const fs::path reportPath = rootsBrew ? out / "sub/r" : sandbox.work() / "sub/r";
+        const CliResult result =
+            sandbox.run({"--profile", "team.cmprofile", "--report", reportPath.string()});
         const std::string why = rootsBrew ? "Homebrew at " + sandbox.brewPath() +
                                                 " belongs to root and Homebrew does not run as root"
                                           : "Unknown catalogue IDs: omega.";
         EXPECT_EQ(result.status, rootsBrew ? 1 : 2);
         EXPECT_TRUE(result.err.starts_with(why) && result.err.find('\n') == result.err.size() - 1)
             << result.err;
-        const Json report = Json::parse(readFile(sandbox.work() / "out/r"));
+        const Json report = Json::parse(readFile(reportPath));
         EXPECT_EQ(report["outcome"], "notStarted");
         EXPECT_EQ(report["error"].get<std::string>() + "\n", result.err);
         EXPECT_EQ(report["exitStatus"], result.status);
@@ -40,24 +44,26 @@ TEST(FleetRun, RunThatNeverStartsReportsWhy) {
 }
 
 // As a fleet agent runs it: as root where the tests can, with Homebrew belonging to an
-// ordinary user; asked for a log whose name an earlier run took; stopped mid-install.
+// ordinary user; asked for a log whose name an earlier run took, in a folder of its own
+// (root writes nowhere the owner could redirect); stopped mid-install.
 TEST(FleetRun, InterruptedRunLeavesItsReportAndLogAndRunsHomebrewAsItsOwner) {
     SKIP_WHERE_A_REAL_HOMEBREW_WINS();
     const bool root = ::geteuid() == 0;
     CliSandbox sandbox;
     sandbox.writeCatalogue();
     sandbox.writeProfile("team.cmprofile", {"beta", "gamma"});
-    sandbox.write("work/run.log", "an earlier run\n");
+    const TempDir out;
+    out.write("run.log", "an earlier run\n");
     sandbox.environment["CAIRNMOOR_FAKE_HANG"] = "beta";
     if (root) {
         fs::remove(sandbox.brewPath());
         fs::copy_file(fs::path(CAIRNMOOR_FAKES_DIR) / "brew", sandbox.brewPath());
         sandbox.runAsRoot = true;
     }
-    const pid_t pid =
-        sandbox.start({"--profile", "team.cmprofile", "--report", "r", "--log", "run.log"});
+    const pid_t pid = sandbox.start({"--profile", "team.cmprofile", "--report",
+                                     (out / "r").string(), "--log", (out / "run.log").string()});
     ASSERT_TRUE(eventually([&] { return sandbox.outputSoFar().ends_with("Downloading beta\n"); }));
-    const auto report = [&] { return Json::parse(readFile(sandbox.work() / "r")); };
+    const auto report = [&] { return Json::parse(readFile(out / "r")); };
     // Written as the run goes, not only at its end.
     EXPECT_EQ(report()["apps"][0]["plannedAction"], "install");
     ::kill(pid, SIGTERM);
@@ -66,13 +72,12 @@ TEST(FleetRun, InterruptedRunLeavesItsReportAndLogAndRunsHomebrewAsItsOwner) {
     EXPECT_EQ(result.out.starts_with("Running Homebrew as nobody, the owner of " +
                                      sandbox.brewPath() + ".\n"),
               root);
-    EXPECT_EQ(readFile(sandbox.work() / "run.log"), "an earlier run\n");
-    EXPECT_EQ(readFile(sandbox.work() / "run-2.log"),
-              "$ brew install beta\n==> Downloading beta\n");
+    EXPECT_EQ(readFile(out / "run.log"), "an earlier run\n");
+    EXPECT_EQ(readFile(out / "run-2.log"), "$ brew install beta\n==> Downloading beta\n");
     const Json done = report();
     EXPECT_EQ(done["outcome"], "interrupted");
     EXPECT_EQ(done["exitStatus"], 128 + SIGTERM);
-    EXPECT_EQ(done["logFile"], (sandbox.work() / "run-2.log").string());
+    EXPECT_EQ(done["logFile"], (out / "run-2.log").string());
     // Who ran brew, with which groups, home and working folder: the fake says. As root,
     // the owner of brew (nobody: no groups of its own, a home that is not there).
     const std::string environment = readFile(sandbox.work() / "../state/environment.log");

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <poll.h>
 #include <string>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -94,6 +95,41 @@ TEST_F(Signals, StalledReaderDoesNotStopTheClock) {
     EXPECT_EQ(sandbox.finish(pid).status, 1);
     EXPECT_TRUE(out.ends_with("FAILED: Alpha - Homebrew command timed out\n"
                               "Summary: 2 processed, 1 failed.\n"));
+}
+
+// A survey is stopped as an install is: the manager's group goes, the status says why.
+TEST_F(Signals, SurveyStopsItsManagerWhenInterrupted) {
+    sandbox.environment["CAIRNMOOR_FAKE_HANG"] = "@list";
+    for (const char* mode : {"--check", "--dry-run"}) {
+        const pid_t pid = sandbox.start({"--profile", "team.cmprofile", mode});
+        ASSERT_TRUE(eventually([&] { return childProcessGroups(pid).size() == 1; })) << mode;
+        const pid_t group = childProcessGroups(pid)[0];
+        ::kill(pid, SIGTERM);
+        EXPECT_EQ(sandbox.finish(pid).status, 128 + SIGTERM) << mode;
+        if (groupRunning(group)) {
+            ::kill(-group, SIGKILL);
+            ADD_FAILURE() << mode << ": the manager outlived the interrupt";
+        }
+    }
+}
+
+// However many interrupts follow the first, the last report reaches the disk whole and
+// no temporary file is left beside it.
+TEST_F(Signals, LaterInterruptsNeverCutTheLastReportShort) {
+    sandbox.environment["CAIRNMOOR_FAKE_HANG"] = "beta";
+    const pid_t pid = sandbox.start({"--profile", "team.cmprofile", "--report", "r"});
+    ASSERT_TRUE(eventually([&] { return fs::exists(sandbox.work() / "r"); }));
+    for (siginfo_t info{};
+         ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+         info.si_pid == 0;) {
+        ::kill(pid, SIGTERM);
+    }
+    EXPECT_EQ(sandbox.finish(pid).status, 128 + SIGTERM);
+    EXPECT_NE(readFile(sandbox.work() / "r").find(R"("outcome": "interrupted")"),
+              std::string::npos);
+    for (const auto& entry : fs::directory_iterator(sandbox.work())) {
+        EXPECT_FALSE(entry.path().extension() == ".tmp") << entry.path();
+    }
 }
 
 std::string readUntil(int terminal, const std::string& wanted, std::string& seen) {

@@ -55,7 +55,8 @@ TEST_F(Engine, PrefetchDownloadsEachKindOnceBeforeTheInstallsAndNothingWhenOff) 
     InstallEngine engine(
         ProcessRunner::Settings{.shareTerminal = false,
                                 .environment = {{"HOMEBREW_NO_ENV_HINTS", "front"}},
-                                .account = {}});
+                                .account = {},
+                                .executable = {}});
     InstallOptions opts = options(brew, true);
     opts.runUpdateFirst = true;
     engine.run({alpha, beta, gamma}, opts, fake(brew), std::nullopt, std::nullopt,

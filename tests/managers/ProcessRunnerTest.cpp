@@ -294,7 +294,8 @@ TEST(Hygiene, ChildGetsACleanStart) {
          {std::optional<Account>(), ::geteuid() == 0 ? Account::withID(0) : std::nullopt}) {
         ProcessRunner runner({.shareTerminal = false,
                               .environment = {{"CAIRNMOOR_SEEN", "yes"}},
-                              .account = account});
+                              .account = account,
+                              .executable = {}});
         Collector collector;
         const std::string script = "yes | head -n 1 >/dev/null; echo pipe ${PIPESTATUS[0]}; "
                                    "if { true <&" +

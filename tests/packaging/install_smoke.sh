@@ -34,7 +34,9 @@ source_catalogue="$(dirname "$0")/../../CairnmoorCore/resources/catalog.json"
 # Nothing from the caller's environment may help the installed program find anything.
 mkdir -p "$work/home" "$work/cwd" "$work/fakebin" "$work/state" && cp "$fakes/brew" "$work/fakebin/"
 # As root, Cairnmoor runs Homebrew as its owner: give the fake one that is not root.
-((EUID != 0)) || { chmod 755 "$work" && chown -R nobody "$work/fakebin/brew" "$work/state"; }
+# Run so, it gets a clean environment: the fake's state folder is then named beside it.
+((EUID != 0)) || { chmod 755 "$work" && chown -R nobody "$work/fakebin/brew" "$work/state" &&
+    echo "CAIRNMOOR_FAKE_STATE='$work/state'" >"$work/fakebin/fake-settings"; }
 run() { status=0; (cd "$work/cwd" && env -i HOME="$work/home" PATH="$work/fakebin:/usr/bin:/bin" \
     LANG=C.UTF-8 CAIRNMOOR_FAKE_STATE="$work/state" "$@") >"$work/out" 2>"$work/err" || status=$?; }
 cp "$(dirname "$0")"/*.cmprofile "$work/cwd/"

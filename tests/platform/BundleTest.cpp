@@ -26,11 +26,13 @@ TEST(Bundle, FindsResourcesWhereItsShapeKeepsThemAndTheMainOneAboveBin) {
     const Bundle flat = *Bundle::atPath(dir / "Flat.bundle"),
                  mac = *Bundle::atPath(dir / "Mac.bundle");
     const Bundle odd = *Bundle::atPath(dir / "Odd.bundle");
-    EXPECT_EQ(flat.url("catalog", "json"), dir / "Flat.bundle/catalog.json");
-    EXPECT_EQ(mac.url("catalog", "json"), dir / "Mac.bundle/Contents/Resources/catalog.json");
-    EXPECT_FALSE(odd.url("catalog", "json") || odd.url("other", "txt"));
-    EXPECT_EQ(odd.url("other", "json"), dir / "Odd.bundle/other.json");
-    EXPECT_FALSE(Bundle(dir / "Odd.bundle", std::nullopt, std::nullopt, {}).url("other", "json"));
+    EXPECT_EQ(flat.resourcePath("catalog", "json"), dir / "Flat.bundle/catalog.json");
+    EXPECT_EQ(mac.resourcePath("catalog", "json"),
+              dir / "Mac.bundle/Contents/Resources/catalog.json");
+    EXPECT_FALSE(odd.resourcePath("catalog", "json") || odd.resourcePath("other", "txt"));
+    EXPECT_EQ(odd.resourcePath("other", "json"), dir / "Odd.bundle/other.json");
+    EXPECT_FALSE(
+        Bundle(dir / "Odd.bundle", std::nullopt, std::nullopt, {}).resourcePath("other", "json"));
     const fs::path build = fs::canonical(CAIRNMOOR_BINARY_DIR);
     EXPECT_EQ(fs::canonical(Bundle::main().bundlePath()), build);
     EXPECT_EQ(fs::canonical(Bundle::main().resourceDirectory().value()), build / "share/cairnmoor");

@@ -22,7 +22,7 @@ class CategoryTest : public ViewsTest, public ::testing::WithParamInterface<Cate
 
 TEST_P(CategoryTest, CountsAndSelectsTheEligibleEntriesOnly) {
     const auto& [selection, state, afterClick] = GetParam();
-    model_->setPackageManagerName(u"macports"_s);
+    options().setPackageManagerIndex(1);
     model_->setSelectedIds({selection.begin(), selection.end()});
     EXPECT_EQ(model_->categorySelectionState(std::string("Browsers")), state);
     // A mixed category shows an unchecked header.
@@ -45,7 +45,7 @@ TEST_F(ViewsTest, SwitchingTheManagerChangesWhatDependsOnItButNotTheSelection) {
     // Read under Homebrew first: a value kept from before the switch would show below.
     EXPECT_TRUE(model_->canInstall());
     QSignalSpy selection(model_.get(), &CairnmoorViewModel::selectedIdsChanged);
-    model_->setPackageManagerName(u"macports"_s);
+    options().setPackageManagerIndex(1);
     EXPECT_EQ(selection.count(), 0);
     EXPECT_FALSE(model_->canInstall());
     EXPECT_EQ(model_->unsupportedWarningText(), golden("unsupported 1"));
@@ -95,14 +95,14 @@ TEST_F(ViewsTest, AProfileIsAppliedWholeOrNotAtAllAndSavedWithEveryOption) {
     EXPECT_EQ(model_->loadProfileFile(file), golden("unknown ids"));
     EXPECT_EQ(selected(), Lines({"beta"}));
     model_->setSelectedIds({"foxtrot", "alpha", "unknown"});
-    model_->setExistingAppsIndex(1);
-    model_->setPrefetch(false);
+    options().setExistingAppsIndex(1);
+    options().setPrefetch(false);
     WindowActions(*model_).saveProfile(file);
     model_ = makeModel();
     EXPECT_EQ(model_->loadProfileFile(file), QString());
     EXPECT_EQ(selected(), Lines({"alpha", "foxtrot"}));
-    EXPECT_EQ(model_->existingAppsIndex(), 1);
-    EXPECT_FALSE(model_->prefetch());
+    EXPECT_EQ(options().existingAppsIndex(), 1);
+    EXPECT_FALSE(options().prefetch());
 }
 
 TEST_F(ViewsTest, TheTimeOutTextTakesOnlyAWholeNumberOfAtLeastOne) {
@@ -112,9 +112,9 @@ TEST_F(ViewsTest, TheTimeOutTextTakesOnlyAWholeNumberOfAtLeastOne) {
         {"9223372036854775807", INT64_MAX}, {"9223372036854775808", 120}, {"１２", 120}};
     // clang-format on
     for (const auto& [text, seconds] : cases) {
-        model_->setTimeoutSeconds(120);
-        EXPECT_EQ(model_->applyTimeoutText(QString::fromUtf8(text)), seconds != 120) << text;
-        EXPECT_EQ(model_->timeoutSeconds(), seconds) << text;
+        options().setTimeoutSeconds(120);
+        EXPECT_EQ(options().applyTimeoutText(QString::fromUtf8(text)), seconds != 120) << text;
+        EXPECT_EQ(options().timeoutSeconds(), seconds) << text;
     }
 }
 
@@ -140,23 +140,28 @@ TEST_F(ViewsTest, ARunShowsProgressAndEveryLineAndMarksWhatItInstalled) {
     ::setenv("CAIRNMOOR_FAKE_FAIL", "foxtrot", 1);
     ::setenv("CAIRNMOOR_FAKE_FLOOD", "alpha:20000", 1);
     ::setenv("CAIRNMOOR_FAKE_INVALID_UTF8", "alpha", 1);
-    model_ = makeModel();
+    // Each reading of the clock is 4 ms after the one before; the log is paced by it alone.
+    static struct TickingClock final : Clock {
+        TimePoint now() const override { return last += 4ms; }
+        mutable TimePoint last;
+    } clock;
+    model_ = makeModel(clock);
     EXPECT_FALSE(model_->installedMarks()->known());
     ASSERT_TRUE(waitFor([&] { return model_->installedMarks()->known(); }));
     EXPECT_EQ(role("delta", Row::InstalledHelpRole), u"Installed with Homebrew"_s);
     EXPECT_EQ(role("gamma", Row::InstalledTextRole), u"Installed outside Homebrew"_s);
     EXPECT_EQ(role("gamma", Row::InstalledHelpRole), golden("found outside").arg(gamma));
     EXPECT_EQ(role("alpha", Row::InstalledTextRole), QString());
-    model_->setUpgradeIfPresent(false);
-    std::vector<std::chrono::steady_clock::time_point> flushes; // lines handed to the view
-    QObject::connect(model_->logLineModel(), &QAbstractItemModel::rowsAboutToBeInserted,
-                     [&] { flushes.push_back(std::chrono::steady_clock::now()); });
+    options().setUpgradeIfPresent(false);
+    std::vector<Clock::TimePoint> flushes; // lines handed to the view, by the clock
+    QObject::connect(installRun().logLineModel(), &QAbstractItemModel::rowsAboutToBeInserted,
+                     [&] { flushes.push_back(clock.last); });
     // Each step of the bar with the outcome so far, and never running and finished at once.
     QStringList progress;
-    QObject::connect(model_.get(), &CairnmoorViewModel::overallProgressChanged, [&] {
-        progress << QString::number(model_->overallProgress(), 'f', 2) + u' ' +
-                        model_->runRowModel()->summary();
-        EXPECT_FALSE(model_->isRunning() && model_->runFinished());
+    QObject::connect(&installRun(), &InstallRun::overallProgressChanged, [&] {
+        progress << QString::number(installRun().overallProgress(), 'f', 2) + u' ' +
+                        installRun().runRowModel()->summary();
+        EXPECT_FALSE(installRun().isRunning() && installRun().runFinished());
     });
     run({"foxtrot", "delta", "alpha", "gamma"});
     finish();
@@ -167,19 +172,18 @@ TEST_F(ViewsTest, ARunShowsProgressAndEveryLineAndMarksWhatItInstalled) {
     }
     install += "==> alpha: before\n\uFFFD\uFFFD not text\n==> alpha: after\n";
     EXPECT_NE(shown().find(install), std::string::npos);
-    // In batches, at most one a frame (16 ms; the margin is for reading the clock), but for
-    // the last, at the end of the run.
+    // In batches, at most one a frame, but for the last, at the end of the run.
     EXPECT_LT(flushes.size(), 2000U);
-    const auto tooSoon = [](auto before, auto after) { return after - before < 12ms; };
+    const auto tooSoon = [](auto before, auto after) { return after - before < 16ms; };
     EXPECT_EQ(std::adjacent_find(flushes.begin(), flushes.end() - 1, tooSoon), flushes.end() - 1);
     EXPECT_TRUE(shown().ends_with("\nError: foxtrot: simulated failure\n"));
-    EXPECT_EQ(readFile(*model_->lastLogURL()), shown());
+    EXPECT_EQ(readFile(*installRun().lastLogPath()), shown());
     EXPECT_TRUE(waitFor([&] { return role("alpha", Row::InstalledTextRole) == u"Installed"_s; }));
-    model_->setWriteLog(false);
+    options().setWriteLog(false);
     run({"beta"});
     finish();
-    EXPECT_FALSE(model_->lastLogURL());
-    model_->setPackageManagerIndex(1); // MacPorts: Homebrew's marks go at once
+    EXPECT_FALSE(installRun().lastLogPath());
+    options().setPackageManagerIndex(1); // MacPorts: Homebrew's marks go at once
     EXPECT_EQ(role("delta", Row::InstalledTextRole), QString());
 }
 
@@ -199,16 +203,16 @@ TEST_P(CancelTest, SkipsTheRestAndSaysSoInTheLog) {
     run(selection);
     ASSERT_TRUE(waitFor([&] { return shown().ends_with("==> Downloading "s + subject + '\n'); }));
     QStringList seen;
-    std::ranges::transform(model_->runRows(), std::back_inserter(seen),
+    std::ranges::transform(installRun().runRows(), std::back_inserter(seen),
                            [](const RunRow& row) { return QString::fromStdString(row.text()); });
     if (destroy) {
         model_.reset(); // stops the run, and nothing posted by it touches the model after
         QCoreApplication::processEvents();
     } else {
-        model_->cancelRun();
+        installRun().cancelRun();
         finish();
-        seen << model_->runRowModel()->summary() << model_->logLines().back();
-        EXPECT_EQ(readFile(*model_->lastLogURL()), shown());
+        seen << installRun().runRowModel()->summary() << installRun().logLines().back();
+        EXPECT_EQ(readFile(*installRun().lastLogPath()), shown());
     }
     EXPECT_EQ(seen.join(u" | "_s), golden("hang "s + subject));
     EXPECT_EQ(calls(), installs);
@@ -225,7 +229,7 @@ INSTANTIATE_TEST_SUITE_P(Fakes, CancelTest, ::testing::ValuesIn(std::vector<Canc
 // answered stops the run before anything changes.
 TEST_F(ViewsTest, ReplacingAsksFirstAndReplacesNothingUnasked) {
     const QString alpha = placeApp("Alpha.app");
-    model_->setExistingAppsIndex(2);
+    options().setExistingAppsIndex(2);
     ReplaceConfirmation& confirmation = *model_->replaceConfirmation();
     run({"alpha", "delta", "echo"});
     EXPECT_TRUE(confirmation.checking() && !model_->canInstall());

@@ -85,13 +85,17 @@ protected:
     }
 
     // A model that finds the fake brew, and MacPorts where it belongs (not on this machine).
-    static std::unique_ptr<CairnmoorViewModel> makeModel() {
-        return std::make_unique<CairnmoorViewModel>([](PackageManager manager) {
-            return std::optional<std::string>(manager == PackageManager::homebrew
-                                                  ? CAIRNMOOR_FAKES_DIR "/brew"
-                                                  : "/opt/local/bin/port");
-        });
+    static std::unique_ptr<CairnmoorViewModel> makeModel(const Clock& clock = Clock::steady()) {
+        return std::make_unique<CairnmoorViewModel>(
+            [](PackageManager manager) {
+                return std::optional<std::string>(manager == PackageManager::homebrew
+                                                      ? CAIRNMOOR_FAKES_DIR "/brew"
+                                                      : "/opt/local/bin/port");
+            },
+            clock);
     }
+    OptionsModel& options() const { return *model_->optionsModel(); }
+    InstallRun& installRun() const { return *model_->installRun(); }
     // The fake's install commands so far.
     Lines calls() const { return linesStarting(tools_ / "state/invocations.log", "brew install"); }
     // An app of this name outside Homebrew, where the fake brew puts a cask's app; its path.
@@ -113,10 +117,10 @@ protected:
         ASSERT_TRUE(model_->startInstall());
     }
     void finish() {
-        ASSERT_TRUE(waitFor([&] { return model_->runFinished(); }, 300000));
+        ASSERT_TRUE(waitFor([&] { return installRun().runFinished(); }, 300000));
     }
     // The log as the window shows it, a line feed after each line: what the log file holds.
-    std::string shown() const { return model_->logLineModel()->text().toStdString(); }
+    std::string shown() const { return installRun().logLineModel()->text().toStdString(); }
 
     // Loads the window over model_ with the real actions; the QML reports no error.
     void openWindow(ApplicationShell::Options options = {}) {

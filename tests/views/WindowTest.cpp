@@ -26,7 +26,7 @@ void typeText(QWindow* window, std::string_view text) {
 // Homebrew is one of them. The last runs under MacPorts.
 TEST_F(ViewsTest, EveryDialogOpensWithItsLabelAndCancelsWithoutATrace) {
     model_->toggle(u"alpha"_s);
-    model_->setExistingAppsIndex(2);
+    options().setExistingAppsIndex(2);
     placeApp("Alpha.app");
     openWindow();
     const auto before = std::vector(fs::recursive_directory_iterator(home_.path()), {});
@@ -41,7 +41,7 @@ TEST_F(ViewsTest, EveryDialogOpensWithItsLabelAndCancelsWithoutATrace) {
                                       {"installButton", "terminalScriptDialog", "Save"}};
     for (const auto& [button, name, label] : dialogs) {
         SCOPED_TRACE(name);
-        model_->setPackageManagerIndex(QLatin1String(name) == "terminalScriptDialog"_L1);
+        options().setPackageManagerIndex(QLatin1String(name) == "terminalScriptDialog"_L1);
         if (QLatin1String(button).startsWith("Ctrl+"_L1)) {
             QTest::keySequence(window_, QKeySequence(QLatin1String(button)));
         } else {
@@ -60,7 +60,7 @@ TEST_F(ViewsTest, EveryDialogOpensWithItsLabelAndCancelsWithoutATrace) {
         EXPECT_TRUE(waitFor([&] { return !dialog->property("visible").toBool(); }));
         EXPECT_EQ(actions_->fileError(), QString());
         EXPECT_EQ(std::vector(fs::recursive_directory_iterator(home_.path()), {}), before);
-        EXPECT_FALSE(model_->isRunning());
+        EXPECT_FALSE(installRun().isRunning());
     }
 }
 
@@ -173,7 +173,8 @@ TEST_F(ViewsTest, ReturnAndEscapeAnswerEverySheetWithTheFocusInSight) {
             hang ? ::setenv("CAIRNMOOR_FAKE_HANG", "alpha", 1) : ::unsetenv("CAIRNMOOR_FAKE_HANG");
             model_->setSelectedIds({"alpha"});
             click("installButton");
-            ASSERT_TRUE(waitFor([&] { return hang ? !calls().empty() : model_->runFinished(); }));
+            ASSERT_TRUE(
+                waitFor([&] { return hang ? !calls().empty() : installRun().runFinished(); }));
         };
     };
     const auto call = [this](const char* name, const char* method) {
@@ -230,8 +231,8 @@ TEST_F(ViewsTest, ReturnAndEscapeAnswerEverySheetWithTheFocusInSight) {
         EXPECT_NE(sheet->property("visible").toBool(), c.closes);
         EXPECT_EQ(actions_->fileError(), QString());
         EXPECT_EQ(quits.count(), 0);
-        if (model_->isRunning()) {
-            model_->cancelRun();
+        if (installRun().isRunning()) {
+            installRun().cancelRun();
             finish();
             click("closeRunButton");
         }
@@ -254,7 +255,7 @@ TEST_F(ViewsTest, TheTimeOutFieldRefusesBadInputVisibly) {
         EXPECT_EQ(item("optionsDoneButton")->isEnabled(), valid);
         QTest::keyClick(window_, Qt::Key_Return);
         EXPECT_EQ(shows("optionsDoneButton"), !valid);
-        EXPECT_EQ(model_->timeoutSeconds(), inForce);
+        EXPECT_EQ(options().timeoutSeconds(), inForce);
         QTest::keyClick(window_, Qt::Key_Escape);
     }
 }
@@ -435,16 +436,16 @@ TEST_F(ViewsTest, TheChoiceComesBackInTheNextWindowAndTheTitleNamesTheProfile) {
     ::unsetenv("XDG_CONFIG_HOME");
     openWindow();
     model_->setSelectedIds({"alpha", "delta"});
-    model_->setPackageManagerName(u"macports"_s);
+    options().setPackageManagerIndex(1);
     const QString file = QString::fromStdString((home_ / "team.cmprofile").string());
     const std::pair<std::function<void()>, const char*> steps[] = {
         {[] {}, "Cairnmoor"},
         {[&] { actions_->saveProfile(file); }, "team.cmprofile — Cairnmoor"},
         {[&] { model_->toggle(u"beta"_s); }, "team.cmprofile — Edited — Cairnmoor"},
         {[&] { model_->toggle(u"beta"_s); }, "team.cmprofile — Cairnmoor"},
-        {[&] { model_->setTimeoutSeconds(30); }, "team.cmprofile — Edited — Cairnmoor"},
+        {[&] { options().setTimeoutSeconds(30); }, "team.cmprofile — Edited — Cairnmoor"},
         {[&] { actions_->openProfile(file); }, "team.cmprofile — Cairnmoor"},
-        {[&] { model_->setTimeoutSeconds(30); }, "team.cmprofile — Edited — Cairnmoor"},
+        {[&] { options().setTimeoutSeconds(30); }, "team.cmprofile — Edited — Cairnmoor"},
     };
     for (const auto& [step, title] : steps) {
         step();
@@ -488,7 +489,7 @@ TEST_F(ViewsTest, ALongRunEndingInTheBackgroundIsAnnounced) {
         finish();
         const bool announced = *c.badge != '\0';
         EXPECT_EQ(posted,
-                  (announced ? QStringList{model_->runRowModel()->summary()} : QStringList{}));
+                  (announced ? QStringList{installRun().runRowModel()->summary()} : QStringList{}));
         notifier.windowActivated();
         EXPECT_EQ(badges,
                   (announced ? QStringList{QString::fromUtf8(c.badge), QString()} : QStringList{}));
@@ -510,7 +511,7 @@ TEST_F(ViewsTest, ClosingDuringARunStopsItBeforeQuitting) {
     EXPECT_TRUE(window_->isVisible());
     click("quitSheetAccept");
     ASSERT_TRUE(waitFor([&] { return quits.count() == 1; }));
-    EXPECT_FALSE(model_->isRunning());
+    EXPECT_FALSE(installRun().isRunning());
     EXPECT_TRUE(waitFor([&] { return shows("installedMark_alpha"); }));
 }
 
@@ -541,7 +542,7 @@ TEST_F(ViewsTest, AProfileThatCannotBeOpenedIsNamedWithWhatIsWrong) {
 // The hand-off to Terminal over an earlier file: only a MacPorts that passes the trust
 // check gets a script, which replaces the old file whole and only its owner may touch.
 TEST_F(ViewsTest, TheTerminalHandOffWritesAnOwnerOnlyScriptForATrustedMacPortsOnly) {
-    model_->setPackageManagerName(u"macports"_s);
+    options().setPackageManagerIndex(1);
     model_->setSelectedIds({"alpha"});
     const fs::path script = home_.write("install.command", "old contents");
     bool trusted = false;

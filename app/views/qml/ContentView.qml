@@ -27,7 +27,7 @@ Item {
 
     readonly property bool onMac: Qt.platform.os === "osx"
     // The last run's sheet can be opened again until the next run starts.
-    readonly property bool canShowLastRun: viewModel.runFinished && !showRun && !sheetOpen
+    readonly property bool canShowLastRun: viewModel.run.runFinished && !showRun && !sheetOpen
     // While a sheet, question or file dialog is up, the window's commands wait.
     readonly property bool sheetOpen: optionsSheet.visible || runSheet.visible || alert.visible
         || replaceSheet.visible || replaceAppsSheet.visible || quitSheet.visible
@@ -51,7 +51,7 @@ Item {
     function installInTerminalFile(path) { actions.installInTerminal(path) }
 
     function install() {
-        if (viewModel.isMacPorts) {
+        if (viewModel.options.isMacPorts) {
             if (actions.prepareTerminalHandOff())
                 terminalScriptDialog.present()
             return
@@ -61,7 +61,7 @@ Item {
     }
 
     Connections {
-        target: content.viewModel
+        target: content.viewModel.run
         function onRunStarted() { content.showRun = true }
     }
 
@@ -205,9 +205,9 @@ Item {
                 }
                 ThemedComboBox {
                     objectName: "managerPicker"
-                    model: content.viewModel.managerNames
-                    currentIndex: content.viewModel.packageManagerIndex
-                    onActivated: index => content.viewModel.packageManagerIndex = index
+                    model: content.viewModel.options.managerNames
+                    currentIndex: content.viewModel.options.packageManagerIndex
+                    onActivated: index => content.viewModel.options.packageManagerIndex = index
                     Layout.fillWidth: true
                 }
             }
@@ -222,8 +222,8 @@ Item {
             LinkText {
                 objectName: "installManagerLink"
                 visible: !content.viewModel.hasManagerPath
-                text: "Install " + content.viewModel.managerDisplayName
-                url: content.viewModel.managerInstallURL
+                text: "Install " + content.viewModel.options.managerDisplayName
+                url: content.viewModel.options.managerInstallURL
                 font.pixelSize: 13
             }
         }
@@ -309,7 +309,7 @@ Item {
         }
         Text {
             objectName: "macPortsNotice"
-            visible: content.viewModel.isMacPorts
+            visible: content.viewModel.options.isMacPorts
             text: "MacPorts installs open a saved script in Terminal for sudo approval. Progress and completion stay in Terminal, not Cairnmoor."
             color: Theme.muted
             font.pixelSize: 12
@@ -559,7 +559,7 @@ Item {
             PrimaryButtonStyle {
                 objectName: "installButton"
                 text: content.viewModel.replaceConfirmation.checking
-                      ? "Checking apps..." : content.viewModel.installButtonText
+                      ? "Checking apps..." : content.viewModel.options.installButtonText
                 enabled: content.viewModel.canInstall
                 onClicked: content.install()
             }
@@ -567,7 +567,7 @@ Item {
 
         VelmarFooter {
             identity: content.identity
-            trailingStatus: content.canShowLastRun ? "Last run: " + content.viewModel.runRows.summary : ""
+            trailingStatus: content.canShowLastRun ? "Last run: " + content.viewModel.run.runRows.summary : ""
             statusLink: content.canShowLastRun ? "Show last run" : ""
             onStatusLinkActivated: content.showRun = true
             Layout.fillWidth: true
@@ -600,11 +600,11 @@ Item {
         // Only "Close" (Return or Escape once the run is over) ends the sheet; a run is
         // stopped with "Cancel", never by a stray key.
         firstFocus: runView.closeButton
-        onReturnPressed: if (!content.viewModel.isRunning) content.showRun = false
-        escapeCloses: !content.viewModel.isRunning
+        onReturnPressed: if (!content.viewModel.run.isRunning) content.showRun = false
+        escapeCloses: !content.viewModel.run.isRunning
 
         Connections {
-            target: content.viewModel
+            target: content.viewModel.run
             function onRunCompleted() { if (runSheet.visible) runSheet.focusFirst() }
         }
 

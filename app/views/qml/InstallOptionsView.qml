@@ -15,7 +15,7 @@ Rectangle {
     // Called whenever the sheet opens: the field shows the value in force, not an
     // invalid text left from last time.
     function reset() {
-        timeoutField.text = String(viewModel.timeoutSeconds)
+        timeoutField.text = String(viewModel.options.timeoutSeconds)
         timeoutValid = true
     }
     // Whether the time-out field holds a value in force; while it does not, the field
@@ -58,39 +58,39 @@ Rectangle {
                     id: skipOption
                     objectName: "skipInstalledOption"
                     text: "Skip apps already installed"
-                          + (sheet.viewModel.upgradeIfPresent ? " (they are upgraded instead)" : "")
-                    checked: sheet.viewModel.skipInstalled
-                    editable: !sheet.viewModel.upgradeIfPresent
-                    onToggled: value => sheet.viewModel.skipInstalled = value
+                          + (sheet.viewModel.options.upgradeIfPresent ? " (they are upgraded instead)" : "")
+                    checked: sheet.viewModel.options.skipInstalled
+                    editable: !sheet.viewModel.options.upgradeIfPresent
+                    onToggled: value => sheet.viewModel.options.skipInstalled = value
                 }
                 OptionSwitch {
                     objectName: "upgradeOption"
                     text: "Upgrade when an older version is present"
-                    checked: sheet.viewModel.upgradeIfPresent
-                    onToggled: value => sheet.viewModel.upgradeIfPresent = value
+                    checked: sheet.viewModel.options.upgradeIfPresent
+                    onToggled: value => sheet.viewModel.options.upgradeIfPresent = value
                 }
                 OptionSwitch {
                     objectName: "updateFirstOption"
-                    text: "Update " + sheet.viewModel.managerDisplayName + " first"
-                    checked: sheet.viewModel.runUpdateFirst
-                    onToggled: value => sheet.viewModel.runUpdateFirst = value
+                    text: "Update " + sheet.viewModel.options.managerDisplayName + " first"
+                    checked: sheet.viewModel.options.runUpdateFirst
+                    onToggled: value => sheet.viewModel.options.runUpdateFirst = value
                 }
                 OptionSwitch {
                     objectName: "writeLogOption"
                     text: "Write a log file"
-                    checked: sheet.viewModel.writeLog
-                    onToggled: value => sheet.viewModel.writeLog = value
+                    checked: sheet.viewModel.options.writeLog
+                    onToggled: value => sheet.viewModel.options.writeLog = value
                 }
                 // Downloads ahead and apps outside the manager are Homebrew's matters.
                 OptionSwitch {
                     objectName: "prefetchOption"
-                    visible: !sheet.viewModel.isMacPorts
+                    visible: !sheet.viewModel.options.isMacPorts
                     text: "Download everything first, then install"
-                    checked: sheet.viewModel.prefetch
-                    onToggled: value => sheet.viewModel.prefetch = value
+                    checked: sheet.viewModel.options.prefetch
+                    onToggled: value => sheet.viewModel.options.prefetch = value
                 }
                 Text {
-                    visible: !sheet.viewModel.isMacPorts
+                    visible: !sheet.viewModel.options.isMacPorts
                     text: "Selected apps already on the Mac, not installed by Homebrew:"
                     color: Theme.ink
                     font.pixelSize: 13
@@ -100,18 +100,18 @@ Rectangle {
                 }
                 ThemedComboBox {
                     objectName: "existingAppsPicker"
-                    visible: !sheet.viewModel.isMacPorts
+                    visible: !sheet.viewModel.options.isMacPorts
                     model: ["Leave them as they are", "Let Homebrew adopt them", "Replace them"]
-                    currentIndex: sheet.viewModel.existingAppsIndex
-                    onActivated: index => sheet.viewModel.existingAppsIndex = index
+                    currentIndex: sheet.viewModel.options.existingAppsIndex
+                    onActivated: index => sheet.viewModel.options.existingAppsIndex = index
                     Layout.fillWidth: true
                 }
                 Text {
                     objectName: "existingAppsNote"
-                    visible: !sheet.viewModel.isMacPorts
+                    visible: !sheet.viewModel.options.isMacPorts
                     text: ["They count as installed and stay as they are.",
                            "Homebrew takes them over where they are, without copying; if it cannot, the package fails.",
-                           "Homebrew installs over them; you are asked first, with the apps named."][sheet.viewModel.existingAppsIndex]
+                           "Homebrew installs over them; you are asked first, with the apps named."][sheet.viewModel.options.existingAppsIndex]
                           + " Apps from the App Store are always left alone."
                     color: Theme.muted
                     font.pixelSize: 12
@@ -133,7 +133,7 @@ Rectangle {
                         Layout.preferredWidth: 90
                         // Only a whole number of at least 1 is taken; anything else stays
                         // visible here, marked, while the last valid value stays in force.
-                        onTextChanged: sheet.timeoutValid = sheet.viewModel.applyTimeoutText(text)
+                        onTextChanged: sheet.timeoutValid = sheet.viewModel.options.applyTimeoutText(text)
                         background: Rectangle {
                             implicitWidth: 90
                             implicitHeight: 28
@@ -149,7 +149,7 @@ Rectangle {
                     objectName: "timeoutProblem"
                     visible: !sheet.timeoutValid
                     text: "Enter a whole number of seconds, 1 or more; "
-                          + sheet.viewModel.timeoutSeconds + " stays in force until then."
+                          + sheet.viewModel.options.timeoutSeconds + " stays in force until then."
                     color: Theme.danger
                     font.pixelSize: 12
                     wrapMode: Text.WordWrap
@@ -157,7 +157,7 @@ Rectangle {
                 }
                 Text {
                     objectName: "macPortsTimeoutNote"
-                    visible: sheet.viewModel.isMacPorts
+                    visible: sheet.viewModel.options.isMacPorts
                     text: "GUI installs use Terminal for administrator access. The timeout applies to CLI runs only; use Control-C to interrupt Terminal scripts."
                     color: Theme.muted
                     font.pixelSize: 12

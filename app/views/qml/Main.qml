@@ -55,7 +55,7 @@ ApplicationWindow {
     // another window, a windowless application could not be used); a running install
     // is stopped cleanly first, if the user agrees.
     onClosing: close => {
-        if (viewModel.isRunning) {
+        if (viewModel.run.isRunning) {
             close.accepted = false
             contentView.askToStopAndQuit()
         }

@@ -57,7 +57,7 @@ Rectangle {
                 height: parent.height
                 radius: 4
                 // A stub stays visible at 0 so the bar reads as a progress bar.
-                width: Math.max(4, track.width * Math.min(1, Math.max(0, sheet.viewModel.overallProgress)))
+                width: Math.max(4, track.width * Math.min(1, Math.max(0, sheet.viewModel.run.overallProgress)))
                 gradient: BrandGradient {}
             }
         }
@@ -75,7 +75,7 @@ Rectangle {
             ListView {
                 id: rows
                 objectName: "runRowsList"
-                model: sheet.viewModel.runRows
+                model: sheet.viewModel.run.runRows
                 clip: true
                 spacing: 4
                 interactive: contentHeight > height
@@ -128,7 +128,7 @@ Rectangle {
                 help: ""
                 font.pixelSize: 12
                 onActivated: {
-                    clipboard.text = sheet.viewModel.logLines.text()
+                    clipboard.text = sheet.viewModel.run.logLines.text()
                     clipboard.selectAll()
                     clipboard.copy()
                     clipboard.text = ""
@@ -152,7 +152,7 @@ Rectangle {
                 objectName: "logList"
                 anchors.fill: parent
                 anchors.margins: 8
-                model: sheet.viewModel.logLines
+                model: sheet.viewModel.run.logLines
                 clip: true
                 spacing: 2
                 ScrollBar.vertical: ScrollBar {}
@@ -188,8 +188,8 @@ Rectangle {
                 id: logPath
                 objectName: "logPathText"
                 // During a run the model still names the previous run's log; show it only once this run is over.
-                visible: !sheet.viewModel.isRunning && sheet.viewModel.lastLogURL.length > 0
-                text: "Log: " + sheet.viewModel.lastLogURL
+                visible: !sheet.viewModel.run.isRunning && sheet.viewModel.run.lastLogPath.length > 0
+                text: "Log: " + sheet.viewModel.run.lastLogPath
                 color: Theme.muted
                 font.pixelSize: 11
                 elide: Text.ElideMiddle
@@ -199,14 +199,14 @@ Rectangle {
             Item { Layout.fillWidth: true; visible: !logPath.visible }
             DangerButtonStyle {
                 objectName: "cancelRunButton"
-                visible: sheet.viewModel.isRunning
+                visible: sheet.viewModel.run.isRunning
                 text: "Cancel"
-                onClicked: sheet.viewModel.cancelRun()
+                onClicked: sheet.viewModel.run.cancelRun()
             }
             PrimaryButtonStyle {
                 id: closeButton
                 objectName: "closeRunButton"
-                visible: !sheet.viewModel.isRunning
+                visible: !sheet.viewModel.run.isRunning
                 text: "Close"
                 onClicked: sheet.closeRequested()
             }

@@ -100,6 +100,8 @@ int main(int argc, char** argv) {
     QDir().mkpath(folder);
 
     CairnmoorViewModel model;
+    cairnmoor::OptionsModel& options = *model.optionsModel();
+    cairnmoor::InstallRun& run = *model.installRun();
     WindowActions actions(model);
     ApplicationShell shell(model, actions);
     if (!shell.load()) {
@@ -149,9 +151,9 @@ int main(int argc, char** argv) {
     actions.dismissSaved();
 
     // Without upgrades the pre-installed package shows as already present.
-    model.setUpgradeIfPresent(false);
+    options.setUpgradeIfPresent(false);
     cairnmoor::ReplaceConfirmation* confirmation = model.replaceConfirmation();
-    model.setExistingAppsIndex(2);
+    options.setExistingAppsIndex(2);
     QMetaObject::invokeMethod(content, "install");
     if (!waitUntil([&] { return !confirmation->question().isEmpty(); })) {
         std::fputs("the question before replacing did not come\n", stderr);
@@ -161,11 +163,11 @@ int main(int argc, char** argv) {
     confirmation->decline();
 
     // The plan before anything is installed: the downloads ahead hang until cancelled.
-    model.setExistingAppsIndex(0);
+    options.setExistingAppsIndex(0);
     ::setenv("CAIRNMOOR_FAKE_HANG", "@fetch", 1);
     QMetaObject::invokeMethod(content, "install");
     const auto downloading = [&] {
-        const auto& rows = model.runRows();
+        const auto& rows = run.runRows();
         return std::any_of(rows.begin(), rows.end(), [](const cairnmoor::RunRow& row) {
             return row.state == cairnmoor::PackageState::downloading();
         });
@@ -175,8 +177,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     ok = save(window, folder, "run-plan.png") && ok;
-    model.cancelRun();
-    if (!waitUntil([&] { return model.runFinished(); })) {
+    run.cancelRun();
+    if (!waitUntil([&] { return run.runFinished(); })) {
         std::fputs("the cancelled run did not end\n", stderr);
         return 1;
     }
@@ -184,9 +186,9 @@ int main(int argc, char** argv) {
     ::unsetenv("CAIRNMOOR_FAKE_HANG");
 
     // Homebrew takes over the app it found outside it.
-    model.setExistingAppsIndex(1);
+    options.setExistingAppsIndex(1);
     QMetaObject::invokeMethod(content, "install");
-    if (!waitUntil([&] { return model.runFinished(); })) {
+    if (!waitUntil([&] { return run.runFinished(); })) {
         std::fputs("the install run did not finish\n", stderr);
         return 1;
     }
