@@ -89,16 +89,19 @@ void InstallRun::begin(std::vector<AppEntry> apps, const InstallOptions& options
     std::vector<RunRow> rows;
     rows.reserve(apps.size());
     for (const AppEntry& app : apps) {
-        rows.push_back(RunRow{app, PackageState::pending(), std::nullopt, std::nullopt});
+        rows.push_back(RunRow{app, PackageState::pending(), std::nullopt, std::nullopt, false,
+                              false, std::string()});
     }
     // The previous run's task has posted its completion, so it is ending or ended.
     joinRunThreads();
 
     runRowModel_.setRows(std::move(rows));
     logLineModel_.clear();
+    cancelled_ = false;
     setOverallProgress(0);
     setRunFinished(false);
     setIsRunning(true);
+    Q_EMIT headlineChanged();
 
     auto engine = std::make_shared<InstallEngine>();
     engine_ = engine;
@@ -118,18 +121,34 @@ void InstallRun::begin(std::vector<AppEntry> apps, const InstallOptions& options
         if (options.writeLog) {
             state->setLogPath(createLogFile());
         }
+        // The manager's last error line of the package being installed, for its row: the
+        // engine reports the package, then its output, then how it ended; the output may
+        // come from the runner's reading thread.
+        std::mutex errorMutex;
+        std::string installing;
+        std::string lastError;
         const auto onProgress = [&](const std::string& id, const PackageState& packageState) {
-            std::optional<double> fraction;
-            if (packageState.isFinal()) {
-                fraction = state->completeOne();
+            std::string detail;
+            {
+                std::lock_guard guard(errorMutex);
+                if (packageState.kind == PackageState::Kind::installing) {
+                    installing = id;
+                    lastError.clear();
+                } else if (packageState.kind == PackageState::Kind::failed && id == installing) {
+                    detail = lastError;
+                }
             }
-            post([weak, id, packageState, fraction]() {
+            post([weak, id, packageState, detail = std::move(detail)]() mutable {
                 if (weak) {
-                    weak->applyProgress(id, packageState, fraction);
+                    weak->applyProgress(id, packageState, std::move(detail));
                 }
             });
         };
         const auto onLog = [&](const std::string& line) {
+            if (line.starts_with("Error:")) {
+                std::lock_guard guard(errorMutex);
+                lastError = line;
+            }
             state->appendLog(line);
             QString text = QString::fromStdString(line);
             bool postFlush = false;
@@ -191,11 +210,84 @@ void InstallRun::setOverallProgress(double value) {
 }
 
 void InstallRun::applyProgress(const std::string& id, const PackageState& state,
-                               std::optional<double> fraction) {
-    (void)runRowModel_.setState(id, state);
-    if (fraction) {
-        setOverallProgress(*fraction);
+                               std::string detail) {
+    const bool downloading = state.kind == PackageState::Kind::downloading;
+    (void)runRowModel_.setState(id, state, std::move(detail));
+    if (state.isFinal()) {
+        setOverallProgress(workedFraction());
     }
+    Q_EMIT downloadProgressChanged();
+    if (downloading || state.kind == PackageState::Kind::installing) {
+        Q_EMIT headlineChanged();
+    }
+}
+
+double InstallRun::workedFraction() const {
+    return runRowModel_.count() == 0 ? 0.0
+                                     : static_cast<double>(runRowModel_.workedCount()) /
+                                           static_cast<double>(runRowModel_.count());
+}
+
+int InstallRun::succeeded() const {
+    using Kind = PackageState::Kind;
+    const auto& rows = runRowModel_.rows();
+    return static_cast<int>(std::count_if(rows.begin(), rows.end(), [](const RunRow& row) {
+        return row.state.kind == Kind::installed || row.state.kind == Kind::alreadyPresent ||
+               row.state.kind == Kind::installedOutside;
+    }));
+}
+
+double InstallRun::downloadProgress() const {
+    return runRowModel_.count() == 0 ? 0.0
+                                     : static_cast<double>(runRowModel_.fetchedCount()) /
+                                           static_cast<double>(runRowModel_.count());
+}
+
+QString InstallRun::outcome() const {
+    if (isRunning_ || !runFinished_) {
+        return QStringLiteral("running");
+    }
+    if (cancelled_) {
+        return QStringLiteral("cancelled");
+    }
+    const auto& rows = runRowModel_.rows();
+    const auto failed = std::count_if(rows.begin(), rows.end(), [](const RunRow& row) {
+        return row.state.kind == PackageState::Kind::failed;
+    });
+    if (failed == 0 && rows.size() > 0 &&
+        runRowModel_.workedCount() == static_cast<int>(rows.size())) {
+        return QStringLiteral("done");
+    }
+    return succeeded() == 0 ? QStringLiteral("failed") : QStringLiteral("partial");
+}
+
+QString InstallRun::headline() const {
+    const auto& rows = runRowModel_.rows();
+    const int total = static_cast<int>(rows.size());
+    if (isRunning_ || !runFinished_) {
+        const bool started =
+            std::any_of(rows.begin(), rows.end(), [](const RunRow& row) { return row.started; });
+        return !started && std::any_of(rows.begin(), rows.end(),
+                                       [](const RunRow& row) {
+                                           return row.state.kind == PackageState::Kind::downloading;
+                                       })
+                   ? QStringLiteral("Downloading selected apps")
+                   : QStringLiteral("Installing selected apps");
+    }
+    const int installed = succeeded();
+    const auto failed = std::count_if(rows.begin(), rows.end(), [](const RunRow& row) {
+        return row.state.kind == PackageState::Kind::failed;
+    });
+    if (cancelled_) {
+        return installed == 0
+                   ? QStringLiteral("Cancelled")
+                   : QStringLiteral("Cancelled: installed %1 of %2").arg(installed).arg(total);
+    }
+    if (installed == 0) {
+        return failed == 0 ? QStringLiteral("Nothing installed")
+                           : QStringLiteral("Nothing installed: %1 failed").arg(failed);
+    }
+    return QStringLiteral("Installed %1 of %2").arg(installed).arg(total);
 }
 
 void InstallRun::requestLogFlush(const std::shared_ptr<LogBuffer>& buffer) {
@@ -228,7 +320,10 @@ void InstallRun::completeRun(std::optional<std::filesystem::path> logPath) {
     delayedFlush_.reset();
     setIsRunning(false);
     setRunFinished(true);
-    setOverallProgress(1.0);
+    // Where the work stopped, not full: a cancel or a failure of the whole run left the
+    // rest undone.
+    setOverallProgress(workedFraction());
+    Q_EMIT headlineChanged();
     lastLogPath_ = std::move(logPath);
     Q_EMIT lastLogPathChanged();
     Q_EMIT runCompleted();
@@ -237,6 +332,10 @@ void InstallRun::completeRun(std::optional<std::filesystem::path> logPath) {
 void InstallRun::cancelRun() {
     if (!engine_) {
         return;
+    }
+    if (isRunning_ && !cancelled_) {
+        cancelled_ = true;
+        Q_EMIT headlineChanged();
     }
     // cancel() may wait out the runner's grace period; the UI thread must not.
     cancelTasks_.emplace_back([engine = engine_]() { engine->cancel(); });

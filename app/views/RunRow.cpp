@@ -31,6 +31,9 @@ std::string RunRow::text() const {
                          (waiting && planned == PlannedAction::installedOutside))) {
         return "Installed from the App Store";
     }
+    if (state.kind == PackageState::Kind::skipped && started) {
+        return "Stopped";
+    }
     if (!waiting) {
         return stateText(state);
     }
@@ -52,6 +55,11 @@ std::string RunRow::text() const {
         break;
     }
     return "No Homebrew mapping";
+}
+
+bool RunRow::worked() const {
+    return state.isFinal() && state.kind != PackageState::Kind::skipped &&
+           (state.kind != PackageState::Kind::failed || started);
 }
 
 } // namespace cairnmoor

@@ -239,6 +239,41 @@ TEST_F(ViewsTest, ReturnAndEscapeAnswerEverySheetWithTheFocusInSight) {
     }
 }
 
+// The run sheet says what happened and leaves the bar where the work stopped: a whole
+// run, one failure (with brew's own error line beneath its row), a failure of the whole
+// run (the update) and a cancel (the package it interrupted "Stopped", the rest "Skipped").
+TEST_F(ViewsTest, TheRunSheetSaysWhatHappenedAndLeavesTheBarWhereTheWorkStopped) {
+    openWindow();
+    model_->setSelectedIds({"alpha", "delta", "echo"});
+    const char* const cases[][3] = {{"run done", "", ""},
+                                    {"run one failed", "CAIRNMOOR_FAKE_FAIL", "delta"},
+                                    {"run all failed", "CAIRNMOOR_FAKE_UPDATE_FAIL", "1"},
+                                    {"run cancelled", "CAIRNMOOR_FAKE_HANG", "delta"}};
+    for (const auto& [key, knob, value] : cases) {
+        SCOPED_TRACE(key);
+        if (*knob) {
+            ::setenv(knob, value, 1);
+        }
+        options().setRunUpdateFirst(std::string_view(knob) == "CAIRNMOOR_FAKE_UPDATE_FAIL");
+        click("installButton");
+        if (std::string_view(knob) == "CAIRNMOOR_FAKE_HANG") {
+            ASSERT_TRUE(waitFor([&] { return calls().size() == 2; }));
+            click("cancelRunButton");
+        }
+        finish();
+        QStringList seen{item("runHeadline")->property("text").toString(),
+                         QString::number(installRun().overallProgress(), 'f', 2)};
+        for (const char* id : {"alpha", "delta", "echo"}) {
+            seen << find(("runState_"s + id).c_str())->property("text").toString() +
+                        find(("runDetail_"s + id).c_str())->property("text").toString();
+        }
+        EXPECT_EQ(seen.join(u" | "_s), golden(key));
+        click("closeRunButton");
+        ::unsetenv(knob);
+        fs::remove_all(tools_ / "state");
+    }
+}
+
 // The time-out field refuses what is not a whole number of at least 1 where it is typed:
 // it says so, and neither "Done" nor Return closes the sheet; the value in force stays.
 TEST_F(ViewsTest, TheTimeOutFieldRefusesBadInputVisibly) {

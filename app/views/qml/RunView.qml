@@ -37,8 +37,10 @@ Rectangle {
         anchors.margins: 20
 
         Kicker { text: sheet.kickerText }
+        // What goes on, then what happened.
         Text {
-            text: "Installing selected apps"
+            objectName: "runHeadline"
+            text: sheet.viewModel.run.headline
             color: Theme.ink
             font.pixelSize: 15
             font.bold: true
@@ -51,14 +53,27 @@ Rectangle {
             implicitHeight: 8
             radius: 4
             color: Theme.elevated
+            readonly property string outcome: sheet.viewModel.run.outcome
 
+            // The downloads ahead fill the track faintly before the installs fill it.
+            Rectangle {
+                objectName: "downloadBar"
+                height: parent.height
+                radius: 4
+                visible: sheet.viewModel.run.isRunning
+                width: track.width * Math.min(1, sheet.viewModel.run.downloadProgress)
+                color: Theme.withAlpha(Theme.cyan, 0.3)
+            }
             Rectangle {
                 objectName: "progressBar"
                 height: parent.height
                 radius: 4
-                // A stub stays visible at 0 so the bar reads as a progress bar.
+                // A stub stays visible at 0 so the bar reads as a progress bar; it stays
+                // where the work stopped, in the colour of how the run ended.
                 width: Math.max(4, track.width * Math.min(1, Math.max(0, sheet.viewModel.run.overallProgress)))
-                gradient: BrandGradient {}
+                gradient: track.outcome === "running" || track.outcome === "done" ? brand : null
+                color: track.outcome === "failed" ? Theme.danger : Theme.warning
+                BrandGradient { id: brand }
             }
         }
 
@@ -83,30 +98,68 @@ Rectangle {
                 Layout.fillHeight: true
                 implicitHeight: Math.min(contentHeight, 180)
                 ScrollBar.vertical: ScrollBar { id: rowsBar }
+                // The package at work stays in view, unless the user scrolled away to
+                // read (scrolling back to the end follows again).
+                property bool following: true
+                onMovementStarted: following = false
+                onMovementEnded: following = atYEnd
+                readonly property int active: sheet.viewModel.run.runRows.activeIndex
+                onActiveChanged: if (following && active >= 0) positionViewAtIndex(active, ListView.Contain)
+                Connections {
+                    target: sheet.viewModel.run
+                    function onRunStarted() { rows.following = true }
+                }
 
-                delegate: RowLayout {
+                delegate: ColumnLayout {
+                    id: runRow
                     required property string appId
                     required property string name
                     required property string stateKind
                     required property string stateText
+                    required property string detail
+                    spacing: 1
                     // The scroll bar has its own lane and never covers the state.
                     width: ListView.view.width - (rowsBar.visible && rowsBar.size < 1 ? rowsBar.width + 4 : 0)
+                    RowLayout {
+                        Layout.fillWidth: true
+                        Text {
+                            text: runRow.name
+                            color: Theme.ink
+                            font.pixelSize: 13
+                            elide: Text.ElideRight
+                            Layout.fillWidth: true
+                        }
+                        Text {
+                            objectName: "runState_" + runRow.appId
+                            text: runRow.stateText
+                            textFormat: Text.PlainText
+                            color: sheet.stateColor(runRow.stateKind)
+                            font.pixelSize: 13
+                            font.weight: Font.DemiBold
+                            elide: Text.ElideRight
+                            Layout.maximumWidth: 320
+                        }
+                    }
+                    // A failure's own words from the manager, beneath the row.
                     Text {
-                        text: parent.name
-                        color: Theme.ink
-                        font.pixelSize: 13
+                        objectName: "runDetail_" + runRow.appId
+                        visible: runRow.detail.length > 0
+                        text: runRow.detail
+                        textFormat: Text.PlainText
+                        color: Theme.withAlpha(Theme.danger, 0.85)
+                        font.pixelSize: 11
+                        font.family: Theme.monospaceFamily
                         elide: Text.ElideRight
                         Layout.fillWidth: true
-                    }
-                    Text {
-                        objectName: "runState_" + parent.appId
-                        text: parent.stateText
-                        textFormat: Text.PlainText
-                        color: sheet.stateColor(parent.stateKind)
-                        font.pixelSize: 13
-                        font.weight: Font.DemiBold
-                        elide: Text.ElideRight
-                        Layout.maximumWidth: 320
+                        MouseArea {
+                            id: detailArea
+                            anchors.fill: parent
+                            hoverEnabled: parent.truncated
+                            acceptedButtons: Qt.NoButton
+                        }
+                        ToolTip.visible: detailArea.containsMouse && truncated
+                        ToolTip.delay: 600
+                        ToolTip.text: runRow.detail
                     }
                 }
             }
