@@ -297,7 +297,7 @@ TEST_F(ViewsTest, TheTimeOutFieldRefusesBadInputVisibly) {
 
 // Up and Down move between the rows' check boxes (a category's header is a row too), and
 // Space ticks the one in focus; no key lands on a homepage link.
-TEST_F(ViewsTest, ArrowKeysMoveBetweenRows) {
+TEST_F(ViewsTest, ArrowKeysMoveBetweenRowsAndACategoryShowsItIsPartlySelected) {
     openWindow();
     item("appCheckBox_alpha")->forceActiveFocus(Qt::TabFocusReason);
     const std::pair<Qt::Key, const char*> steps[] = {
@@ -311,6 +311,12 @@ TEST_F(ViewsTest, ArrowKeysMoveBetweenRows) {
         EXPECT_EQ(window_->activeFocusItem()->objectName().toStdString(), focused);
     }
     EXPECT_EQ(selected(), Lines{"gamma"});
+    // A category partly selected shows a dash; ticking it selects the rest.
+    QQuickItem* browsers = item("categoryCheckBox_Browsers");
+    EXPECT_EQ(browsers->property("partial"), true);
+    click("categoryCheckBox_Browsers");
+    EXPECT_EQ(selected(), (Lines{"alpha", "beta", "gamma"}));
+    EXPECT_EQ(browsers->property("partial"), false);
 }
 
 // The menu bar decided in C++ and forced here both ways: its items in order, without the

@@ -402,6 +402,7 @@ Item {
                     required property bool closesCard
                     required property string category
                     required property bool categoryChecked
+                    required property int categoryState
                     required property string appId
                     required property string name
                     required property string summary
@@ -451,6 +452,7 @@ Item {
                                 viewModel: content.viewModel
                                 category: rowItem.category
                                 checked: rowItem.categoryChecked
+                                partial: rowItem.categoryState === -1
                             }
                         }
                     }
