@@ -274,6 +274,22 @@ TEST_F(ViewsTest, TheRunSheetSaysWhatHappenedAndLeavesTheBarWhereTheWorkStopped)
     }
 }
 
+// The question before replacing apps found outside Homebrew can also leave them as they
+// are: the run installs the rest and replaces nothing.
+TEST_F(ViewsTest, TheReplaceQuestionCanSkipThoseAppsAndInstallTheRest) {
+    const QString alpha = placeApp("Alpha.app");
+    options().setExistingAppsIndex(2);
+    openWindow();
+    model_->setSelectedIds({"alpha", "delta"});
+    click("installButton");
+    click("replaceAppsSheetAlternative");
+    finish();
+    EXPECT_EQ(item("runState_alpha")->property("text").toString(), u"Installed outside Homebrew"_s);
+    EXPECT_EQ(item("runState_delta")->property("text").toString(), u"Installed"_s);
+    EXPECT_EQ(calls(), Lines{"brew install delta"});
+    EXPECT_TRUE(fs::is_directory(alpha.toStdString()));
+}
+
 // The time-out field refuses what is not a whole number of at least 1 where it is typed:
 // it says so, and neither "Done" nor Return closes the sheet; the value in force stays.
 TEST_F(ViewsTest, TheTimeOutFieldRefusesBadInputVisibly) {

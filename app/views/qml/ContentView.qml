@@ -644,9 +644,11 @@ Item {
         message: confirmation.question
         acceptText: "Replace"
         rejectText: "Cancel"
+        alternativeText: "Skip these and install the rest"
         destructive: true
         onMessageChanged: message.length > 0 ? open() : close()
         onAccepted: confirmation.accept()
+        onAlternative: confirmation.skipThese()
         onRejected: if (message.length > 0) confirmation.decline()
     }
     MessageSheet {
