@@ -300,6 +300,9 @@ TEST_F(ViewsTest, TheTimeOutFieldRefusesBadInputVisibly) {
         SCOPED_TRACE(text);
         click("installOptionsButton");
         ASSERT_TRUE(waitFor([&] { return find("optionsSheet")->property("opened").toBool(); }));
+        // Upgrades are on: the skip switch does not pretend to skip installed apps.
+        EXPECT_EQ(item("skipInstalledOptionLabel")->property("text").toString(),
+                  golden("skip while upgrading"));
         item("timeoutField")->setProperty("text", QString::fromLatin1(text));
         const bool valid = inForce != 900;
         EXPECT_EQ(shows("timeoutProblem"), !valid);
@@ -401,6 +404,8 @@ TEST_F(ViewsTest, TheSearchClearsThreeWaysAndTheSelectionOnlyByItsOwnButton) {
     openWindow();
     model_->toggle(u"alpha"_s);
     EXPECT_EQ(item("clearButton")->property("text").toString(), u"Clear selection"_s);
+    // Homebrew was found: nothing to install.
+    EXPECT_FALSE(shows("installManagerLink"));
     const std::pair<const char*, std::function<void()>> ways[] = {
         {"zzz", [&] { click("clearSearchLink"); }},
         {"alp", [&] { click("clearSearchButton"); }},
