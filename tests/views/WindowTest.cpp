@@ -428,7 +428,7 @@ TEST_F(ViewsTest, TheSearchClearsThreeWaysAndTheSelectionOnlyByItsOwnButton) {
 
 // From the smallest window (900 x 600) up, the actions and the sheets' buttons stay in
 // view while the list takes what is left; the run sheet grows with the window; a long
-// name gives way to its badges with an ellipsis (the whole name stays its text) where
+// name gives way to its badges with an ellipsis (the whole name is its hover help) where
 // there is no room for it.
 TEST_F(ViewsTest, AtEverySizeTheActionsStayInViewAndTheRunSheetGrows) {
     std::string catalogue = readFile(home_ / "Library/Application Support/Cairnmoor/catalog.json");
@@ -454,15 +454,13 @@ TEST_F(ViewsTest, AtEverySizeTheActionsStayInViewAndTheRunSheetGrows) {
             waitFor([&] { return inside("installButton") && inside("exportBrewfileButton"); }));
         EXPECT_GT(item("catalogueList")->height(), 100);
         EXPECT_EQ(item("appName_alpha")->property("truncated").toBool(), truncated);
-        EXPECT_EQ(item("appName_alpha")->property("text").toString().toStdString(), longName);
-        find("contentView")->setProperty("showOptions", true);
-        EXPECT_TRUE(waitFor([&] { return inside("optionsDoneButton"); }));
-        find("contentView")->setProperty("showOptions", false);
-        find("contentView")->setProperty("showRun", true);
-        EXPECT_TRUE(waitFor([&] { return inside("closeRunButton"); }));
-        EXPECT_GT(item("runView")->width(), runSheetWidth);
-        runSheetWidth = item("runView")->width();
-        find("contentView")->setProperty("showRun", false);
+        for (const auto& [sheet, button] :
+             {std::pair{"showOptions", "optionsDoneButton"}, {"showRun", "closeRunButton"}}) {
+            find("contentView")->setProperty(sheet, true);
+            EXPECT_TRUE(waitFor([&] { return inside(button); }));
+            find("contentView")->setProperty(sheet, false);
+        }
+        EXPECT_GT(item("runView")->width(), std::exchange(runSheetWidth, item("runView")->width()));
     }
 }
 
@@ -525,36 +523,27 @@ TEST_F(ViewsTest, TheChoiceComesBackInTheNextWindowAndTheTitleNamesTheProfile) {
 // announced with its outcome, and badged (what failed, or a check mark) until the window
 // is active again; a shorter one, or one watched to its end, is not.
 TEST_F(ViewsTest, ALongRunEndingInTheBackgroundIsAnnounced) {
-    struct Case {
-        int seconds;
-        bool inFront;
-        const char* fail;
-        const char* badge; // empty: not announced
-    };
-    const Case cases[] = {
+    // Seconds the run took, the window in front, what fails, the badge ("": no notice).
+    const std::tuple<int, bool, const char*, const char*> cases[] = {
         {61, false, "", "✓"}, {60, false, "beta", "1"}, {59, false, "", ""}, {600, true, "", ""}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.seconds);
-        ::setenv("CAIRNMOOR_FAKE_FAIL", c.fail, 1);
-        QStringList posted;
-        QStringList badges;
+    for (const auto& [seconds, inFront, fail, badge] : cases) {
+        SCOPED_TRACE(seconds);
+        ::setenv("CAIRNMOOR_FAKE_FAIL", fail, 1);
+        QStringList seen;
         int tick = 0;
-        RunNotifier notifier(*model_, [&] { return c.inFront; },
-                             {.clock =
-                                  [&] {
-                                      return std::chrono::steady_clock::time_point(
-                                          std::chrono::seconds(tick++ * c.seconds));
-                                  },
-                              .post = [&](const QString&, const QString& body) { posted << body; },
-                              .badge = [&](const QString& label) { badges << label; }});
+        const auto clock = [&] {
+            return std::chrono::steady_clock::time_point(std::chrono::seconds(tick++ * seconds));
+        };
+        RunNotifier notifier(*model_, [&] { return inFront; },
+                             {clock, [&](const QString&, const QString& body) { seen << body; },
+                              [&](const QString& label) { seen << u"badge "_s + label; }});
         run({"alpha", "beta"});
         finish();
-        const bool announced = *c.badge != '\0';
-        EXPECT_EQ(posted,
-                  (announced ? QStringList{installRun().runRowModel()->summary()} : QStringList{}));
         notifier.windowActivated();
-        EXPECT_EQ(badges,
-                  (announced ? QStringList{QString::fromUtf8(c.badge), QString()} : QStringList{}));
+        const QString summary = installRun().runRowModel()->summary();
+        EXPECT_EQ(seen, (*badge ? QStringList{summary, u"badge "_s + QString::fromUtf8(badge),
+                                              u"badge "_s}
+                                : QStringList{}));
     }
 }
 
