@@ -89,6 +89,7 @@ Item {
 
     // The search field promises the platform's Find shortcut, so bind it.
     Shortcut {
+        enabled: !content.sheetOpen
         sequences: [StandardKey.Find]
         onActivated: content.focusSearch()
     }
@@ -122,7 +123,8 @@ Item {
     Timer {
         interval: 300
         running: true
-        onTriggered: content.focusSearch()
+        // Never from under a sheet already open.
+        onTriggered: if (!content.sheetOpen) content.focusSearch()
     }
 
     ColumnLayout {
