@@ -2,15 +2,18 @@
 
 #include "install/FetchPlan.hpp"
 #include "managers/AdminPrompt.hpp"
+#include "managers/ArgumentSpace.hpp"
 #include "managers/BrewCommandBuilder.hpp"
 #include "managers/CaskInfo.hpp"
 #include "managers/FetchOutput.hpp"
 #include "managers/InstalledProbe.hpp"
 #include "managers/PackageManagerError.hpp"
+#include "managers/TapTrust.hpp"
 #include "platform/DecodingError.hpp"
 
 #include <algorithm>
 #include <exception>
+#include <utility>
 
 namespace cairnmoor {
 
@@ -72,8 +75,12 @@ ProcessRunner::Settings withHomebrewEnvironment(ProcessRunner::Settings settings
 } // namespace
 
 InstallEngine::InstallEngine(ProcessRunner::Settings settings, const FileManager& fileManager)
-    : runner_(settings), brewRunner_(withHomebrewEnvironment(std::move(settings))),
-      fileManager_(fileManager) {}
+    : runner_(settings), brewRunner_(withHomebrewEnvironment(settings)), fileManager_(fileManager),
+      argumentSpace_(ArgumentSpace::available(withHomebrewEnvironment(settings).environment)) {}
+
+void InstallEngine::limitArguments(std::size_t bytes) {
+    argumentSpace_ = bytes;
+}
 
 ProcessRunner& InstallEngine::runner(PackageManager manager) {
     return manager == PackageManager::homebrew ? brewRunner_ : runner_;
@@ -122,31 +129,40 @@ void InstallEngine::lookForExistingApps(const std::vector<AppEntry>& apps,
     if (unlisted.empty() || isCancelled()) {
         return;
     }
-    std::string document;
-    std::string failure;
-    try {
-        ProcessRunner& commands = runner(options.packageManager);
-        const CommandResult result = commands.run(
-            packageManagerPath, CaskInfoReading::arguments(unlisted),
-            std::min<double>(static_cast<double>(options.timeoutSeconds), caskInfoTimeLimit),
-            [&](const std::string& line) { document += line + '\n'; }, log);
-        if (result.cancelled) {
-            return;
-        }
-        if (result.timedOut) {
-            failure = "the question to Homebrew timed out";
-        } else if (result.exitCode != 0) {
-            failure = "brew exited with status " + std::to_string(result.exitCode);
-        }
-    } catch (const std::exception& error) {
-        failure = error.what();
-    }
+    // A list of names too long for one command is asked about by several.
+    std::vector<std::string> fixed = CaskInfoReading::arguments({});
+    fixed.insert(fixed.begin(), packageManagerPath);
     std::map<std::string, CaskInfo> infos;
-    if (failure.empty()) {
+    std::string failure;
+    for (const std::vector<std::string>& names :
+         ArgumentSpace::split(fixed, unlisted, argumentSpace_)) {
+        std::string document;
         try {
-            infos = CaskInfoReading::parse(document, unlisted);
-        } catch (const DecodingError& error) {
-            failure = "Homebrew's answer was not understood: " + error.debugDescription();
+            ProcessRunner& commands = runner(options.packageManager);
+            const CommandResult result = commands.run(
+                packageManagerPath, CaskInfoReading::arguments(names),
+                std::min<double>(static_cast<double>(options.timeoutSeconds), caskInfoTimeLimit),
+                [&](const std::string& line) { document += line + '\n'; }, log);
+            if (result.cancelled) {
+                return;
+            }
+            if (result.timedOut) {
+                failure = "the question to Homebrew timed out";
+            } else if (result.exitCode != 0) {
+                failure = "brew exited with status " + std::to_string(result.exitCode);
+            }
+        } catch (const std::exception& error) {
+            failure = error.what();
+        }
+        if (failure.empty()) {
+            try {
+                infos.merge(CaskInfoReading::parse(document, names));
+            } catch (const DecodingError& error) {
+                failure = "Homebrew's answer was not understood: " + error.debugDescription();
+            }
+        }
+        if (!failure.empty()) {
+            break;
         }
     }
     if (!failure.empty()) {
@@ -177,7 +193,17 @@ void InstallEngine::lookForExistingApps(const std::vector<AppEntry>& apps,
 void InstallEngine::prefetch(const std::vector<PlannedEntry>& plan, const InstallOptions& options,
                              const std::string& packageManagerPath, const LogHandler& log,
                              const ProgressHandler& progress) {
-    for (const FetchCommand& command : FetchPlan::make(plan, options)) {
+    // A list of names too long for one command is fetched by several.
+    std::vector<FetchCommand> commands;
+    for (FetchCommand& whole : FetchPlan::make(plan, options)) {
+        std::vector<std::string> fixed = BrewCommandBuilder::fetchArguments(whole.cask, {});
+        fixed.insert(fixed.begin(), packageManagerPath);
+        for (std::vector<std::string>& packages :
+             ArgumentSpace::split(fixed, whole.packages, argumentSpace_)) {
+            commands.push_back(FetchCommand{whole.cask, std::move(packages), whole.timeLimit});
+        }
+    }
+    for (const FetchCommand& command : commands) {
         if (isCancelled()) {
             return;
         }
@@ -246,8 +272,8 @@ void InstallEngine::prefetch(const std::vector<PlannedEntry>& plan, const Instal
         } catch (const std::exception& error) {
             failure = error.what();
         }
-        while (!downloading.empty()) {
-            settle(downloading.front());
+        for (const std::string& package : std::exchange(downloading, {})) {
+            show(package, PackageState::pending());
         }
         if (!failure.empty()) {
             log("Not everything was downloaded ahead (" + failure +
@@ -373,13 +399,20 @@ InstallEngine::execute(const std::vector<AppEntry>& apps, const InstallOptions& 
             progress(app.id, PackageState::installing());
             log(commandLine(manager, *arguments));
             bool neededPassword = false;
+            std::optional<TapTrust::Refusal> untrusted;
             const auto watchOutput = [&](const std::string& line) {
                 neededPassword = neededPassword || AdminPrompt::isRefusal(line);
+                if (!untrusted) {
+                    untrusted = TapTrust::refusal(line);
+                }
                 log(line);
             };
             try {
                 const CommandResult result =
                     runner(manager).run(packageManagerPath, *arguments, timeout, watchOutput);
+                if (untrusted && !result.succeeded() && !result.cancelled && !result.timedOut) {
+                    return PackageState::failed(TapTrust::failureMessage(*untrusted));
+                }
                 return stateOfFinished(result, manager, neededPassword);
             } catch (const std::exception& error) {
                 // A launch failure; any other failure of the runner is reported the same way.

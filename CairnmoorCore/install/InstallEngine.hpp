@@ -8,6 +8,7 @@
 #include "managers/ProcessRunner.hpp"
 #include "platform/FileManager.hpp"
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <set>
@@ -76,6 +77,11 @@ public:
     approvePlan(const std::vector<PlannedEntry>& plan,
                 const std::set<std::string>& approvedReplacements);
 
+    // The bytes one command's executable and arguments may take; a longer list of names is
+    // split over several commands. Measured from the system's limit and the environment
+    // unless set here.
+    void limitArguments(std::size_t bytes);
+
     // From any thread, also while run() is blocked: stops the command in progress and
     // skips every package not yet handled. Never blocks.
     void cancel();
@@ -111,6 +117,7 @@ private:
     // The same, with Homebrew's child environment added. A cancel reaches both.
     ProcessRunner brewRunner_;
     const FileManager& fileManager_;
+    std::size_t argumentSpace_;
 };
 
 } // namespace cairnmoor

@@ -8,7 +8,8 @@ namespace cairnmoor::DesktopNotification {
 namespace {
 
 NSString* toNSString(const QString& text) {
-    return [NSString stringWithUTF8String:text.toUtf8().constData()] ?: @"";
+    NSString* converted = [NSString stringWithUTF8String:text.toUtf8().constData()];
+    return converted != nil ? converted : @"";
 }
 
 } // namespace

@@ -60,9 +60,9 @@ QString RunRowModel::summary() const {
         {Kind::skipped, "skipped"}};
     QStringList parts;
     for (const auto& [kind, text] : outcomes) {
-        const auto count = std::count_if(rows_.begin(), rows_.end(), [kind](const RunRow& row) {
-            return row.state.kind == kind;
-        });
+        const auto count =
+            std::count_if(rows_.begin(), rows_.end(),
+                          [kind = kind](const RunRow& row) { return row.state.kind == kind; });
         if (count > 0) {
             parts.push_back(QString::number(count) + QLatin1Char(' ') + QString::fromUtf8(text));
         }
