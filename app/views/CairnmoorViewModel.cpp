@@ -32,7 +32,7 @@ CairnmoorViewModel::CairnmoorViewModel(ManagerResolver resolver, const Clock& cl
     : QObject(parent), resolver_(std::move(resolver)), options_(this), run_(clock, this),
       marks_(this), catalogueRowModel_(selection_, marks_, this),
       replaceConfirmation_(
-          [this](std::set<std::string> approved) { beginRun(std::move(approved)); },
+          [this](std::optional<std::set<std::string>> approved) { beginRun(std::move(approved)); },
           [this](const std::string& error) { setLoadError("The install did not start: " + error); },
           this) {
     connect(&marks_, &InstalledMarks::changed, &catalogueRowModel_,
@@ -223,17 +223,22 @@ bool CairnmoorViewModel::startInstall() {
         replaceConfirmation_.check(selectedApps(), options(), *path);
         return true;
     }
-    beginRun({});
+    beginRun(std::set<std::string>());
     return true;
 }
 
-void CairnmoorViewModel::beginRun(std::set<std::string> approved) {
+void CairnmoorViewModel::beginRun(std::optional<std::set<std::string>> approved) {
     const std::optional<std::string> path = managerPath();
     if (!canInstall() || !path) {
         setLoadError(refusalText);
         return;
     }
-    run_.begin(selectedApps(), options(), *path, std::move(approved));
+    // None approved at all: the apps found outside Homebrew stay as they are this time.
+    InstallOptions runOptions = options();
+    if (!approved) {
+        runOptions.existingApps = ExistingApps::skip;
+    }
+    run_.begin(selectedApps(), runOptions, *path, approved.value_or(std::set<std::string>()));
 }
 
 // ---------------------------------------------------------------- the rest

@@ -127,8 +127,9 @@ private:
     void setLoadError(std::string text);
     // After a change of the chosen identifiers.
     void selectionDidChange(bool changed);
-    // `approved`: with existingApps replace, the ids the user agreed to replace.
-    void beginRun(std::set<std::string> approved);
+    // `approved`: with existingApps replace, the ids the user agreed to replace; none: the
+    // apps found outside Homebrew are left as they are this time.
+    void beginRun(std::optional<std::set<std::string>> approved);
     // A new inventory for the marks, of the chosen manager where one was found.
     void refreshMarks();
 
