@@ -384,6 +384,23 @@ Item {
                 boundsBehavior: Flickable.StopAtBounds
                 anchors.fill: parent
                 ScrollBar.vertical: ScrollBar {}
+                // After the catalogue: what is chosen beyond it, and carrying a Mac over.
+                footer: Item {
+                    id: carryFooter
+                    // Read here: inside the card, "content" is the card's own property.
+                    readonly property var carry: content.viewModel ? content.viewModel.carryOver : null
+                    readonly property string folder: content.documentsFolder ?? ""
+                    width: ListView.view.width
+                    height: carryView.implicitHeight + 12
+                    CarryOverView {
+                        id: carryView
+                        x: 18
+                        y: 12
+                        width: parent.width - 36
+                        carry: carryFooter.carry
+                        documentsFolder: carryFooter.folder
+                    }
+                }
 
                 // Up and Down move the keyboard from one row's check box to the next
                 // row's, scrolling it into view.
