@@ -464,6 +464,10 @@ Item {
         }
     }
 
+    OpenAppsSheet {
+        objectName: "openAppsSheet"
+        question: content.viewModel.run.openAppsQuestion
+    }
     // Over the run sheet while sudo waits for the password.
     PasswordDialog {
         objectName: "passwordDialog"
