@@ -81,7 +81,7 @@ bool InstallEngine::isCancelled() const {
 }
 
 std::optional<PackageState> InstallEngine::keepOpenAppsOpen(const PlannedEntry& entry,
-                                                            const InstallOptions& options,
+                                                            RunningAppPolicy policy,
                                                             const LogHandler& log) {
     // Looked at again now: an app may have been opened or quit since the plan was made.
     std::vector<std::string> open;
@@ -92,7 +92,7 @@ std::optional<PackageState> InstallEngine::keepOpenAppsOpen(const PlannedEntry& 
     if (open.empty()) {
         return std::nullopt;
     }
-    if (options.runningApps == RunningAppPolicy::quit) {
+    if (policy == RunningAppPolicy::quit) {
         log("Asking " + InstallPlan::bundleNames(open) + " to quit before " + entry.app.name +
             " is changed.");
         open.clear();
@@ -230,6 +230,16 @@ InstallEngine::execute(const std::vector<AppEntry>& apps, const InstallOptions& 
     if (observers.onPlan) {
         observers.onPlan(plan);
     }
+    RunningAppPolicy openApps = options.runningApps;
+    if (observers.onOpenApps &&
+        std::any_of(plan.begin(), plan.end(),
+                    [](const PlannedEntry& entry) { return !entry.runningApps.empty(); })) {
+        if (const std::optional<RunningAppPolicy> answer = observers.onOpenApps(plan)) {
+            openApps = *answer;
+        } else {
+            cancel();
+        }
+    }
     if (approved) {
         if (const std::optional<std::string> refusal = approvePlan(plan, *approved)) {
             log(*refusal);
@@ -263,7 +273,7 @@ InstallEngine::execute(const std::vector<AppEntry>& apps, const InstallOptions& 
                 return PackageState::failed("No " + std::string(manager.displayName()) +
                                             " command for " + app.name + ".");
             }
-            if (auto kept = keepOpenAppsOpen(entry, options, log)) {
+            if (auto kept = keepOpenAppsOpen(entry, openApps, log)) {
                 return *std::move(kept);
             }
             progress(app.id, PackageState::installing());

@@ -35,6 +35,11 @@ public:
         LogHandler onLog;
         // Once, with the plan, before the first command that changes the Mac.
         PlanHandler onPlan;
+        // After onPlan, when apps the plan would touch are open: what to do about them
+        // in this run (over the options' runningApps), or none to cancel the run. It may
+        // block, as a person answering does. Empty: the options decide.
+        std::function<std::optional<RunningAppPolicy>(const std::vector<PlannedEntry>& plan)>
+            onOpenApps = {};
     };
 
     // `settings` say how the manager's commands are started (terminal, environment);
@@ -106,8 +111,7 @@ private:
                                        const std::optional<std::set<std::string>>& approved);
     // None when the entry's package may be touched now; else why not (an app still open,
     // or a cancel while waiting for it to quit).
-    std::optional<PackageState> keepOpenAppsOpen(const PlannedEntry& entry,
-                                                 const InstallOptions& options,
+    std::optional<PackageState> keepOpenAppsOpen(const PlannedEntry& entry, RunningAppPolicy policy,
                                                  const LogHandler& log);
     // One `brew cleanup` for what the run installed or upgraded; its failure is logged
     // and changes no package's state.

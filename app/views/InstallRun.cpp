@@ -66,6 +66,7 @@ InstallRun::InstallRun(const Clock& clock, QObject* parent)
 InstallRun::~InstallRun() {
     // The worker posts to this object; it must be gone before the object is. Stopping
     // the run is what ending the window would do to it anyway (its output pipe closes).
+    openAppsQuestion_.withdraw();
     if (isRunning_ && engine_) {
         engine_->cancel();
     }
@@ -113,6 +114,7 @@ void InstallRun::begin(std::vector<AppEntry> apps, const InstallOptions& options
         noPasswords = "Administrator passwords cannot be asked for in this run (" +
                       std::string(error.what()) + ").";
     }
+    openAppsQuestion_.reset();
     auto engine = std::make_shared<InstallEngine>(settings);
     engine_ = engine;
     auto buffer = std::make_shared<LogBuffer>();
@@ -125,9 +127,11 @@ void InstallRun::begin(std::vector<AppEntry> apps, const InstallOptions& options
     const auto post = [target](auto unit) {
         QMetaObject::invokeMethod(target, std::move(unit), Qt::QueuedConnection);
     };
+    // Withdrawn before the task is waited for, so the task never waits on it for good.
+    OpenAppsQuestion* question = &openAppsQuestion_;
     runTask_ = std::thread([post, weak, engine, buffer, options, apps = std::move(apps),
-                            managerPath, approved = std::move(approvedReplacements),
-                            noPasswords]() {
+                            managerPath, approved = std::move(approvedReplacements), noPasswords,
+                            question]() {
         auto state = std::make_shared<RunProgressState>(static_cast<std::int64_t>(apps.size()));
         if (options.writeLog) {
             state->setLogPath(createLogFile());
@@ -189,7 +193,10 @@ void InstallRun::begin(std::vector<AppEntry> apps, const InstallOptions& options
             });
         };
         const std::vector<PackageResult> results =
-            engine->run(apps, options, managerPath, {onProgress, onLog, onPlan}, approved);
+            engine->run(apps, options, managerPath,
+                        {onProgress, onLog, onPlan,
+                         [question](const auto& plan) { return question->ask(plan); }},
+                        approved);
         // Only a cancel skips packages; say so where the user reads what happened.
         const auto skipped = std::count_if(results.begin(), results.end(), [](const auto& r) {
             return r.state == PackageState::skipped();
@@ -359,6 +366,7 @@ void InstallRun::cancelRun() {
         cancelled_ = true;
         Q_EMIT headlineChanged();
     }
+    openAppsQuestion_.withdraw();
     // cancel() may wait out the runner's grace period; the UI thread must not.
     cancelTasks_.emplace_back([engine = engine_]() { engine->cancel(); });
 }

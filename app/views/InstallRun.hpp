@@ -4,6 +4,7 @@
 #include "install/InstallOptions.hpp"
 #include "platform/Clock.hpp"
 #include "views/LogLineModel.hpp"
+#include "views/OpenAppsQuestion.hpp"
 #include "views/PasswordPrompt.hpp"
 #include "views/RunRowModel.hpp"
 
@@ -46,6 +47,8 @@ class InstallRun : public QObject {
     Q_PROPERTY(cairnmoor::LogLineModel* logLines READ logLineModel CONSTANT)
     // The administrator password dialog of the run.
     Q_PROPERTY(cairnmoor::PasswordPrompt* passwordPrompt READ passwordPrompt CONSTANT)
+    // The question about open apps the run would touch, before it changes anything.
+    Q_PROPERTY(cairnmoor::OpenAppsQuestion* openAppsQuestion READ openAppsQuestion CONSTANT)
 
 public:
     // About one frame.
@@ -79,6 +82,7 @@ public:
     RunRowModel* runRowModel() { return &runRowModel_; }
     LogLineModel* logLineModel() { return &logLineModel_; }
     PasswordPrompt* passwordPrompt() { return &passwordPrompt_; }
+    OpenAppsQuestion* openAppsQuestion() { return &openAppsQuestion_; }
 
 Q_SIGNALS:
     void isRunningChanged();
@@ -118,6 +122,7 @@ private:
     RunRowModel runRowModel_;
     LogLineModel logLineModel_;
     PasswordPrompt passwordPrompt_;
+    OpenAppsQuestion openAppsQuestion_;
 
     // The engine of the current or last run (kept so the run can be cancelled).
     std::shared_ptr<InstallEngine> engine_;

@@ -27,6 +27,8 @@ class OptionsModel : public QObject {
     Q_PROPERTY(
         int existingAppsIndex READ existingAppsIndex WRITE setExistingAppsIndex NOTIFY changed)
     Q_PROPERTY(bool prefetch READ prefetch WRITE setPrefetch NOTIFY changed)
+    // Open apps are asked to quit (runningApps quit) rather than left alone.
+    Q_PROPERTY(bool quitRunningApps READ quitRunningApps WRITE setQuitRunningApps NOTIFY changed)
 
     Q_PROPERTY(QString managerDisplayName READ managerDisplayName NOTIFY changed)
     Q_PROPERTY(QString managerInstallURL READ managerInstallURL NOTIFY changed)
@@ -63,6 +65,11 @@ public:
     void setExistingAppsIndex(int index);
     bool prefetch() const { return options_.prefetch; }
     void setPrefetch(bool value) { assign(&InstallOptions::prefetch, value); }
+    bool quitRunningApps() const { return options_.runningApps == RunningAppPolicy::quit; }
+    void setQuitRunningApps(bool value) {
+        assign(&InstallOptions::runningApps,
+               value ? RunningAppPolicy::quit : RunningAppPolicy::skip);
+    }
 
     QString managerDisplayName() const;
     QString managerInstallURL() const;

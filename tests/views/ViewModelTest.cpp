@@ -5,6 +5,7 @@
 // before replacing apps, and the installed marks.
 #include "ViewsTest.hpp"
 #include "catalogue/CatalogLoader.hpp"
+#include "support/OpenApp.hpp"
 
 #include <QSignalSpy>
 
@@ -270,6 +271,31 @@ TEST_F(ViewsTest, APasswordAskedForDuringARunIsTypedIntoTheDialog) {
     EXPECT_EQ(installRun().runRows().at(0).state, PackageState::installed());
     EXPECT_FALSE(prompt.asking());
     EXPECT_EQ(shown().find("sesame"), std::string::npos);
+}
+
+// Apps the run would upgrade are open: the person is asked before anything changes, the
+// apps named; skipped, they stay open and their package waits; quit, it goes on.
+TEST_F(ViewsTest, OpenAppsAreAskedAboutBeforeTheRunChangesAnything) {
+    fs::create_directories(tools_ / "state/casks");
+    std::ofstream(tools_ / "state/casks/alpha").put('\n');
+    OpenApp open(home_ / "Applications/Alpha.app");
+    OpenAppsQuestion& question = *installRun().openAppsQuestion();
+    for (const auto choice :
+         {OpenAppsQuestion::skipThem, OpenAppsQuestion::cancelRun, OpenAppsQuestion::quitThem}) {
+        run({"alpha", "delta"});
+        ASSERT_TRUE(waitFor([&] { return !question.question().isEmpty(); }));
+        EXPECT_EQ(question.question(), u"Alpha.app is open. Ask it to quit and go on, or leave "
+                                       u"it for the next run?"_s);
+        question.answer(choice);
+        finish();
+        EXPECT_TRUE(question.question().isEmpty());
+        const std::vector<RunRow>& rows = installRun().runRows();
+        EXPECT_EQ(rows.at(0).text(), choice == OpenAppsQuestion::skipThem    ? "Skipped: running"
+                                     : choice == OpenAppsQuestion::cancelRun ? "Skipped"
+                                                                             : "Installed");
+        EXPECT_EQ(open.running(), choice != OpenAppsQuestion::quitThem);
+    }
+    EXPECT_EQ(linesStarting(tools_ / "state/invocations.log", "brew upgrade --cask").size(), 1u);
 }
 
 } // namespace

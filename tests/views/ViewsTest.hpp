@@ -174,6 +174,9 @@ protected:
     void click(const char* name) {
         ASSERT_TRUE(waitFor([&] { return shows(name); })) << name;
         QQuickItem* target = item(name);
+        // A frame first: an item that has just appeared is placed by the layout's polish,
+        // which runs before the next frame is drawn.
+        (void)target->window()->grabWindow();
         const QPointF centre = target->mapToScene({target->width() / 2, target->height() / 2});
         QTest::mouseClick(target->window(), Qt::LeftButton, Qt::NoModifier, centre.toPoint());
     }

@@ -639,6 +639,10 @@ Item {
         }
     }
 
+    OpenAppsSheet {
+        objectName: "openAppsSheet"
+        question: content.viewModel.run.openAppsQuestion
+    }
     // Over the run sheet while sudo waits for the password.
     PasswordDialog {
         objectName: "passwordDialog"

@@ -89,6 +89,13 @@ Rectangle {
                     checked: sheet.viewModel.options.prefetch
                     onToggled: value => sheet.viewModel.options.prefetch = value
                 }
+                OptionSwitch {
+                    objectName: "quitRunningAppsOption"
+                    visible: !sheet.viewModel.options.isMacPorts
+                    text: "Ask open apps to quit before changing them (else they wait for the next run)"
+                    checked: sheet.viewModel.options.quitRunningApps
+                    onToggled: value => sheet.viewModel.options.quitRunningApps = value
+                }
                 Text {
                     visible: !sheet.viewModel.options.isMacPorts
                     text: "Selected apps already on the Mac, not installed by Homebrew:"
