@@ -395,7 +395,7 @@ public:
         }
         // Nothing stops when the launcher ignores SIGTSTP or our group is orphaned:
         // nobody could continue us, so the child goes straight on.
-        ::kill(0, SIGTSTP);
+        sendStopToOurGroup();
         inFront_ = ::tcgetpgrp(terminal) == ::getpgrp();
         if (inFront_) {
             ::tcsetpgrp(terminal, group);
@@ -407,6 +407,23 @@ public:
     }
 
 private:
+    // Sent to the group while this thread takes it too, the stop could be taken by another of
+    // our threads a moment after kill returns, while this one went on to find the terminal
+    // still ours, hand it to the child and wake it; stopped behind the shell's back, the
+    // child would meet the terminal again and stop the job a second time after `fg`. Held
+    // back from this thread while it is sent, the signal is taken here as it is let through
+    // again, unless another thread took it first, and then the stop reaches this thread on
+    // its way back from the kernel. Either way it comes before this thread goes on.
+    static void sendStopToOurGroup() {
+        sigset_t stop;
+        sigset_t saved;
+        sigemptyset(&stop);
+        sigaddset(&stop, SIGTSTP);
+        ::pthread_sigmask(SIG_BLOCK, &stop, &saved);
+        ::kill(0, SIGTSTP);
+        ::pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+    }
+
     posix::FileDescriptor terminal_;
     bool elsewhere_ = false;
     bool lent_ = false;

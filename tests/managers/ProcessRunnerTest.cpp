@@ -11,7 +11,10 @@
 #include <fcntl.h>
 #include <limits>
 #include <mutex>
+#include <sched.h>
 #include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 
@@ -187,6 +190,10 @@ INSTANTIATE_TEST_SUITE_P(Children, Stopping, ::testing::Values(
     StopCase{"TimeLimitIgnored", "trap '' TERM; sleep 30 & echo $!; wait", false, {SIGKILL, true, false}, 0.65},
     StopCase{"CancelObeyed", "sleep 30 & echo $!; wait", true, {SIGTERM, false, true}, 0},
     StopCase{"CancelIgnored", "trap '' TERM; sleep 30 & echo $!; wait", true, {SIGKILL, false, true}, 0.45},
+    // The manager ends at the SIGTERM; a grandchild ignoring it is killed after the grace
+    // period while it holds the pipe, and when the run returns if it does not.
+    StopCase{"GrandchildHoldingThePipe", "sh -c 'trap \"\" TERM; echo $$; exec sleep 30' & wait", false, {SIGTERM, true, false}, 0.45},
+    StopCase{"GrandchildOffThePipe", "sh -c 'trap \"\" TERM; echo $$; exec sleep 30 >/dev/null 2>&1' & wait", false, {SIGTERM, true, false}, 0},
     // The child exited before the deadline; a grandchild holding the pipe while it drains
     // must not turn that into a time-out, nor be signalled.
     StopCase{"ExitedBeforeTheDeadline", "(sleep 1.5) & echo $!; exit 0", false, {0, false, false}, 0.9},
@@ -274,9 +281,9 @@ TEST(Hygiene, ChildGetsACleanStart) {
 #if !((defined(__GLIBC__) && (__GLIBC__ > 2 || __GLIBC_MINOR__ >= 34)) || defined(__APPLE__))
     GTEST_SKIP() << "this C library cannot close inherited descriptors at spawn";
 #endif
-    // SIGPIPE ignored, SIGTERM blocked and a stray descriptor open here: the child must see
-    // none of it, without a terminal to share it reads /dev/null, and it gets the variables
-    // the settings add.
+    // SIGPIPE ignored, SIGTERM blocked, a stray descriptor open and our input a pipe holding a
+    // line: the child must see none of it, without a terminal to share it reads /dev/null, and
+    // it gets the variables the settings add.
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
     struct sigaction previous {};
@@ -287,6 +294,11 @@ TEST(Hygiene, ChildGetsACleanStart) {
     sigset_t previousMask;
     ASSERT_EQ(::pthread_sigmask(SIG_BLOCK, &blocked, &previousMask), 0);
     const int stray = ::open("/dev/null", O_RDONLY);
+    int input[2];
+    ASSERT_EQ(::pipe(input), 0);
+    ASSERT_EQ(::write(input[1], "ours\n", 5), 5);
+    const int savedInput = ::dup(STDIN_FILENO);
+    ::dup2(input[0], STDIN_FILENO);
 
     // Both ways of starting a child: spawned, and forked to run as an account (root's
     // own, which only root may switch to).
@@ -308,9 +320,91 @@ TEST(Hygiene, ChildGetsACleanStart) {
         EXPECT_EQ(runner.run("/bin/sleep", {"30"}, 0.2), (CommandResult{SIGTERM, true, false}));
         EXPECT_THROW(runner.run("/nonexistent/brew", {}, 1), CommandError);
     }
-    ::close(stray);
+    ::dup2(savedInput, STDIN_FILENO);
+    for (const int fd : {stray, savedInput, input[0], input[1]}) {
+        ::close(fd);
+    }
     ::pthread_sigmask(SIG_SETMASK, &previousMask, nullptr);
     ::sigaction(SIGPIPE, &previous, nullptr);
+}
+
+// A job-control shell on a terminal of its own runs the runner's process as its foreground
+// job. The child stops as Ctrl-Z at its prompt would stop it; the shell sees the job stop,
+// takes the terminal back, lets the child go on to touch the terminal (it waits on a fifo for
+// that) and then brings the job back with `fg`. The child must stay stopped until then: woken
+// any earlier it meets a terminal that is not its own, stops again and stops the job a
+// second time. The stop of our own process may be taken by any of its threads; held on one
+// processor behind a busy main thread, it is taken late.
+TEST(Terminal, CtrlZStopsTheJobOnceAndWakesTheChildOnlyAfterFg) {
+    testing::TempDir dir;
+    const std::string fifo = (dir / "go").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_TRUE(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
+    const std::string device = ::ptsname(master);
+    const pid_t shellId = ::fork();
+    if (shellId == 0) {
+        ::setsid();
+        const int terminal = ::open(device.c_str(), O_RDWR);
+        if (terminal < 0 || ::ioctl(terminal, TIOCSCTTY, 0) != 0) {
+            ::_exit(2);
+        }
+        ::dup2(terminal, STDIN_FILENO);
+        ::signal(SIGTTOU, SIG_IGN);
+        const pid_t job = ::fork();
+        if (job == 0) {
+            ::setpgid(0, 0);
+            ::tcsetpgrp(STDIN_FILENO, ::getpgrp());
+            ::signal(SIGTTOU, SIG_DFL);
+#ifdef __linux__
+            cpu_set_t one;
+            CPU_ZERO(&one);
+            CPU_SET(::sched_getcpu(), &one);
+            ::sched_setaffinity(0, sizeof one, &one);
+#endif
+            std::atomic<int> status{-1};
+            std::thread runs([&] {
+                ProcessRunner runner({.shareTerminal = true, .environment = {}, .account = {}});
+                status =
+                    shell(runner, "kill -TSTP $$; read go <" + fifo + "; stty -echo; stty echo")
+                        .exitCode;
+            });
+            while (status.load() == -1) {
+            }
+            runs.join();
+            ::_exit(status);
+        }
+        ::setpgid(job, job);
+        ::tcsetpgrp(terminal, job);
+        int status = 0;
+        int stops = 0;
+        while (::waitpid(job, &status, WUNTRACED) == job && WIFSTOPPED(status)) {
+            if (++stops > 1) {
+                ::kill(-job, SIGKILL);
+                continue;
+            }
+            ::tcsetpgrp(terminal, ::getpgrp());
+            const int go = ::open(fifo.c_str(), O_RDWR);
+            [[maybe_unused]] const ssize_t written = ::write(go, "x\n", 2);
+            ::tcsetpgrp(terminal, job);
+            ::kill(-job, SIGCONT);
+        }
+        ::_exit(stops == 1 && WIFEXITED(status) ? WEXITSTATUS(status) : 10 + stops);
+    }
+    int status = 0;
+    pid_t waited = 0;
+    for (const auto end = Clock::now() + 30s;
+         (waited = ::waitpid(shellId, &status, WNOHANG)) == 0 && Clock::now() < end;) {
+        std::this_thread::sleep_for(10ms);
+    }
+    ::close(master);
+    if (waited != shellId) {
+        ::kill(shellId, SIGKILL);
+        ::waitpid(shellId, &status, 0);
+        FAIL() << "the job did not end";
+    }
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "10 + n: the job stopped n times";
 }
 
 } // namespace
