@@ -13,7 +13,8 @@ using JsonReading::Json;
 namespace {
 
 // The name an `app` artifact has once installed: its target if it names one, else the
-// bundle's own name; either way only the last path component.
+// bundle's own name; either way only the last path component. One that names no bundle
+// ("", ".", "..", "/") is refused: looked for in a folder, it would find the folder itself.
 std::string installedName(const Json& artifact) {
     const Json& items = JsonReading::requireArray(artifact, "app");
     if (items.empty()) {
@@ -27,7 +28,14 @@ std::string installedName(const Json& artifact) {
             }
         }
     }
-    return std::filesystem::path(name).filename().string();
+    while (name.size() > 1 && name.back() == '/') {
+        name.pop_back();
+    }
+    std::string installed = std::filesystem::path(name).filename().string();
+    if (installed.empty() || installed == "." || installed == "..") {
+        throw DecodingError("An app artifact names no bundle.");
+    }
+    return installed;
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "managers/CaskInfo.hpp"
 
+#include "managers/AdminPrompt.hpp"
 #include "platform/DecodingError.hpp"
 #include "support/TempDir.hpp"
 
@@ -29,8 +30,26 @@ TEST(CaskInfo, MapsEveryNameAskedForToItsCaskAndInstalledApps) {
 TEST(CaskInfo, DocumentsOfAnotherShapeAreRefused) {
     for (const char* json : {"", "[]", R"({"casks": {}})", R"({"casks": [{"full_token": "x"}]})",
                              R"({"casks": [{"token": "x", "artifacts": [{"app": []}]}]})",
-                             R"({"casks": [{"token": "x", "artifacts": [{"app": [7]}]}]})"}) {
+                             R"({"casks": [{"token": "x", "artifacts": [{"app": [7]}]}]})",
+                             R"({"casks": [{"token": "x", "artifacts": [{"app": ["A/.."]}]}]})",
+                             R"({"casks": [{"token": "x", "artifacts": [{"app": ["/"]}]}]})"}) {
         EXPECT_THROW(CaskInfoReading::parse(json, {"x"}), DecodingError) << json;
+    }
+}
+
+// sudo's refusal wherever it stands in the line (a tool may prefix what it relays), and only
+// sudo's: Homebrew's own "Error:" line after it, or a package's words, are no refusal.
+TEST(AdminPrompt, RecognisesSudosRefusalOnly) {
+    const std::pair<const char*, bool> lines[] = {
+        {"sudo: a terminal is required to read the password; either use the -S option", true},
+        {"sudo: no tty present and no askpass program specified", true},
+        {"installer: sudo: a password is required", true},
+        {"Error: Failure while executing; `/usr/bin/sudo -- /usr/sbin/installer` exited with 1.",
+         false},
+        {"a password is required", false},
+        {"sudo: 1 incorrect password attempt", false}};
+    for (const auto& [line, refusal] : lines) {
+        EXPECT_EQ(AdminPrompt::isRefusal(line), refusal) << line;
     }
 }
 
