@@ -119,6 +119,9 @@ const std::string foreground;
 const std::string background = "set -m; \"$0\" \"$@\" & wait $!; exit $?;";
 const std::string suspendable =
     "set -m; \"$0\" \"$@\"; echo \"job status $?\"; fg >/dev/null; exit $?;";
+// The same, with the person away for 3 seconds before `fg`.
+const std::string suspendedLong =
+    "set -m; \"$0\" \"$@\"; echo \"job status $?\"; sleep 3; fg >/dev/null; exit $?;";
 
 struct TerminalCase {
     std::string name;
@@ -126,6 +129,7 @@ struct TerminalCase {
     std::vector<std::pair<std::string, std::string>> typed; // what is typed once a text shows
     int status;
     std::string lastLine;
+    int timeoutSeconds = 60;
     friend void PrintTo(const TerminalCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -134,6 +138,9 @@ class InTerminal : public Signals, public ::testing::WithParamInterface<Terminal
 TEST_P(InTerminal, PromptReachesThePersonInTheForegroundOnly) {
     const TerminalCase& c = GetParam();
     sandbox.environment["CAIRNMOOR_FAKE_PROMPT"] = "alpha";
+    std::string options = CliSandbox::defaultOptions;
+    options.replace(options.find("60"), 2, std::to_string(c.timeoutSeconds));
+    sandbox.writeProfile("team.cmprofile", {"alpha", "beta"}, options);
     int terminal = -1;
     const pid_t pid = sandbox.startInTerminal({"--profile", "team.cmprofile"}, c.shell, terminal);
     std::string seen;
@@ -169,6 +176,19 @@ INSTANTIATE_TEST_SUITE_P(
             {{"Password:", "\x1a"}, {"job status " + std::to_string(128 + SIGTSTP), "secret\n"}},
             0,
             "Summary: 2 processed, 0 failed."},
+        // The time limit stands still while the run is suspended, and holds again after `fg`.
+        TerminalCase{"SuspendedLongerThanTheTimeLimit",
+                     suspendedLong,
+                     {{"Password:", "\x1a"}, {"job status", "secret\n"}},
+                     0,
+                     "Summary: 2 processed, 0 failed.",
+                     2},
+        TerminalCase{"TimeLimitAfterFg",
+                     suspendable,
+                     {{"Password:", "\x1a"}},
+                     1,
+                     "FAILED: Alpha - Homebrew command timed out",
+                     1},
         // A background job cannot be asked: it fails at once instead of waiting unseen.
         TerminalCase{"BackgroundJob",
                      background,
