@@ -11,10 +11,7 @@
 #include <fcntl.h>
 #include <limits>
 #include <mutex>
-#include <sched.h>
 #include <signal.h>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 
@@ -202,32 +199,6 @@ INSTANTIATE_TEST_SUITE_P(Children, Stopping, ::testing::Values(
     [](const auto& info) { return info.param.name; });
 // clang-format on
 
-TEST(Stopping, AHandlerThatBlocksDoesNotHoldUpTheTimeLimit) {
-    // Our own output stalled (a reader that stopped reading): the handler sits in a write.
-    // The child must still be ended at its deadline.
-    ProcessRunner runner;
-    std::mutex lock;
-    std::condition_variable changed;
-    bool release = false;
-    pid_t child = 0;
-    std::thread watcher([&] {
-        std::unique_lock guard(lock);
-        changed.wait(guard, [&] { return child != 0; });
-        EXPECT_TRUE(ended(child)) << "the child outlived its time limit";
-        release = true;
-        changed.notify_all();
-    });
-    const CommandResult result =
-        shell(runner, "echo $$; exec sleep 30", 0.3, [&](const auto& line) {
-            std::unique_lock guard(lock);
-            child = std::stoi(line);
-            changed.notify_all();
-            changed.wait(guard, [&] { return release; });
-        });
-    watcher.join();
-    EXPECT_EQ(result, (CommandResult{SIGTERM, true, false}));
-}
-
 TEST(Stopping, CancelsRacingTheLaunchNeverLeaveAChildRunning) {
     for (int round = 0; round < 40; ++round) {
         ProcessRunner runner;
@@ -326,85 +297,6 @@ TEST(Hygiene, ChildGetsACleanStart) {
     }
     ::pthread_sigmask(SIG_SETMASK, &previousMask, nullptr);
     ::sigaction(SIGPIPE, &previous, nullptr);
-}
-
-// A job-control shell on a terminal of its own runs the runner's process as its foreground
-// job. The child stops as Ctrl-Z at its prompt would stop it; the shell sees the job stop,
-// takes the terminal back, lets the child go on to touch the terminal (it waits on a fifo for
-// that) and then brings the job back with `fg`. The child must stay stopped until then: woken
-// any earlier it meets a terminal that is not its own, stops again and stops the job a
-// second time. The stop of our own process may be taken by any of its threads; held on one
-// processor behind a busy main thread, it is taken late.
-TEST(Terminal, CtrlZStopsTheJobOnceAndWakesTheChildOnlyAfterFg) {
-    testing::TempDir dir;
-    const std::string fifo = (dir / "go").string();
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_TRUE(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
-    const std::string device = ::ptsname(master);
-    const pid_t shellId = ::fork();
-    if (shellId == 0) {
-        ::setsid();
-        const int terminal = ::open(device.c_str(), O_RDWR);
-        if (terminal < 0 || ::ioctl(terminal, TIOCSCTTY, 0) != 0) {
-            ::_exit(2);
-        }
-        ::dup2(terminal, STDIN_FILENO);
-        ::signal(SIGTTOU, SIG_IGN);
-        const pid_t job = ::fork();
-        if (job == 0) {
-            ::setpgid(0, 0);
-            ::tcsetpgrp(STDIN_FILENO, ::getpgrp());
-            ::signal(SIGTTOU, SIG_DFL);
-#ifdef __linux__
-            cpu_set_t one;
-            CPU_ZERO(&one);
-            CPU_SET(::sched_getcpu(), &one);
-            ::sched_setaffinity(0, sizeof one, &one);
-#endif
-            std::atomic<int> status{-1};
-            std::thread runs([&] {
-                ProcessRunner runner({.shareTerminal = true, .environment = {}, .account = {}});
-                status =
-                    shell(runner, "kill -TSTP $$; read go <" + fifo + "; stty -echo; stty echo")
-                        .exitCode;
-            });
-            while (status.load() == -1) {
-            }
-            runs.join();
-            ::_exit(status);
-        }
-        ::setpgid(job, job);
-        ::tcsetpgrp(terminal, job);
-        int status = 0;
-        int stops = 0;
-        while (::waitpid(job, &status, WUNTRACED) == job && WIFSTOPPED(status)) {
-            if (++stops > 1) {
-                ::kill(-job, SIGKILL);
-                continue;
-            }
-            ::tcsetpgrp(terminal, ::getpgrp());
-            const int go = ::open(fifo.c_str(), O_RDWR);
-            [[maybe_unused]] const ssize_t written = ::write(go, "x\n", 2);
-            ::tcsetpgrp(terminal, job);
-            ::kill(-job, SIGCONT);
-        }
-        ::_exit(stops == 1 && WIFEXITED(status) ? WEXITSTATUS(status) : 10 + stops);
-    }
-    int status = 0;
-    pid_t waited = 0;
-    for (const auto end = Clock::now() + 30s;
-         (waited = ::waitpid(shellId, &status, WNOHANG)) == 0 && Clock::now() < end;) {
-        std::this_thread::sleep_for(10ms);
-    }
-    ::close(master);
-    if (waited != shellId) {
-        ::kill(shellId, SIGKILL);
-        ::waitpid(shellId, &status, 0);
-        FAIL() << "the job did not end";
-    }
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "10 + n: the job stopped n times";
 }
 
 } // namespace
