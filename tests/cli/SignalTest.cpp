@@ -202,7 +202,8 @@ INSTANTIATE_TEST_SUITE_P(
                      "(it needed an administrator password and had no terminal to ask for it"}),
     [](const auto& info) { return info.param.name; });
 
-// Ctrl-Z at the child's prompt (here the child stops itself so) must stop the job once,
+// Ctrl-Z at the child's prompt (here the child stops itself so, once the terminal is its
+// own: a stop before that would be undone by the lending) must stop the job once,
 // whichever of its threads takes the stop: the child may have the terminal back and run
 // again only after `fg`. Woken any earlier, it meets a terminal the shell took back when
 // it told the child to go on (through a fifo), stops again, and the job stops a second
@@ -224,8 +225,8 @@ TEST(TerminalJob, RunsAChildThatStopsAndThenUsesTheTerminal) {
         ProcessRunner runner({.shareTerminal = true, .environment = {}, .account = {}});
         status = runner
                      .run("/bin/sh",
-                          {"-c", "kill -TSTP $$; read go <" + std::string(fifo) +
-                                     "; stty -echo && stty echo"},
+                          {"-c", "stty echo && kill -TSTP $$ && read go <" + std::string(fifo) +
+                                     " && stty echo"},
                           0)
                      .exitCode;
     });
