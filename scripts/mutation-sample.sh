@@ -572,8 +572,8 @@ id: cask-target-folder
 area: managers
 what: an app target naming a folder keeps the folder in the installed name
 file: CairnmoorCore/managers/CaskInfo.cpp
-from: return std::filesystem::path(name).filename().string();
-to: return name;
+from: std::string installed = std::filesystem::path(name).filename().string();
+to: std::string installed = name;
 tests: test_managers test_install test_cli
 
 id: cask-target-ignored
