@@ -14,10 +14,13 @@ namespace {
 TEST(CaskInfo, MapsEveryNameAskedForToItsCaskAndInstalledApps) {
     const std::string json = testing::readFile(std::filesystem::path(CAIRNMOOR_SOURCE_DIR) /
                                                "tests/managers/fixtures/cask-info.json");
-    const auto infos = CaskInfoReading::parse(
-        json, {"firefox", "office-suite", "font-mono", "old-name", "user/tap/thing", "absent"});
+    const auto infos =
+        CaskInfoReading::parse(json, {"firefox", "office-suite", "font-mono", "old-name",
+                                      "user/tap/thing", "absent", "homebrew/cask/firefox"});
     const std::map<std::string, CaskInfo> expected = {
         {"firefox", {"firefox", {"Firefox.app"}}},
+        // Tap-qualified where Homebrew's own token is not.
+        {"homebrew/cask/firefox", {"firefox", {"Firefox.app"}}},
         // Every app artifact, under the name it is installed as.
         {"office-suite", {"office-suite", {"Writer.app", "Calc.app"}}},
         {"font-mono", {"font-mono", {}}},
