@@ -232,6 +232,8 @@ TEST(ProcessSetup, ClosedStandardStreamsComeBackOnDevNull) {
 
 // Of two signals the first is the interrupt: it alone reaches the handler and the status.
 TEST(InterruptWatcher, TheFirstOfTwoSignalsDecides) {
+    // A launcher's background job ignores SIGINT, and an ignored signal stays ignored.
+    const auto launchers = std::signal(SIGINT, SIG_DFL);
     std::vector<int> heard;
     InterruptWatcher watcher([&](int signalNumber) { heard.push_back(signalNumber); });
     ::raise(SIGTERM);
@@ -239,6 +241,7 @@ TEST(InterruptWatcher, TheFirstOfTwoSignalsDecides) {
     watcher.stop();
     EXPECT_EQ(watcher.signalNumber(), SIGTERM);
     EXPECT_EQ(heard, std::vector<int>{SIGTERM});
+    std::signal(SIGINT, launchers);
 }
 
 // An app's duration runs from its first unfinished state (its download) to its final one.
