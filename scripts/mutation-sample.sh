@@ -681,6 +681,7 @@ from+:             status = 128 + signalNumber;
 to: if (signalNumber != 0 && failures > 0) {
 to+:             status = 128 + signalNumber;
 tests: test_cli
+
 id: runner-stop-taken-late
 area: runner
 what: our job's stop, taken by another thread, comes after the child got the terminal back
