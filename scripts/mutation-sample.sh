@@ -437,6 +437,258 @@ file: CairnmoorCore/install/InstallLog.cpp
 from: [&] { return ::open(url.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC); }));
 to: [&] { return ::open(url.c_str(), O_WRONLY | O_CLOEXEC); }));
 tests: test_install test_faults test_views
+
+id: runner-kill-after-exit
+area: runner
+what: after a stop, a grandchild holding the pipe past the manager's exit gets no SIGKILL
+file: CairnmoorCore/managers/ProcessRunner.cpp
+from: if (!exited_ || !outputClosed_.load(std::memory_order_acquire)) {
+to: if (!exited_) {
+tests: test_managers test_install test_cli
+
+id: runner-drain-kill
+area: runner
+what: what is left of a stopped group when the run returns is not killed
+file: CairnmoorCore/managers/ProcessRunner.cpp
+from: if (terminating_ && !killSent_) {
+from+:                 signalGroup(processId_, SIGKILL);
+to: if (false) {
+to+:                 signalGroup(processId_, SIGKILL);
+tests: test_managers test_install test_cli
+
+id: runner-stdin-inherited
+area: runner
+what: a child not lent the terminal reads our standard input
+file: CairnmoorCore/managers/ProcessRunner.cpp
+from: posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null",
+to: posix_spawn_file_actions_addopen(&actions, 63, "/dev/null",
+tests: test_managers test_install test_cli
+
+id: runner-lent-stdin-null
+area: runner
+what: a child lent the terminal reads /dev/null instead
+file: CairnmoorCore/managers/ProcessRunner.cpp
+from: if (withTerminal) {
+to: if (false) {
+tests: test_managers test_cli
+
+id: runner-suspension-counts
+area: runner
+what: time spent suspended by Ctrl-Z counts against the time limit
+file: CairnmoorCore/managers/ProcessRunner.cpp
+from: if (resumed && deadline_) {
+to: if (false) {
+tests: test_cli test_managers
+
+id: runner-limit-while-suspended
+area: runner
+what: the time limit ends a package while the person has it suspended
+file: CairnmoorCore/managers/ProcessRunner.cpp
+from: if (!terminating_ && !exited_ && !suspended_ && deadline_ && now >= *deadline_) {
+to: if (!terminating_ && !exited_ && deadline_ && now >= *deadline_) {
+tests: test_cli test_managers
+
+id: runner-no-limit-after-fg
+area: runner
+what: after Ctrl-Z and fg the package has no time limit any more
+file: CairnmoorCore/managers/ProcessRunner.cpp
+from: *deadline_ += Clock::now() - stoppedAt;
+to: deadline_.reset();
+tests: test_cli test_managers
+
+id: runner-fg-keeps-terminal
+area: runner
+what: after fg the terminal is not handed back to the child
+file: CairnmoorCore/managers/ProcessRunner.cpp
+from:             ::tcsetpgrp(terminal, group);
+to:             (void)group;
+tests: test_cli test_managers
+
+id: runner-account-order
+area: runner
+what: the user is switched before the group, so the group switch fails
+file: CairnmoorCore/managers/ProcessRunner.cpp
+from: ::setgid(gid_) != 0 || ::setuid(uid_) != 0) {
+to: ::setuid(uid_) != 0 || ::setgid(gid_) != 0) {
+tests: test_managers test_cli
+
+id: runner-account-primary-group
+area: runner
+what: a child running as another account lacks its primary group in its group list
+file: CairnmoorCore/managers/ProcessRunner.cpp
+from: groups_.insert(groups_.begin(), gid_);
+to:
+tests: test_managers test_cli
+
+id: runner-account-no-groups
+area: runner
+what: a child running as another account gets no supplementary groups
+file: CairnmoorCore/managers/ProcessRunner.cpp
+from: ::setgroups(static_cast<int>(groups_.size()), groups_.data()) != 0 ||
+to: ::setgroups(0, nullptr) != 0 ||
+tests: test_managers test_cli
+
+id: prompt-only-at-start
+area: managers
+what: sudo's refusal is recognised only at the start of a line
+file: CairnmoorCore/managers/AdminPrompt.cpp
+from: const std::size_t at = line.find("sudo: ");
+to: const std::size_t at = line.starts_with("sudo: ") ? 0 : std::string_view::npos;
+tests: test_managers test_install test_cli
+
+id: prompt-last-line-only
+area: managers
+what: only the last line of output decides whether a password was refused
+file: CairnmoorCore/install/InstallEngine.cpp
+from: neededPassword = neededPassword || AdminPrompt::isRefusal(line);
+to: neededPassword = AdminPrompt::isRefusal(line);
+tests: test_install test_cli
+
+id: prompt-no-tty-wording
+area: managers
+what: sudo's "no tty present" refusal is not recognised
+file: CairnmoorCore/managers/AdminPrompt.cpp
+from: "no tty present and no askpass program specified",
+to:
+tests: test_managers test_install test_cli
+
+id: fetch-list-comma
+area: managers
+what: a fetched package followed by a comma in a download list is not recognised
+file: CairnmoorCore/managers/FetchOutput.cpp
+from: if (word.ends_with(',')) {
+to: if (word.ends_with(';')) {
+tests: test_install test_managers test_cli
+
+id: fetch-finished-mark
+area: managers
+what: a failed download's mark is not read as the package's end
+file: CairnmoorCore/managers/FetchOutput.cpp
+from: if (!consume(text, "\u2714") && !consume(text, "\u2718")) {
+to: if (!consume(text, "\u2714")) {
+tests: test_install test_managers test_cli
+
+id: cask-target-folder
+area: managers
+what: an app target naming a folder keeps the folder in the installed name
+file: CairnmoorCore/managers/CaskInfo.cpp
+from: std::string installed = std::filesystem::path(name).filename().string();
+to: std::string installed = name;
+tests: test_managers test_install test_cli
+
+id: cask-target-ignored
+area: managers
+what: an app's target is ignored and the bundle's own name used
+file: CairnmoorCore/managers/CaskInfo.cpp
+from: name = *target;
+to: (void)*target;
+tests: test_managers test_install test_cli
+
+id: cask-old-token
+area: managers
+what: a cask asked for by its old token is not matched
+file: CairnmoorCore/managers/CaskInfo.cpp
+from: aliases.push_back(JsonReading::asString(token, "old_tokens"));
+to: (void)token;
+tests: test_managers test_install test_cli
+
+id: cask-tap-qualified
+area: managers
+what: a tap-qualified name is not matched to its cask
+file: CairnmoorCore/managers/CaskInfo.cpp
+from: if (alias == name || alias == shortName(name)) {
+to: if (alias == name) {
+tests: test_managers test_install test_cli
+
+id: setup-stderr-closed
+area: command line
+what: a closed standard error stays closed
+file: app/cli/ProcessSetup.cpp
+from: for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+to: for (int fd = STDIN_FILENO; fd < STDERR_FILENO; ++fd) {
+tests: test_cli
+
+id: setup-output-read-only
+area: command line
+what: a closed standard output is reopened for reading only
+file: app/cli/ProcessSetup.cpp
+from: fd == STDIN_FILENO ? O_RDONLY : O_WRONLY
+to: O_RDONLY
+tests: test_cli
+
+id: interrupt-last-wins
+area: command line
+what: of two signals the last decides the status and the report
+file: app/cli/InterruptWatcher.cpp
+from: caughtSignal.compare_exchange_strong(none, signalNumber);
+to: caughtSignal.store(signalNumber + none);
+tests: test_cli
+
+id: report-duration-last-state
+area: command line
+what: an app's duration starts at its last unfinished state, not its first
+file: app/cli/ReportWriter.cpp
+from: begun_.try_emplace(id, now);
+to: begun_.insert_or_assign(id, now);
+tests: test_cli
+
+id: report-duration-missing
+area: command line
+what: an app's duration is never filled in
+file: app/cli/ReportWriter.cpp
+from: app->duration = std::chrono::duration_cast<std::chrono::milliseconds>(now - begun->second);
+to: (void)begun;
+tests: test_cli
+
+id: file-limit-exact
+area: platform
+what: a file of exactly the size limit is refused
+file: CairnmoorCore/platform/FileManager.cpp
+from: if (info.st_size > 0 && static_cast<std::uint64_t>(info.st_size) > sizeLimit) {
+to: if (info.st_size > 0 && static_cast<std::uint64_t>(info.st_size) >= sizeLimit) {
+tests: test_platform test_catalogue test_install test_cli
+
+id: file-limit-read-exact
+area: platform
+what: the bytes read may reach the limit only when one fewer
+file: CairnmoorCore/platform/FileManager.cpp
+from: if (data.size() + static_cast<std::size_t>(count) > sizeLimit) {
+to: if (data.size() + static_cast<std::size_t>(count) >= sizeLimit) {
+tests: test_platform test_catalogue test_install test_cli
+
+id: file-limit-growing
+area: platform
+what: a file that holds more than its size said is read past the limit
+file: CairnmoorCore/platform/FileManager.cpp
+from: if (data.size() + static_cast<std::size_t>(count) > sizeLimit) {
+to: if (data.size() > sizeLimit) {
+tests: test_platform test_catalogue test_install test_cli
+
+id: setup-sigpipe
+area: command line
+what: SIGPIPE is left at its default, so a reader that leaves kills the run
+file: app/cli/ProcessSetup.cpp
+from: std::signal(SIGPIPE, SIG_IGN);
+to:
+tests: test_cli
+
+id: interrupt-status
+area: command line
+what: an interrupted run whose packages all succeeded exits 0
+file: app/cli/CLI.cpp
+from: if (signalNumber != 0) {
+from+:             status = 128 + signalNumber;
+to: if (signalNumber != 0 && failures > 0) {
+to+:             status = 128 + signalNumber;
+tests: test_cli
+
+id: runner-stop-taken-late
+area: runner
+what: our job's stop, taken by another thread, comes after the child got the terminal back
+file: CairnmoorCore/managers/ProcessRunner.cpp
+from: sigaddset(&stop, SIGTSTP);
+to: sigaddset(&stop, SIGURG);
+tests: test_cli test_managers
 EOF
 }
 

@@ -4,13 +4,19 @@
 // the whole lines that must appear, in order.
 
 #include "CliSandbox.hpp"
+#include "cli/InterruptWatcher.hpp"
+#include "cli/ProcessSetup.hpp"
+#include "cli/ReportWriter.hpp"
 #include "support/OpenApp.hpp"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace cairnmoor::testing {
@@ -304,6 +310,59 @@ TEST_F(Field, ACapturedMacInstallsTheSameOnAnother) {
     EXPECT_EQ(installs,
               (Lines{"brew install --cask alpha", "brew install beta", "brew install --cask gamma",
                      "brew install --cask user/tap/tool", "brew install ripgrep"}));
+}
+
+// Closed standard streams come back on /dev/null, each open the way it is used, so that
+// nothing we open later takes the number and gets what is written to the stream.
+TEST(ProcessSetup, ClosedStandardStreamsComeBackOnDevNull) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+            ::close(fd);
+        }
+        ProcessSetup::normalise();
+        struct stat null {};
+        struct stat stream {};
+        ::stat("/dev/null", &null);
+        for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+            if (::fstat(fd, &stream) != 0 || stream.st_rdev != null.st_rdev ||
+                (::fcntl(fd, F_GETFL) & O_ACCMODE) != (fd == STDIN_FILENO ? O_RDONLY : O_WRONLY)) {
+                ::_exit(10 + fd);
+            }
+        }
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_EQ(status, 0) << "10 + n: descriptor n is not /dev/null open for its use";
+}
+
+// Of two signals the first is the interrupt: it alone reaches the handler and the status.
+TEST(InterruptWatcher, TheFirstOfTwoSignalsDecides) {
+    // A launcher's background job ignores SIGINT, and an ignored signal stays ignored.
+    const auto launchers = std::signal(SIGINT, SIG_DFL);
+    std::vector<int> heard;
+    InterruptWatcher watcher([&](int signalNumber) { heard.push_back(signalNumber); });
+    ::raise(SIGTERM);
+    ::raise(SIGINT);
+    watcher.stop();
+    EXPECT_EQ(watcher.signalNumber(), SIGTERM);
+    EXPECT_EQ(heard, std::vector<int>{SIGTERM});
+    std::signal(SIGINT, launchers);
+}
+
+// An app's duration runs from its first unfinished state (its download) to its final one.
+TEST(ReportWriter, DurationStartsAtTheFirstUnfinishedState) {
+    RunReport report;
+    report.apps.emplace_back().id = "alpha";
+    ReportWriter writer(std::nullopt, report);
+    writer.progress("alpha", PackageState::downloading());
+    std::this_thread::sleep_for(std::chrono::milliseconds(50)); // the time to be measured
+    writer.progress("alpha", PackageState::installing());
+    writer.progress("alpha", PackageState::installed());
+    writer.change([](RunReport& written) {
+        EXPECT_GE(written.apps[0].duration, std::chrono::milliseconds(50));
+    });
 }
 
 } // namespace

@@ -33,8 +33,8 @@ TEST(FetchPlan, FetchesWhatRunsACommandOnceByKindOnlyForHomebrewWithTheOption) {
 TEST(FetchOutput, ReadsOnlyLinesThatNameAFetchedPackage) {
     using Kind = FetchNews::Kind;
     const std::pair<const char*, std::optional<FetchNews>> cases[] = {
-        {"==> Fetching downloads for: openssl@3, firefox and thing",
-         FetchNews{Kind::started, {"firefox", "user/tap/thing"}}},
+        {"==> Fetching downloads for: openssl@3, firefox, wget and thing",
+         FetchNews{Kind::started, {"firefox", "wget", "user/tap/thing"}}},
         {"==> Fetching wget", FetchNews{Kind::startedAlone, {"wget"}}},
         {"✔︎ Cask firefox (139.0.4)   Downloaded  85.1MB/ 85.1MB",
          FetchNews{Kind::finished, {"firefox"}}},

@@ -5,6 +5,26 @@
 #include <unistd.h>
 
 namespace cairnmoor::process {
+namespace {
+
+// Sent to the group while this thread takes it too, the stop could be taken by another of
+// our threads a moment after kill returns, while this one went on to find the terminal
+// still ours, hand it to the child and wake it; stopped behind the shell's back, the
+// child would meet the terminal again and stop the job a second time after `fg`. Held
+// back from this thread while it is sent, the signal is taken here as it is let through
+// again, unless another thread took it first, and then the stop reaches this thread on
+// its way back from the kernel. Either way it comes before this thread goes on.
+void sendStopToOurGroup() {
+    sigset_t stop;
+    sigset_t saved;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGTSTP);
+    ::pthread_sigmask(SIG_BLOCK, &stop, &saved);
+    ::kill(0, SIGTSTP);
+    ::pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+}
+
+} // namespace
 
 void TerminalLoan::open(bool share) {
     posix::FileDescriptor terminal(
@@ -51,7 +71,7 @@ bool TerminalLoan::suspendJob(pid_t group, int stopSignal) {
     }
     // Nothing stops when the launcher ignores SIGTSTP or our group is orphaned:
     // nobody could continue us, so the child goes straight on.
-    ::kill(0, SIGTSTP);
+    sendStopToOurGroup();
     inFront_ = ::tcgetpgrp(terminal) == ::getpgrp();
     if (inFront_) {
         ::tcsetpgrp(terminal, group);
