@@ -2,12 +2,13 @@
 #
 #   Linux:  <prefix>/bin/Cairnmoor
 #           <prefix>/share/cairnmoor/Cairnmoor_CairnmoorCore.bundle/catalog.json
-#           <prefix>/share/applications/cairnmoor.desktop (with the window)
+#           <prefix>/share/applications/cairnmoor.desktop and its icon in
+#           share/icons/hicolor/scalable/apps (with the window)
 #           <prefix>/share/doc/cairnmoor/README.md
 #           packages: .tar.gz and .deb
-#   macOS:  <prefix>/Cairnmoor.app with Contents/MacOS/Cairnmoor, the resource bundle in
-#           Contents/Resources and Info.plist; Qt and every other library that is not part
-#           of macOS go into Contents/Frameworks, then the app is signed inside out
+#   macOS:  <prefix>/Cairnmoor.app with Contents/MacOS/Cairnmoor, the resource bundle and
+#           the icon in Contents/Resources, and Info.plist; Qt and every other library that
+#           is not part of macOS go into Contents/Frameworks, then the app is signed inside out
 #           (packaging/macos/MacBundle.cmake)
 #           package: drag-and-drop .dmg named after the architecture, signed and notarized
 #           when a Developer ID and a notary profile are configured
@@ -49,11 +50,17 @@ if(APPLE)
     set_source_files_properties(${CAIRNMOOR_CATALOGUE_SOURCE}
         TARGET_DIRECTORY Cairnmoor
         PROPERTIES MACOSX_PACKAGE_LOCATION "Resources/${CAIRNMOOR_RESOURCE_BUNDLE}")
+    # The icon Info.plist names (CFBundleIconFile), made from packaging/icon/cairnmoor.svg.
+    target_sources(Cairnmoor PRIVATE ${CAIRNMOOR_PACKAGING_DIR}/icon/cairnmoor.icns)
+    set_source_files_properties(${CAIRNMOOR_PACKAGING_DIR}/icon/cairnmoor.icns
+        TARGET_DIRECTORY Cairnmoor PROPERTIES MACOSX_PACKAGE_LOCATION Resources)
 
     install(TARGETS Cairnmoor BUNDLE DESTINATION . COMPONENT Runtime)
 
     set(CAIRNMOOR_MACDEPLOYQT "")
     set(CAIRNMOOR_QT_LIBRARY_DIRS "")
+    set(CAIRNMOOR_QML_MODULES "")
+    set(CAIRNMOOR_QML_DEPLOY_DIR "")
     if(CAIRNMOOR_BUNDLE_LIBRARIES)
         # The installed app finds its libraries in its own Contents/Frameworks, never the
         # build machine's.
@@ -82,6 +89,24 @@ if(APPLE)
                 endif()
             endforeach()
             list(REMOVE_DUPLICATES CAIRNMOOR_QT_LIBRARY_DIRS)
+            # Every QML module the window requires (QmlModules.cpp), also those our QML
+            # imports only through another module's files, such as Qt.labs.folderlistmodel
+            # behind the file dialog: macdeployqt scans this file besides our views and
+            # deploys each, and the install checks that each arrived.
+            file(STRINGS ${CMAKE_SOURCE_DIR}/app/views/QmlModules.cpp lines
+                REGEX "^ *{\"[A-Za-z.]+\", \"qml6-module-")
+            set(CAIRNMOOR_QML_MODULES)
+            set(imports "import QtQml\n")
+            foreach(line IN LISTS lines)
+                string(REGEX MATCH "{\"([A-Za-z.]+)\"" ignored "${line}")
+                list(APPEND CAIRNMOOR_QML_MODULES "${CMAKE_MATCH_1}")
+                string(APPEND imports "import ${CMAKE_MATCH_1}\n")
+            endforeach()
+            if(NOT "Qt.labs.folderlistmodel" IN_LIST CAIRNMOOR_QML_MODULES)
+                message(FATAL_ERROR "the QML modules could not be read from QmlModules.cpp")
+            endif()
+            set(CAIRNMOOR_QML_DEPLOY_DIR ${CMAKE_BINARY_DIR}/packaging/qml-imports)
+            file(WRITE ${CAIRNMOOR_QML_DEPLOY_DIR}/Imports.qml "${imports}QtObject {}\n")
         endif()
     else()
         # Homebrew's formula: the libraries stay where Homebrew keeps them.
@@ -102,6 +127,8 @@ else()
     if(TARGET cairnmoor_views)
         install(FILES ${CAIRNMOOR_PACKAGING_DIR}/cairnmoor.desktop
             DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT Runtime)
+        install(FILES ${CAIRNMOOR_PACKAGING_DIR}/icon/cairnmoor.svg
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps COMPONENT Runtime)
     endif()
     install(FILES ${CMAKE_SOURCE_DIR}/README.md
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/cairnmoor COMPONENT Runtime)

@@ -16,7 +16,10 @@ class Cairnmoor < Formula
   depends_on "ninja" => :build
   depends_on "nlohmann-json" => :build
   depends_on "pkgconf" => :build
-  depends_on "qt"
+  # Qt's core and its QML and Quick modules (the window's controls, dialogs and the labs
+  # modules are all in qtdeclarative); "qt" would pull in every module Homebrew has.
+  depends_on "qtbase"
+  depends_on "qtdeclarative"
   depends_on "utf8proc"
 
   on_macos do

@@ -17,6 +17,8 @@ debian_packages=(
     # The clang-libcxx preset: the Mac's standard library, and GoogleTest's sources to
     # build against it (Debian's libgtest is built for libstdc++).
     libc++-dev libc++abi-dev googletest
+    # packaging/icon/make-icns.sh: the app icon rendered from its SVG.
+    librsvg2-bin
 )
 brew_packages=(cmake ninja pkg-config qt nlohmann-json utf8proc googletest google-benchmark
     shellcheck hyperfine)

@@ -3,9 +3,10 @@
 # (the measure the project holds its suite to: a quarter to a third).
 # Product: CairnmoorCore/ and app/. Tests: tests/ (sources and scripts; fixture and golden data
 # files such as *.json, *.txt, *.golden, *.cmprofile are data, not test code). bench/ and fuzz/
-# are reported apart. Usage: test-ratio.sh [REPO-ROOT]
+# are reported apart. Usage: test-ratio.sh [REPO-ROOT] (default: the checkout this script is in,
+# found without git, which refuses checkouts owned by another user, as in CI's containers).
 set -euo pipefail
-root=${1:-$(git rev-parse --show-toplevel)}
+root=${1:-$(cd "$(dirname "$0")/.." && pwd)}
 cd "$root"
 count() {
   local c s
@@ -18,5 +19,6 @@ count() {
 }
 product=$(count CairnmoorCore app)
 tests=$(count tests)
-printf 'product code %d lines, test code %d lines, ratio %.2f (aim 0.25 to 0.33); bench %d, fuzz %d\n' \
-  "$product" "$tests" "$(echo "$tests / $product" | bc -l)" "$(count bench)" "$(count fuzz)"
+ratio=$(awk -v t="$tests" -v p="$product" 'BEGIN { printf "%.2f", (p > 0 ? t / p : 0) }')
+printf 'product code %d lines, test code %d lines, ratio %s (aim 0.25 to 0.33); bench %d, fuzz %d\n' \
+  "$product" "$tests" "$ratio" "$(count bench)" "$(count fuzz)"

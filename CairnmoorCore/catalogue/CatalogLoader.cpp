@@ -5,7 +5,9 @@
 #include "platform/FileError.hpp"
 #include "platform/JsonReading.hpp"
 
+#include <algorithm>
 #include <new>
+#include <set>
 
 namespace cairnmoor::CatalogLoader {
 
@@ -173,9 +175,71 @@ Catalog loadEmbedded(const Bundle* bundle) {
 Catalog load(const FileManager& fileManager, const Bundle* bundle,
              const RejectionHandler& onRejected) {
     if (auto replacement = loadExternalOverride(fileManager, onRejected)) {
-        return std::move(*replacement);
+        return withAdditions(std::move(*replacement), fileManager, onRejected);
     }
-    return loadEmbedded(bundle);
+    return withAdditions(loadEmbedded(bundle), fileManager, onRejected);
+}
+
+fs::path additionsURL(const FileManager& fileManager) {
+    return externalOverrideURL(fileManager).replace_filename("catalog.local.json");
+}
+
+Catalog addedTo(Catalog base, std::string_view additions) try {
+    const Json document = JsonReading::parse(additions);
+    JsonReading::requireObject(document, "additions");
+    std::set<std::string> ids;
+    for (const AppEntry& entry : base.apps) {
+        ids.insert(entry.id);
+    }
+    const Json& apps = JsonReading::requireArray(JsonReading::requireKey(document, "apps"), "apps");
+    for (const Json& item : apps) {
+        AppEntry entry = decodeEntry(item);
+        if (!ids.insert(entry.id).second) {
+            throw DecodingError::naming("the id " + Json(entry.id).dump() +
+                                        " is already in the catalogue");
+        }
+        if (std::find(base.categories.begin(), base.categories.end(), entry.category) ==
+            base.categories.end()) {
+            base.categories.push_back(entry.category);
+        }
+        base.apps.push_back(std::move(entry));
+    }
+    if (const Json* licences = JsonReading::optionalKey(document, "licences")) {
+        for (const auto& [key, value] : JsonReading::requireObject(*licences, "licences").items()) {
+            base.licences.emplace(key, JsonReading::asString(value, "licences"));
+        }
+    }
+    return base;
+} catch (const std::bad_alloc&) {
+    throw DecodingError::outOfMemory();
+}
+
+Catalog withAdditions(Catalog catalog, const FileManager& fileManager,
+                      const RejectionHandler& onRejected) {
+    const fs::path url = additionsURL(fileManager);
+    if (!fileManager.fileExists(url)) {
+        return catalog;
+    }
+    std::string reason;
+    try {
+        return addedTo(catalog, fileManager.contentsOfFile(url, JsonReading::maxDocumentSize));
+    } catch (const DecodingError& error) {
+        reason = error.debugDescription();
+    } catch (const std::exception& error) {
+        reason = error.what();
+    }
+    while (!reason.empty() && reason.back() == '.') {
+        reason.pop_back();
+    }
+    if (onRejected) {
+        try {
+            onRejected("The catalogue additions " + url.string() + " were not used (" + reason +
+                       "); none of their apps can be chosen until the file is mended.");
+        } catch (...) {
+            // As for the replacement: telling never stops the catalogue from loading.
+        }
+    }
+    return catalog;
 }
 
 std::string encode(const Catalog& catalog) {

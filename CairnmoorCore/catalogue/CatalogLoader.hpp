@@ -19,8 +19,8 @@ inline constexpr const char* resourceBundleName = "Cairnmoor_CairnmoorCore.bundl
 using RejectionHandler = std::function<void(const std::string& explanation)>;
 
 // The user's replacement catalogue wins when it can be read and decoded; otherwise the
-// shipped one is loaded. Throws CatalogError, or FileError when the shipped file is
-// found but unreadable.
+// shipped one is loaded. The user's additions, when there are any, are then added to it.
+// Throws CatalogError, or FileError when the shipped file is found but unreadable.
 Catalog load(const FileManager& fileManager = FileManager::defaultManager(),
              const Bundle* bundle = nullptr, const RejectionHandler& onRejected = {});
 
@@ -31,6 +31,17 @@ std::filesystem::path externalOverrideURL(const FileManager& fileManager);
 // exists, `onRejected` hears why). Never throws.
 std::optional<Catalog> loadExternalOverride(const FileManager& fileManager,
                                             const RejectionHandler& onRejected = {});
+// <Application Support>/Cairnmoor/catalog.local.json, beside the replacement.
+std::filesystem::path additionsURL(const FileManager& fileManager);
+// `catalog` with the entries of the additions file after its own (and their categories and
+// licences it lacks). Without a file, it is returned as it is; a file that cannot be read
+// or decoded, or that repeats an id, is not used and `onRejected` hears why, naming the id.
+Catalog withAdditions(Catalog catalog, const FileManager& fileManager,
+                      const RejectionHandler& onRejected = {});
+// The additions document: {"apps": [entries]} with optional "licences"; an entry's category
+// that `base` lacks is added after its own.
+// Throws DecodingError; an id that `base` or the file itself already has is one, naming it.
+Catalog addedTo(Catalog base, std::string_view additions);
 Catalog loadEmbedded(const Bundle* bundle = nullptr);
 std::string loadEmbeddedData(const Bundle* bundle = nullptr);
 // Throws CatalogError::decodeFailed carrying the DecodingError.

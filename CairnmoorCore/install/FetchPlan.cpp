@@ -21,8 +21,7 @@ std::vector<FetchCommand> make(const std::vector<PlannedEntry>& plan,
             }
         }
         if (!command.packages.empty()) {
-            command.timeLimit = static_cast<double>(options.timeoutSeconds) *
-                                static_cast<double>(command.packages.size());
+            command.timeLimit = static_cast<double>(options.timeoutSeconds);
             commands.push_back(std::move(command));
         }
     }

@@ -13,8 +13,9 @@ namespace cairnmoor {
 struct FetchCommand {
     bool cask = true;
     std::vector<std::string> packages; // plan order, each once
-    // Seconds: the per-package limit once for each package. However the downloads share the
-    // line, the fetch is never cut shorter than the same downloads made one install at a time.
+    // Seconds: one package's limit. Homebrew downloads several at a time, so one stalled
+    // download holds the run up no longer than it would hold up its own install; what is
+    // not downloaded by then, each install downloads for itself.
     double timeLimit = 0;
 
     bool operator==(const FetchCommand&) const = default;

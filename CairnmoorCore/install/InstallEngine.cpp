@@ -1,34 +1,22 @@
 #include "install/InstallEngine.hpp"
 
-#include "install/FetchPlan.hpp"
+#include "install/InstallLog.hpp"
+#include "install/Prefetch.hpp"
+#include "install/SurveyTaker.hpp"
 #include "managers/AdminPrompt.hpp"
+#include "managers/ArgumentSpace.hpp"
 #include "managers/BrewCommandBuilder.hpp"
-#include "managers/CaskInfo.hpp"
-#include "managers/FetchOutput.hpp"
-#include "managers/InstalledProbe.hpp"
 #include "managers/PackageManagerError.hpp"
+#include "managers/TapTrust.hpp"
 #include "platform/DecodingError.hpp"
 
 #include <algorithm>
 #include <exception>
+#include <utility>
 
 namespace cairnmoor {
 
 namespace {
-
-// Asking Homebrew about many casks at once may fetch its catalogue first; past this it
-// is given up and the run goes on without knowing about apps outside Homebrew.
-constexpr double caskInfoTimeLimit = 120;
-
-// "$ brew install --cask alpha": the executable's name, never its full path.
-std::string commandLine(PackageManager manager, const std::vector<std::string>& arguments) {
-    std::string line = "$ " + std::string(manager.executableName());
-    for (const std::string& argument : arguments) {
-        line += ' ';
-        line += argument;
-    }
-    return line;
-}
 
 // `passwordNote` says why a password sudo asked for was missing, if it was.
 PackageState stateOfFinished(const CommandResult& result, PackageManager manager,
@@ -72,224 +60,35 @@ ProcessRunner::Settings withHomebrewEnvironment(ProcessRunner::Settings settings
 
 InstallEngine::InstallEngine(ProcessRunner::Settings settings, const FileManager& fileManager,
                              const RunningApps& runningApps)
-    : runner_(settings), brewRunner_(withHomebrewEnvironment(std::move(settings))),
-      fileManager_(fileManager), runningApps_(runningApps) {}
+    : runner_(settings), brewRunner_(withHomebrewEnvironment(settings)), fileManager_(fileManager),
+      argumentSpace_(ArgumentSpace::available(withHomebrewEnvironment(settings).environment)),
+      runningApps_(runningApps) {}
+
+void InstallEngine::limitArguments(std::size_t bytes) {
+    argumentSpace_ = bytes;
+}
 
 ProcessRunner& InstallEngine::runner(PackageManager manager) {
     return manager == PackageManager::homebrew ? brewRunner_ : runner_;
+}
+
+SurveyTaker InstallEngine::surveyTaker(PackageManager manager) {
+    return SurveyTaker(runner(manager), fileManager_, runningApps_, argumentSpace_);
 }
 
 bool InstallEngine::isCancelled() const {
     return runner_.isCancelled() || brewRunner_.isCancelled();
 }
 
-Survey InstallEngine::survey(const std::vector<AppEntry>& apps, const InstallOptions& options,
-                             const std::string& packageManagerPath, Given given,
-                             const LogHandler& log) {
-    const PackageManager manager = options.packageManager;
-    Survey survey;
-    if (!(options.skipInstalled || options.upgradeIfPresent) || isCancelled()) {
-        return survey;
-    }
-    survey.casks = given.casks;
-    survey.packages = given.packages;
-    if (manager == PackageManager::homebrew && !given.casks) {
-        survey.casks =
-            InstalledProbe::installed(packageManagerPath, manager, true, runner(manager), log);
-    }
-    if (!given.packages) {
-        survey.packages =
-            InstalledProbe::installed(packageManagerPath, manager, false, runner(manager), log);
-    }
-    if (manager == PackageManager::homebrew) {
-        lookForExistingApps(apps, options, packageManagerPath, survey, log);
-        for (const auto& [name, bundles] : survey.bundles) {
-            if (auto open = openBundles(bundles); !open.empty()) {
-                survey.running.emplace(name, std::move(open));
-            }
-        }
-        for (const auto& [name, existing] : survey.existingApps) {
-            if (auto open = openBundles({existing.path}); !open.empty()) {
-                survey.running.emplace(name, std::move(open));
-            }
-        }
-    }
-    return survey;
-}
-
-std::vector<std::string> InstallEngine::openBundles(const std::vector<std::string>& bundles) const {
-    std::vector<std::string> names;
-    for (const std::filesystem::path& bundle :
-         runningApps_.open({bundles.begin(), bundles.end()})) {
-        names.push_back(bundle.string());
-    }
-    return names;
-}
-
-void InstallEngine::lookForExistingApps(const std::vector<AppEntry>& apps,
-                                        const InstallOptions& options,
-                                        const std::string& packageManagerPath, Survey& survey,
-                                        const LogHandler& log) {
-    std::vector<std::string> unlisted;
-    for (const AppEntry& app : apps) {
-        const auto name = options.packageManager.token(app);
-        // Casks to be upgraded are asked about too: where their apps are, to see whether
-        // one is open.
-        if (name && app.macos->isCask() &&
-            (options.upgradeIfPresent || !InstallPlan::isListed(*name, *survey.casks, {})) &&
-            std::find(unlisted.begin(), unlisted.end(), *name) == unlisted.end()) {
-            unlisted.push_back(*name);
-        }
-    }
-    if (unlisted.empty() || isCancelled()) {
-        return;
-    }
-    std::string document;
-    std::string failure;
-    try {
-        ProcessRunner& commands = runner(options.packageManager);
-        const CommandResult result = commands.run(
-            packageManagerPath, CaskInfoReading::arguments(unlisted),
-            std::min<double>(static_cast<double>(options.timeoutSeconds), caskInfoTimeLimit),
-            [&](const std::string& line) { document += line + '\n'; }, log);
-        if (result.cancelled) {
-            return;
-        }
-        if (result.timedOut) {
-            failure = "the question to Homebrew timed out";
-        } else if (result.exitCode != 0) {
-            failure = "brew exited with status " + std::to_string(result.exitCode);
-        }
-    } catch (const std::exception& error) {
-        failure = error.what();
-    }
-    std::map<std::string, CaskInfo> infos;
-    if (failure.empty()) {
-        try {
-            infos = CaskInfoReading::parse(document, unlisted);
-        } catch (const DecodingError& error) {
-            failure = "Homebrew's answer was not understood: " + error.debugDescription();
-        }
-    }
-    if (!failure.empty()) {
-        log("Apps installed outside Homebrew cannot be detected in this run (" + failure + ").");
-        return;
-    }
-    const std::vector<std::filesystem::path> folders = fileManager_.applicationsDirectories();
-    for (const auto& [name, info] : infos) {
-        if (info.token != name) {
-            survey.currentTokens.emplace(name, info.token);
-        }
-        if (InstallPlan::isListed(name, *survey.casks, survey.currentTokens)) {
-            for (const std::string& bundle : info.apps) {
-                for (const std::filesystem::path& folder : folders) {
-                    if (fileManager_.fileExists(folder / bundle)) {
-                        survey.bundles[name].push_back((folder / bundle).string());
-                    }
-                }
-            }
-            continue;
-        }
-        for (const std::string& bundle : info.apps) {
-            for (const std::filesystem::path& folder : folders) {
-                const std::filesystem::path path = folder / bundle;
-                if (!survey.existingApps.contains(name) && fileManager_.fileExists(path)) {
-                    survey.existingApps.emplace(
-                        name, ExistingApp{path.string(),
-                                          fileManager_.fileExists(path / "Contents/_MASReceipt")});
-                }
-            }
-        }
-    }
-}
-
-void InstallEngine::prefetch(const std::vector<PlannedEntry>& plan, const InstallOptions& options,
-                             const std::string& packageManagerPath, const LogHandler& log,
-                             const ProgressHandler& progress) {
-    for (const FetchCommand& command : FetchPlan::make(plan, options)) {
-        if (isCancelled()) {
-            return;
-        }
-        // A row shows "downloading" from the line that names its package until the line
-        // that ends it, or the fetch moves on, or ends.
-        std::vector<std::string> downloading;
-        const auto show = [&](const std::string& package, const PackageState& state) {
-            for (const PlannedEntry& entry : plan) {
-                if (entry.package == package && InstallPlan::runsCommand(entry.action) &&
-                    entry.app.macos && entry.app.macos->isCask() == command.cask) {
-                    progress(entry.app.id, state);
-                }
-            }
-        };
-        const auto settle = [&](const std::string& package) {
-            if (const auto found = std::find(downloading.begin(), downloading.end(), package);
-                found != downloading.end()) {
-                downloading.erase(found);
-                show(package, PackageState::pending());
-            }
-        };
-        const auto watchOutput = [&](const std::string& line) {
-            log(line);
-            const std::optional<FetchNews> news = FetchOutput::read(line, command.packages);
-            if (!news) {
-                return;
-            }
-            switch (news->kind) {
-            case FetchNews::Kind::finished:
-                for (const std::string& package : news->packages) {
-                    settle(package);
-                }
-                return;
-            case FetchNews::Kind::startedAlone:
-                // One download at a time: the one before it is done.
-                for (const std::string& package : std::vector(downloading)) {
-                    if (package != news->packages.front()) {
-                        settle(package);
-                    }
-                }
-                break;
-            case FetchNews::Kind::started:
-                break;
-            }
-            for (const std::string& package : news->packages) {
-                if (std::find(downloading.begin(), downloading.end(), package) ==
-                    downloading.end()) {
-                    downloading.push_back(package);
-                    show(package, PackageState::downloading());
-                }
-            }
-        };
-
-        const std::vector<std::string> arguments =
-            BrewCommandBuilder::fetchArguments(command.cask, command.packages);
-        log(commandLine(options.packageManager, arguments));
-        std::string failure;
-        try {
-            const CommandResult result =
-                brewRunner_.run(packageManagerPath, arguments, command.timeLimit, watchOutput);
-            if (result.timedOut) {
-                failure = "the fetch timed out";
-            } else if (!result.cancelled && result.exitCode != 0) {
-                failure = "brew exited with status " + std::to_string(result.exitCode);
-            }
-        } catch (const std::exception& error) {
-            failure = error.what();
-        }
-        while (!downloading.empty()) {
-            settle(downloading.front());
-        }
-        if (!failure.empty()) {
-            log("Not everything was downloaded ahead (" + failure +
-                "); each install downloads what it still needs.");
-        }
-    }
-}
-
 std::optional<PackageState> InstallEngine::keepOpenAppsOpen(const PlannedEntry& entry,
                                                             RunningAppPolicy policy,
                                                             const LogHandler& log) {
     // Looked at again now: an app may have been opened or quit since the plan was made.
-    std::vector<std::string> open = openBundles(entry.bundles);
+    std::vector<std::string> open;
+    for (const std::filesystem::path& bundle :
+         runningApps_.open({entry.bundles.begin(), entry.bundles.end()})) {
+        open.push_back(bundle.string());
+    }
     if (open.empty()) {
         return std::nullopt;
     }
@@ -330,7 +129,7 @@ void InstallEngine::cleanUp(const std::vector<PlannedEntry>& plan,
         return;
     }
     const std::vector<std::string> arguments = BrewCommandBuilder::cleanupArguments(packages);
-    log(commandLine(options.packageManager, arguments));
+    log(InstallLog::commandLine(options.packageManager, arguments));
     std::string failure;
     try {
         const CommandResult result = brewRunner_.run(
@@ -361,7 +160,7 @@ std::vector<PlannedEntry> InstallEngine::plan(const std::vector<AppEntry>& apps,
     };
     return InstallPlan::make(
         apps, options,
-        survey(apps, options, packageManagerPath, {std::nullopt, std::nullopt}, log));
+        surveyTaker(options.packageManager).take(apps, options, packageManagerPath, {}, log));
 }
 
 std::vector<PackageResult>
@@ -405,7 +204,7 @@ InstallEngine::execute(const std::vector<AppEntry>& apps, const InstallOptions& 
     // updating itself: it is the one update of the run.
     if (options.runUpdateFirst && !isCancelled()) {
         const std::vector<std::string> arguments = manager.updateArguments();
-        log(commandLine(manager, arguments));
+        log(InstallLog::commandLine(manager, arguments));
         CommandResult result;
         try {
             result = runner_.run(packageManagerPath, arguments, timeout, log);
@@ -420,8 +219,9 @@ InstallEngine::execute(const std::vector<AppEntry>& apps, const InstallOptions& 
 
     std::vector<PlannedEntry> plan;
     try {
-        plan =
-            InstallPlan::make(apps, options, survey(apps, options, packageManagerPath, given, log));
+        plan = InstallPlan::make(apps, options,
+                                 surveyTaker(manager).take(apps, options, packageManagerPath,
+                                                           {given.casks, given.packages}, log));
     } catch (const PackageManagerError& error) {
         return runWideFailure(error.text());
     } catch (const std::exception& error) {
@@ -446,7 +246,7 @@ InstallEngine::execute(const std::vector<AppEntry>& apps, const InstallOptions& 
             cancel();
         }
     }
-    prefetch(plan, options, packageManagerPath, log, progress);
+    Prefetch(brewRunner_, argumentSpace_).run(plan, options, packageManagerPath, log, progress);
 
     std::vector<PackageResult> results;
     results.reserve(plan.size());
@@ -477,19 +277,26 @@ InstallEngine::execute(const std::vector<AppEntry>& apps, const InstallOptions& 
                 return *std::move(kept);
             }
             progress(app.id, PackageState::installing());
-            log(commandLine(manager, *arguments));
+            log(InstallLog::commandLine(manager, *arguments));
             std::string_view passwordNote;
+            std::optional<TapTrust::Refusal> untrusted;
             const auto watchOutput = [&](const std::string& line) {
                 if (AdminPrompt::isRefusal(line)) {
                     passwordNote = AdminPrompt::failureNote;
                 } else if (const auto note = AdminPrompt::unansweredNote(line); !note.empty()) {
                     passwordNote = note;
                 }
+                if (!untrusted) {
+                    untrusted = TapTrust::refusal(line);
+                }
                 log(line);
             };
             try {
                 const CommandResult result =
                     runner(manager).run(packageManagerPath, *arguments, timeout, watchOutput);
+                if (untrusted && !result.succeeded() && !result.cancelled && !result.timedOut) {
+                    return PackageState::failed(TapTrust::failureMessage(*untrusted));
+                }
                 return stateOfFinished(result, manager, passwordNote);
             } catch (const std::exception& error) {
                 // A launch failure; any other failure of the runner is reported the same way.

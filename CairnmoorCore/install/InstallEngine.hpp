@@ -5,11 +5,13 @@
 #include "install/InstallPlan.hpp"
 #include "install/PackageResult.hpp"
 #include "install/PackageState.hpp"
+#include "install/SurveyTaker.hpp"
 #include "managers/ProcessRunner.hpp"
 #include "platform/FileManager.hpp"
 #include "platform/RunningApps.hpp"
 
 #include <chrono>
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <set>
@@ -84,6 +86,11 @@ public:
     approvePlan(const std::vector<PlannedEntry>& plan,
                 const std::set<std::string>& approvedReplacements);
 
+    // The bytes one command's executable and arguments may take; a longer list of names is
+    // split over several commands. Measured from the system's limit and the environment
+    // unless set here.
+    void limitArguments(std::size_t bytes);
+
     // From any thread, also while run() is blocked: stops the command in progress and
     // skips every package not yet handled. Never blocks.
     void cancel();
@@ -102,19 +109,6 @@ private:
                                        const std::string& packageManagerPath, Given given,
                                        const Observers& observers,
                                        const std::optional<std::set<std::string>>& approved);
-    Survey survey(const std::vector<AppEntry>& apps, const InstallOptions& options,
-                  const std::string& packageManagerPath, Given given, const LogHandler& log);
-    void lookForExistingApps(const std::vector<AppEntry>& apps, const InstallOptions& options,
-                             const std::string& packageManagerPath, Survey& survey,
-                             const LogHandler& log);
-    // Best effort: a fetch that fails or runs out of time is logged, and each install then
-    // downloads for itself.
-    void prefetch(const std::vector<PlannedEntry>& plan, const InstallOptions& options,
-                  const std::string& packageManagerPath, const LogHandler& log,
-                  const ProgressHandler& progress);
-
-    // The bundles among `bundles` with a process running from inside them.
-    std::vector<std::string> openBundles(const std::vector<std::string>& bundles) const;
     // None when the entry's package may be touched now; else why not (an app still open,
     // or a cancel while waiting for it to quit).
     std::optional<PackageState> keepOpenAppsOpen(const PlannedEntry& entry, RunningAppPolicy policy,
@@ -127,6 +121,7 @@ private:
 
     // The runner for the manager's commands after an asked-for update.
     ProcessRunner& runner(PackageManager manager);
+    SurveyTaker surveyTaker(PackageManager manager);
     bool isCancelled() const;
 
     // As the front end set it up: MacPorts, and Homebrew's own update.
@@ -134,6 +129,7 @@ private:
     // The same, with Homebrew's child environment added. A cancel reaches both.
     ProcessRunner brewRunner_;
     const FileManager& fileManager_;
+    std::size_t argumentSpace_;
     const RunningApps& runningApps_;
     std::chrono::milliseconds quitTimeLimit_{30000};
 };

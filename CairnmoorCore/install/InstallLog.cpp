@@ -76,6 +76,15 @@ bool writeRecord(int fd, std::string_view line) {
 
 } // namespace
 
+std::string commandLine(PackageManager manager, const std::vector<std::string>& arguments) {
+    std::string line = "$ " + std::string(manager.executableName());
+    for (const std::string& argument : arguments) {
+        line += ' ';
+        line += argument;
+    }
+    return line;
+}
+
 bool appendLine(const std::filesystem::path& url, std::string_view line) {
     // Not created here: a log file someone removed during the run stays removed.
     const posix::FileDescriptor file(posix::retryOnInterrupt(

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "managers/PackageManager.hpp"
 #include "platform/FileManager.hpp"
 #include "platform/Posix.hpp"
 
@@ -7,6 +8,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Where an in-window run's log file lives and how its lines are written.
 namespace cairnmoor::InstallLog {
@@ -25,6 +27,10 @@ std::filesystem::path createFile(const std::filesystem::path& url);
 // Appends the line and one line feed (open, seek to end, write, close). False when the
 // file could not be opened or written; the caller drops the line silently.
 bool appendLine(const std::filesystem::path& url, std::string_view line);
+
+// How a command shows in the log: "$ brew install --cask alpha", the executable's name,
+// never its full path.
+std::string commandLine(PackageManager manager, const std::vector<std::string>& arguments);
 
 // A run's log, opened once and written through that descriptor to the end: what is put
 // at its name during the run (a link, another file) never receives a line.

@@ -3,8 +3,8 @@
 #include "platform/DecodingError.hpp"
 #include "platform/JsonReading.hpp"
 
-#include <filesystem>
 #include <new>
+#include <optional>
 
 namespace cairnmoor::CaskInfoReading {
 
@@ -12,22 +12,60 @@ using JsonReading::Json;
 
 namespace {
 
-// The name an `app` artifact has once installed: its target if it names one, else the
-// bundle's own name; either way only the last path component.
-std::string installedName(const Json& artifact) {
-    const Json& items = JsonReading::requireArray(artifact, "app");
-    if (items.empty()) {
-        throw DecodingError("An app artifact names no bundle.");
-    }
-    std::string name = JsonReading::asString(items.front(), "app");
-    for (const Json& item : items) {
-        if (item.is_object()) {
-            if (const auto target = JsonReading::optionalString(item, "target")) {
-                name = *target;
-            }
+// One name in a path: not empty, not "." or "..", no slash.
+bool isPlainName(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos;
+}
+
+// "Foo.app", "Sub/Foo.app": plain names, the last one a bundle's. Homebrew reads a leading
+// "~" as a home folder, so that is no name in an Applications folder.
+bool isBundlePath(std::string_view path) {
+    std::size_t start = 0;
+    for (std::size_t slash; (slash = path.find('/', start)) != std::string_view::npos;
+         start = slash + 1) {
+        if (!isPlainName(path.substr(start, slash - start))) {
+            return false;
         }
     }
-    return std::filesystem::path(name).filename().string();
+    const std::string_view last = path.substr(start);
+    return !path.starts_with('~') && isPlainName(last) && last.size() > 4 && last.ends_with(".app");
+}
+
+// Where an `app` artifact puts its bundle, relative to an Applications folder, as Homebrew
+// places it: under its target if it names one (relative to the Applications folder, or in
+// "~/Applications", "/Applications" or the configured one, "$APPDIR", when it starts there),
+// else under the last part of the bundle's own path. None when that is not a bundle in an
+// Applications folder (".." would make the folder's parent an app on the Mac) or the artifact is
+// not of this shape.
+std::optional<std::string> installedPath(const Json& artifact) {
+    if (!artifact.is_array() || artifact.empty() || !artifact.front().is_string()) {
+        return std::nullopt;
+    }
+    std::string_view source = artifact.front().get_ref<const std::string&>();
+    std::string_view path = source.substr(source.rfind('/') + 1);
+    if (source.ends_with('/') || !isBundlePath(path)) {
+        return std::nullopt;
+    }
+    for (const Json& item : artifact) {
+        if (!item.is_object() || !item.contains("target")) {
+            continue;
+        }
+        const Json& target = item.at("target");
+        if (!target.is_string()) {
+            return std::nullopt;
+        }
+        path = target.get_ref<const std::string&>();
+        for (const std::string_view folder : {"~/Applications/", "/Applications/", "$APPDIR/"}) {
+            if (path.starts_with(folder)) {
+                path.remove_prefix(folder.size());
+                break;
+            }
+        }
+        if (!isBundlePath(path)) {
+            return std::nullopt;
+        }
+    }
+    return std::string(path);
 }
 
 } // namespace
@@ -67,7 +105,9 @@ std::map<std::string, CaskInfo> parse(std::string_view json,
                 if (const Json* app = artifact.is_object()
                                           ? JsonReading::optionalKey(artifact, "app")
                                           : nullptr) {
-                    info.apps.push_back(installedName(*app));
+                    if (auto path = installedPath(*app)) {
+                        info.apps.push_back(std::move(*path));
+                    }
                 }
             }
         }

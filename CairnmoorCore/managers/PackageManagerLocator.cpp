@@ -2,6 +2,8 @@
 
 #include "managers/MacPortsExecutable.hpp"
 
+#include <algorithm>
+
 namespace cairnmoor::PackageManagerLocator {
 
 std::string_view architecture() {
@@ -22,6 +24,37 @@ std::vector<std::string> knownPaths(PackageManager manager, std::string_view arc
     return {"/usr/local/bin/brew", "/opt/homebrew/bin/brew"};
 }
 
+bool honoursTestKnownPaths() {
+#ifdef CAIRNMOOR_TEST_HOOKS
+    return true;
+#else
+    return false;
+#endif
+}
+
+namespace {
+
+// The non-empty pieces of a colon-separated list.
+std::vector<std::string> pieces(const std::string& list) {
+    std::vector<std::string> found;
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        const auto colon = std::min(list.find(':', start), list.size());
+        if (colon > start) {
+            found.push_back(list.substr(start, colon - start));
+        }
+        start = colon + 1;
+    }
+    return found;
+}
+
+std::string valueOf(const std::map<std::string, std::string>& environment, const char* name) {
+    const auto found = environment.find(name);
+    return found == environment.end() ? std::string() : found->second;
+}
+
+} // namespace
+
 std::optional<std::string> resolve(PackageManager manager, const FileManager& fileManager,
                                    const std::map<std::string, std::string>& environment) {
     if (manager == PackageManager::macports) {
@@ -31,16 +64,11 @@ std::optional<std::string> resolve(PackageManager manager, const FileManager& fi
         return std::nullopt;
     }
     std::vector<std::string> candidates = knownPaths(manager, architecture());
-    const auto path = environment.find("PATH");
-    const std::string searchPath = path == environment.end() ? std::string() : path->second;
-    std::size_t start = 0;
-    while (start <= searchPath.size()) {
-        const auto colon = std::min(searchPath.find(':', start), searchPath.size());
-        if (colon > start) {
-            candidates.push_back(searchPath.substr(start, colon - start) + "/" +
-                                 std::string(manager.executableName()));
-        }
-        start = colon + 1;
+    if (honoursTestKnownPaths() && environment.contains(testKnownPathsVariable)) {
+        candidates = pieces(valueOf(environment, testKnownPathsVariable));
+    }
+    for (const std::string& folder : pieces(valueOf(environment, "PATH"))) {
+        candidates.push_back(folder + "/" + std::string(manager.executableName()));
     }
     for (const std::string& candidate : candidates) {
         if (candidate.starts_with('/') && fileManager.isExecutableFile(candidate)) {

@@ -16,9 +16,17 @@ std::string_view architecture();
 
 std::vector<std::string> knownPaths(PackageManager manager, std::string_view architecture);
 
+inline constexpr const char* testKnownPathsVariable = "CAIRNMOOR_TEST_BREW_KNOWN_PATHS";
+// Whether this build honours `testKnownPathsVariable`.
+bool honoursTestKnownPaths();
+
 // The absolute path of a usable executable of the manager, or none. MacPorts is only
 // ever /opt/local/bin/port and only when it passes the trust check; Homebrew is looked
 // for at its known paths, then on PATH (absolute pieces only).
+//
+// Test builds (CAIRNMOOR_TEST_HOOKS, never a release) read Homebrew's known paths from
+// `testKnownPathsVariable` when the environment has it (colon-separated; empty: none), so
+// tests reach a fake on PATH on a Mac that has Homebrew in its usual place.
 std::optional<std::string> resolve(PackageManager manager, const FileManager& fileManager,
                                    const std::map<std::string, std::string>& environment);
 

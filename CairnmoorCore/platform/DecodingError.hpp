@@ -21,6 +21,11 @@ public:
                              "Allocation failed while decoding.");
     }
 
+    // A fault the user can mend only when told where it is: the message says it.
+    static DecodingError naming(const std::string& description) {
+        return DecodingError(description.c_str(), description);
+    }
+
     const std::string& debugDescription() const noexcept { return debugDescription_; }
 
 private:

@@ -201,7 +201,7 @@ void FileManager::writeAtomically(const fs::path& path, std::string_view data) c
             ::fchmod(fd.get(), existing.st_mode & 07777);
         }
         writeAll(fd.get(), data, path);
-        if (::fsync(fd.get()) != 0) {
+        if (posix::syncToStorage(fd.get()) != 0) {
             throw FileError(path, errno);
         }
         if (fd.close() != 0) {
@@ -218,7 +218,7 @@ void FileManager::writeAtomically(const fs::path& path, std::string_view data) c
     const posix::FileDescriptor directory(
         ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (directory) {
-        ::fsync(directory.get());
+        posix::syncToStorage(directory.get());
     }
 }
 

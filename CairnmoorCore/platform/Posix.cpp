@@ -14,6 +14,15 @@ int FileDescriptor::close() noexcept {
     return result;
 }
 
+int syncToStorage(int fd) noexcept {
+#ifdef F_FULLFSYNC
+    if (retryOnInterrupt([fd] { return ::fcntl(fd, F_FULLFSYNC); }) == 0) {
+        return 0;
+    }
+#endif
+    return retryOnInterrupt([fd] { return ::fsync(fd); });
+}
+
 bool makeCloseOnExecPipe(FileDescriptor& readEnd, FileDescriptor& writeEnd) {
     int ends[2];
 #if defined(__linux__) || defined(__FreeBSD__)

@@ -44,6 +44,11 @@ private:
     int fd_ = -1;
 };
 
+// Writes the file's data through to the storage device: fsync(2), except on macOS, where
+// fsync leaves it in the drive's cache and F_FULLFSYNC is what survives a power cut (file
+// systems that refuse F_FULLFSYNC get fsync). 0, or -1 with errno set.
+int syncToStorage(int fd) noexcept;
+
 // A pipe whose two ends are closed on exec, so no other child inherits them.
 // Returns false (errno set) when the system refuses.
 bool makeCloseOnExecPipe(FileDescriptor& readEnd, FileDescriptor& writeEnd);

@@ -1,6 +1,7 @@
 #include "platform/Sha256.hpp"
 
 #include <CommonCrypto/CommonDigest.h>
+#include <algorithm>
 #include <array>
 
 namespace cairnmoor::Sha256 {

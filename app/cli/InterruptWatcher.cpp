@@ -114,14 +114,18 @@ InterruptWatcher::~InterruptWatcher() {
     stop();
 }
 
-void InterruptWatcher::stop() {
+void InterruptWatcher::stop(After after) {
     if (!active_) {
         return;
     }
     active_ = false;
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
     for (std::size_t i = 0; i < watchedSignals.size(); ++i) {
         if (watching_[i]) {
-            ::sigaction(watchedSignals[i], &previous_[i], nullptr);
+            ::sigaction(watchedSignals[i], after == After::ignored ? &ignore : &previous_[i],
+                        nullptr);
         }
     }
     // The write end is non-blocking; if the pipe were full the thread is awake anyway

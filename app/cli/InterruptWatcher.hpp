@@ -21,9 +21,11 @@ public:
     InterruptWatcher(const InterruptWatcher&) = delete;
     InterruptWatcher& operator=(const InterruptWatcher&) = delete;
 
-    // Puts back the handling that was in place before and ends the thread. Safe to call
-    // more than once. A signal that arrives afterwards is handled as it was before.
-    void stop();
+    enum class After { asBefore, ignored };
+    // Puts back the handling that was in place before (or, once the work is over and
+    // only the exit is left, ignores the signals, so none can cut the end short) and
+    // ends the thread. Safe to call more than once.
+    void stop(After after = After::asBefore);
     // The first signal caught while watching, or 0.
     int signalNumber() const;
 

@@ -1,7 +1,7 @@
 #include "cli/ReportWriter.hpp"
 
-#include "cli/CLI.hpp"
 #include "cli/Console.hpp"
+#include "cli/TerminalText.hpp"
 
 #include <exception>
 

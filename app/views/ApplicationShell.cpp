@@ -22,7 +22,14 @@ ApplicationShell::ApplicationShell(CairnmoorViewModel& model, WindowActions& act
 ApplicationShell::ApplicationShell(CairnmoorViewModel& model, WindowActions& actions,
                                    Options options, QObject* parent)
     : QObject(parent), model_(model), actions_(actions), options_(std::move(options)),
-      identity_(options_.publisher), engine_(std::make_unique<QQmlApplicationEngine>()) {
+      identity_(options_.publisher),
+      notifier_(model_,
+                [this] {
+                    const QQuickWindow* main = window();
+                    return QGuiApplication::applicationState() == Qt::ApplicationActive &&
+                           main != nullptr && main->isActive();
+                }),
+      engine_(std::make_unique<QQmlApplicationEngine>()) {
     // Elsewhere than macOS the platform's file dialog may be missing or follow a light
     // desktop theme; the Qt Quick dialog follows the window's dark palette everywhere.
     QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs, !nativeDialogs());
@@ -39,6 +46,7 @@ ApplicationShell::ApplicationShell(CairnmoorViewModel& model, WindowActions& act
                 [this](Qt::ApplicationState state) {
                     if (state == Qt::ApplicationActive) {
                         model_.refreshManagers();
+                        notifier_.windowActivated();
                     }
                 });
     }
@@ -49,19 +57,27 @@ ApplicationShell::ApplicationShell(CairnmoorViewModel& model, WindowActions& act
     });
 }
 
-ApplicationShell::~ApplicationShell() = default;
+ApplicationShell::~ApplicationShell() {
+    if (QQuickWindow* main = window()) {
+        settings_.saveGeometry(*main);
+    }
+    settings_.saveChoice(model_);
+}
 
 bool ApplicationShell::load() {
     if (const auto missing = QmlModules::missing(*engine_); !missing.empty()) {
         failure_ = QmlModules::message(missing);
         return false;
     }
+    // The user's last choice, before the views first draw it.
+    settings_.restoreChoice(model_);
     engine_->setInitialProperties({
         {QStringLiteral("viewModel"), QVariant::fromValue(static_cast<QObject*>(&model_))},
         {QStringLiteral("actions"), QVariant::fromValue(static_cast<QObject*>(&actions_))},
         {QStringLiteral("identity"), QVariant::fromValue(static_cast<QObject*>(&identity_))},
         {QStringLiteral("catalogueCards"), QVariant::fromValue(static_cast<QObject*>(&cards_))},
         {QStringLiteral("shell"), QVariant::fromValue(static_cast<QObject*>(this))},
+        {QStringLiteral("settings"), QVariant::fromValue(static_cast<QObject*>(&settings_))},
     });
     engine_->load(QUrl(QString::fromUtf8(mainQml)));
     QQuickWindow* main = window();
@@ -70,6 +86,15 @@ bool ApplicationShell::load() {
                    errors_.join(QLatin1Char('\n'));
         return false;
     }
+    // The window comes back where the user left it; it is shown only then, so it does
+    // not jump.
+    settings_.restoreGeometry(*main);
+    connect(main, &QWindow::visibleChanged, this, [this, main](bool visible) {
+        if (!visible) {
+            settings_.saveGeometry(*main);
+        }
+    });
+    main->show();
     // The platform window exists once a window is shown; Qt may rebuild it later. The
     // About window keeps its title bar but takes the same dark appearance.
     QList<QQuickWindow*> windows = main->findChildren<QQuickWindow*>();

@@ -2,6 +2,8 @@
 
 #include "views/AppIdentity.hpp"
 #include "views/CatalogueCardModel.hpp"
+#include "views/RunNotifier.hpp"
+#include "views/WindowSettings.hpp"
 
 #include <QList>
 #include <QObject>
@@ -19,8 +21,9 @@ class CairnmoorViewModel;
 class WindowActions;
 
 // The one main window over one view model: loads the QML views, hands them the model,
-// the file actions and the build identity, refreshes the located managers whenever the
-// application becomes active again, and keeps a quit from cutting an install short.
+// the file actions, the build identity and what is kept between launches, refreshes the located
+// managers whenever the application becomes active again, and keeps a quit from cutting an install
+// short.
 class ApplicationShell : public QObject {
     Q_OBJECT
     // The platform's global menu bar (macOS) instead of the header's menu button.
@@ -51,6 +54,7 @@ public:
     bool load();
     QQuickWindow* window() const;
     QQmlApplicationEngine& engine() const { return *engine_; }
+    WindowSettings& settings() { return settings_; }
     // Every warning and error the QML engine reported so far.
     QStringList errors() const { return errors_; }
     // Why load() failed, in one message for the user.
@@ -72,6 +76,8 @@ private:
     WindowActions& actions_;
     Options options_;
     AppIdentity identity_;
+    WindowSettings settings_;
+    RunNotifier notifier_;
     CatalogueCardModel cards_;
     std::unique_ptr<QQmlApplicationEngine> engine_;
     QStringList errors_;

@@ -7,6 +7,7 @@
 
 #include <QUrl>
 
+#include <algorithm>
 #include <exception>
 #include <utility>
 
@@ -32,9 +33,20 @@ CairnmoorViewModel::CairnmoorViewModel(ManagerResolver resolver, const Clock& cl
     : QObject(parent), resolver_(std::move(resolver)), options_(this), run_(clock, this),
       marks_(this), catalogueRowModel_(selection_, marks_, this),
       replaceConfirmation_(
-          [this](std::set<std::string> approved) { beginRun(std::move(approved)); },
+          [this](std::optional<std::set<std::string>> approved) { beginRun(std::move(approved)); },
           [this](const std::string& error) { setLoadError("The install did not start: " + error); },
-          this) {
+          this),
+      carryOver_(CarryOver::Owner{[this]() -> const Catalog& { return selection_.catalog(); },
+                                  [this]() { return options(); },
+                                  [this](PackageManager manager) -> std::optional<std::string> {
+                                      const auto found = managerPaths_.find(manager);
+                                      return found == managerPaths_.end()
+                                                 ? std::nullopt
+                                                 : std::optional(found->second);
+                                  },
+                                  [this](const Profile& profile) { loadProfile(profile); }},
+                 CarryOver::brewInfo(), this) {
+    connect(&carryOver_, &CarryOver::packagesChanged, this, &CairnmoorViewModel::derivedChanged);
     connect(&marks_, &InstalledMarks::changed, &catalogueRowModel_,
             &CatalogueRowModel::refreshMarks);
     connect(&replaceConfirmation_, &ReplaceConfirmation::changed, this,
@@ -103,6 +115,10 @@ std::vector<AppEntry> CairnmoorViewModel::selectedApps() const {
     for (const AppEntry* app : selection_.entries()) {
         result.push_back(*app);
     }
+    // Packages beyond the catalogue run after its apps, as in a profile.
+    for (AppEntry& entry : carryOver_.entries()) {
+        result.push_back(std::move(entry));
+    }
     return result;
 }
 
@@ -138,6 +154,7 @@ Profile CairnmoorViewModel::currentProfile() const {
         profile.apps.push_back(app->id);
     }
     profile.options = options();
+    profile.packages = carryOver_.packages();
     return profile;
 }
 
@@ -149,6 +166,7 @@ void CairnmoorViewModel::loadProfile(const Profile& profile) {
     }
     setSelectedIds(std::move(ids));
     options_.set(profile.options);
+    carryOver_.setPackages(profile.packages);
 }
 
 QString CairnmoorViewModel::loadProfileFile(const QString& path) {
@@ -208,9 +226,8 @@ void CairnmoorViewModel::refreshMarks() {
 // ---------------------------------------------------------------- the run
 
 bool CairnmoorViewModel::canInstall() const {
-    return !selection_.entries().empty() && selection_.unsupported().empty() && managerPath() &&
-           !run_.isRunning() && !replaceConfirmation_.checking() &&
-           replaceConfirmation_.question().isEmpty();
+    return hasChoice() && allSupported() && managerPath() && !run_.isRunning() &&
+           !replaceConfirmation_.checking() && replaceConfirmation_.question().isEmpty();
 }
 
 bool CairnmoorViewModel::startInstall() {
@@ -223,20 +240,37 @@ bool CairnmoorViewModel::startInstall() {
         replaceConfirmation_.check(selectedApps(), options(), *path);
         return true;
     }
-    beginRun({});
+    beginRun(std::set<std::string>());
     return true;
 }
 
-void CairnmoorViewModel::beginRun(std::set<std::string> approved) {
+void CairnmoorViewModel::beginRun(std::optional<std::set<std::string>> approved) {
     const std::optional<std::string> path = managerPath();
     if (!canInstall() || !path) {
         setLoadError(refusalText);
         return;
     }
-    run_.begin(selectedApps(), options(), *path, std::move(approved));
+    // None approved at all: the apps found outside Homebrew stay as they are this time.
+    InstallOptions runOptions = options();
+    if (!approved) {
+        runOptions.existingApps = ExistingApps::skip;
+    }
+    run_.begin(selectedApps(), runOptions, *path, approved.value_or(std::set<std::string>()));
 }
 
 // ---------------------------------------------------------------- the rest
+
+bool CairnmoorViewModel::hasChoice() const {
+    return !selection_.entries().empty() || carryOver_.count() > 0;
+}
+
+bool CairnmoorViewModel::allSupported() const {
+    const auto others = [this](const ProfilePackage& package) {
+        return package.manager() != options().packageManager;
+    };
+    return selection_.unsupported().empty() &&
+           std::none_of(carryOver_.packages().begin(), carryOver_.packages().end(), others);
+}
 
 void CairnmoorViewModel::setLoadError(std::string text) {
     loadError_ = std::move(text);
@@ -261,11 +295,11 @@ QString CairnmoorViewModel::unsupportedWarningText() const {
 }
 
 bool CairnmoorViewModel::canExportScript() const {
-    return !selection_.entries().empty() && selection_.unsupported().empty();
+    return hasChoice() && allSupported();
 }
 
 bool CairnmoorViewModel::canExportBrewfile() const {
-    return options().packageManager == PackageManager::homebrew && !selection_.entries().empty();
+    return options().packageManager == PackageManager::homebrew && hasChoice();
 }
 
 } // namespace cairnmoor

@@ -5,6 +5,7 @@
 #include "install/Selection.hpp"
 #include "managers/PackageManager.hpp"
 #include "platform/Clock.hpp"
+#include "views/CarryOver.hpp"
 #include "views/CatalogueRowModel.hpp"
 #include "views/InstallRun.hpp"
 #include "views/InstalledMarks.hpp"
@@ -56,6 +57,8 @@ class CairnmoorViewModel : public QObject {
     Q_PROPERTY(cairnmoor::InstalledMarks* installedMarks READ installedMarks CONSTANT)
     Q_PROPERTY(
         cairnmoor::ReplaceConfirmation* replaceConfirmation READ replaceConfirmation CONSTANT)
+    // Packages beyond the catalogue, Brewfile import and saving this Mac as a profile.
+    Q_PROPERTY(cairnmoor::CarryOver* carryOver READ carryOver CONSTANT)
 
 public:
     // How a manager's executable is located; the default asks the platform locator with
@@ -116,6 +119,7 @@ public:
     CatalogueRowModel* catalogueRows() { return &catalogueRowModel_; }
     InstalledMarks* installedMarks() { return &marks_; }
     ReplaceConfirmation* replaceConfirmation() { return &replaceConfirmation_; }
+    CarryOver* carryOver() { return &carryOver_; }
 
 Q_SIGNALS:
     void searchTextChanged();
@@ -125,10 +129,15 @@ Q_SIGNALS:
 
 private:
     void setLoadError(std::string text);
+    // Something is chosen: catalogue apps, or packages beyond the catalogue.
+    bool hasChoice() const;
+    // Every choice has a package for the chosen manager.
+    bool allSupported() const;
     // After a change of the chosen identifiers.
     void selectionDidChange(bool changed);
-    // `approved`: with existingApps replace, the ids the user agreed to replace.
-    void beginRun(std::set<std::string> approved);
+    // `approved`: with existingApps replace, the ids the user agreed to replace; none: the
+    // apps found outside Homebrew are left as they are this time.
+    void beginRun(std::optional<std::set<std::string>> approved);
     // A new inventory for the marks, of the chosen manager where one was found.
     void refreshMarks();
 
@@ -143,6 +152,7 @@ private:
     InstalledMarks marks_;
     CatalogueRowModel catalogueRowModel_;
     ReplaceConfirmation replaceConfirmation_;
+    CarryOver carryOver_;
 };
 
 } // namespace cairnmoor

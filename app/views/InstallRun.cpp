@@ -90,16 +90,19 @@ void InstallRun::begin(std::vector<AppEntry> apps, const InstallOptions& options
     std::vector<RunRow> rows;
     rows.reserve(apps.size());
     for (const AppEntry& app : apps) {
-        rows.push_back(RunRow{app, PackageState::pending(), std::nullopt, std::nullopt});
+        rows.push_back(RunRow{app, PackageState::pending(), std::nullopt, std::nullopt, false,
+                              false, std::string()});
     }
     // The previous run's task has posted its completion, so it is ending or ended.
     joinRunThreads();
 
     runRowModel_.setRows(std::move(rows));
     logLineModel_.clear();
+    cancelled_ = false;
     setOverallProgress(0);
     setRunFinished(false);
     setIsRunning(true);
+    Q_EMIT headlineChanged();
 
     // A cask that runs an installer asks for an administrator password: here, through the
     // run's own channel to the password dialog.
@@ -126,73 +129,89 @@ void InstallRun::begin(std::vector<AppEntry> apps, const InstallOptions& options
     };
     // Withdrawn before the task is waited for, so the task never waits on it for good.
     OpenAppsQuestion* question = &openAppsQuestion_;
-    runTask_ =
-        std::thread([post, weak, engine, buffer, options, apps = std::move(apps), managerPath,
-                     approved = std::move(approvedReplacements), noPasswords, question]() {
-            auto state = std::make_shared<RunProgressState>(static_cast<std::int64_t>(apps.size()));
-            if (options.writeLog) {
-                state->setLogPath(createLogFile());
-            }
-            const auto onProgress = [&](const std::string& id, const PackageState& packageState) {
-                std::optional<double> fraction;
-                if (packageState.isFinal()) {
-                    fraction = state->completeOne();
+    runTask_ = std::thread([post, weak, engine, buffer, options, apps = std::move(apps),
+                            managerPath, approved = std::move(approvedReplacements), noPasswords,
+                            question]() {
+        auto state = std::make_shared<RunProgressState>(static_cast<std::int64_t>(apps.size()));
+        if (options.writeLog) {
+            state->setLogPath(createLogFile());
+        }
+        // The manager's last error line of the package being installed, for its row: the
+        // engine reports the package, then its output, then how it ended; the output may
+        // come from the runner's reading thread.
+        std::mutex errorMutex;
+        std::string installing;
+        std::string lastError;
+        const auto onProgress = [&](const std::string& id, const PackageState& packageState) {
+            std::string detail;
+            {
+                std::lock_guard guard(errorMutex);
+                if (packageState.kind == PackageState::Kind::installing) {
+                    installing = id;
+                    lastError.clear();
+                } else if (packageState.kind == PackageState::Kind::failed && id == installing) {
+                    detail = lastError;
                 }
-                post([weak, id, packageState, fraction]() {
-                    if (weak) {
-                        weak->applyProgress(id, packageState, fraction);
-                    }
-                });
-            };
-            const auto onLog = [&](const std::string& line) {
-                state->appendLog(line);
-                QString text = QString::fromStdString(line);
-                bool postFlush = false;
-                {
-                    std::lock_guard guard(buffer->mutex);
-                    buffer->pending.push_back(std::move(text));
-                    postFlush = !buffer->flushPosted;
-                    buffer->flushPosted = true;
-                }
-                if (postFlush) {
-                    post([weak, buffer]() {
-                        if (weak) {
-                            weak->requestLogFlush(buffer);
-                        }
-                    });
-                }
-            };
-            if (!noPasswords.empty()) {
-                onLog(noPasswords);
             }
-            // The rows show the plan before the first command; posted first, it arrives first.
-            const auto onPlan = [&](const std::vector<PlannedEntry>& plan) {
-                post([weak, plan]() {
-                    if (weak) {
-                        weak->runRowModel_.setPlan(plan);
-                    }
-                });
-            };
-            const std::vector<PackageResult> results =
-                engine->run(apps, options, managerPath,
-                            {onProgress, onLog, onPlan,
-                             [question](const auto& plan) { return question->ask(plan); }},
-                            approved);
-            // Only a cancel skips packages; say so where the user reads what happened.
-            const auto skipped = std::count_if(results.begin(), results.end(), [](const auto& r) {
-                return r.state == PackageState::skipped();
-            });
-            if (skipped > 0) {
-                onLog("Run cancelled: " + std::to_string(skipped) +
-                      (skipped == 1 ? " package was" : " packages were") + " skipped.");
-            }
-            post([weak, buffer, logPath = state->logPath()]() {
+            post([weak, id, packageState, detail = std::move(detail)]() mutable {
                 if (weak) {
-                    weak->flushLog(*buffer, weak->clock_.now());
-                    weak->completeRun(logPath);
+                    weak->applyProgress(id, packageState, std::move(detail));
                 }
             });
+        };
+        const auto onLog = [&](const std::string& line) {
+            if (line.starts_with("Error:")) {
+                std::lock_guard guard(errorMutex);
+                lastError = line;
+            }
+            state->appendLog(line);
+            QString text = QString::fromStdString(line);
+            bool postFlush = false;
+            {
+                std::lock_guard guard(buffer->mutex);
+                buffer->pending.push_back(std::move(text));
+                postFlush = !buffer->flushPosted;
+                buffer->flushPosted = true;
+            }
+            if (postFlush) {
+                post([weak, buffer]() {
+                    if (weak) {
+                        weak->requestLogFlush(buffer);
+                    }
+                });
+            }
+        };
+        if (!noPasswords.empty()) {
+            onLog(noPasswords);
+        }
+        // The rows show the plan before the first command; posted first, it arrives first.
+        const auto onPlan = [&](const std::vector<PlannedEntry>& plan) {
+            post([weak, plan]() {
+                if (weak) {
+                    weak->runRowModel_.setPlan(plan);
+                }
+            });
+        };
+        const std::vector<PackageResult> results =
+            engine->run(apps, options, managerPath,
+                        {onProgress, onLog, onPlan,
+                         [question](const auto& plan) { return question->ask(plan); }},
+                        approved);
+        // Only a cancel skips packages; say so where the user reads what happened.
+        const auto skipped = std::count_if(results.begin(), results.end(), [](const auto& r) {
+            return r.state == PackageState::skipped();
         });
+        if (skipped > 0) {
+            onLog("Run cancelled: " + std::to_string(skipped) +
+                  (skipped == 1 ? " package was" : " packages were") + " skipped.");
+        }
+        post([weak, buffer, logPath = state->logPath()]() {
+            if (weak) {
+                weak->flushLog(*buffer, weak->clock_.now());
+                weak->completeRun(logPath);
+            }
+        });
+    });
     Q_EMIT runStarted();
 }
 
@@ -212,8 +231,9 @@ void InstallRun::setOverallProgress(double value) {
 }
 
 void InstallRun::applyProgress(const std::string& id, const PackageState& state,
-                               std::optional<double> fraction) {
-    (void)runRowModel_.setState(id, state);
+                               std::string detail) {
+    const bool downloading = state.kind == PackageState::Kind::downloading;
+    (void)runRowModel_.setState(id, state, std::move(detail));
     if (state.kind == PackageState::Kind::installing) {
         for (const RunRow& row : runRowModel_.rows()) {
             if (row.id() == id) {
@@ -221,9 +241,81 @@ void InstallRun::applyProgress(const std::string& id, const PackageState& state,
             }
         }
     }
-    if (fraction) {
-        setOverallProgress(*fraction);
+    if (state.isFinal()) {
+        setOverallProgress(workedFraction());
     }
+    Q_EMIT downloadProgressChanged();
+    if (downloading || state.kind == PackageState::Kind::installing) {
+        Q_EMIT headlineChanged();
+    }
+}
+
+double InstallRun::workedFraction() const {
+    return runRowModel_.count() == 0 ? 0.0
+                                     : static_cast<double>(runRowModel_.workedCount()) /
+                                           static_cast<double>(runRowModel_.count());
+}
+
+int InstallRun::succeeded() const {
+    using Kind = PackageState::Kind;
+    const auto& rows = runRowModel_.rows();
+    return static_cast<int>(std::count_if(rows.begin(), rows.end(), [](const RunRow& row) {
+        return row.state.kind == Kind::installed || row.state.kind == Kind::alreadyPresent ||
+               row.state.kind == Kind::installedOutside;
+    }));
+}
+
+double InstallRun::downloadProgress() const {
+    return runRowModel_.count() == 0 ? 0.0
+                                     : static_cast<double>(runRowModel_.fetchedCount()) /
+                                           static_cast<double>(runRowModel_.count());
+}
+
+QString InstallRun::outcome() const {
+    if (isRunning_ || !runFinished_) {
+        return QStringLiteral("running");
+    }
+    if (cancelled_) {
+        return QStringLiteral("cancelled");
+    }
+    const auto& rows = runRowModel_.rows();
+    const auto failed = std::count_if(rows.begin(), rows.end(), [](const RunRow& row) {
+        return row.state.kind == PackageState::Kind::failed;
+    });
+    if (failed == 0 && rows.size() > 0 &&
+        runRowModel_.workedCount() == static_cast<int>(rows.size())) {
+        return QStringLiteral("done");
+    }
+    return succeeded() == 0 ? QStringLiteral("failed") : QStringLiteral("partial");
+}
+
+QString InstallRun::headline() const {
+    const auto& rows = runRowModel_.rows();
+    const int total = static_cast<int>(rows.size());
+    if (isRunning_ || !runFinished_) {
+        const bool started =
+            std::any_of(rows.begin(), rows.end(), [](const RunRow& row) { return row.started; });
+        return !started && std::any_of(rows.begin(), rows.end(),
+                                       [](const RunRow& row) {
+                                           return row.state.kind == PackageState::Kind::downloading;
+                                       })
+                   ? QStringLiteral("Downloading selected apps")
+                   : QStringLiteral("Installing selected apps");
+    }
+    const int installed = succeeded();
+    const auto failed = std::count_if(rows.begin(), rows.end(), [](const RunRow& row) {
+        return row.state.kind == PackageState::Kind::failed;
+    });
+    if (cancelled_) {
+        return installed == 0
+                   ? QStringLiteral("Cancelled")
+                   : QStringLiteral("Cancelled: installed %1 of %2").arg(installed).arg(total);
+    }
+    if (installed == 0) {
+        return failed == 0 ? QStringLiteral("Nothing installed")
+                           : QStringLiteral("Nothing installed: %1 failed").arg(failed);
+    }
+    return QStringLiteral("Installed %1 of %2").arg(installed).arg(total);
 }
 
 void InstallRun::requestLogFlush(const std::shared_ptr<LogBuffer>& buffer) {
@@ -257,7 +349,10 @@ void InstallRun::completeRun(std::optional<std::filesystem::path> logPath) {
     delayedFlush_.reset();
     setIsRunning(false);
     setRunFinished(true);
-    setOverallProgress(1.0);
+    // Where the work stopped, not full: a cancel or a failure of the whole run left the
+    // rest undone.
+    setOverallProgress(workedFraction());
+    Q_EMIT headlineChanged();
     lastLogPath_ = std::move(logPath);
     Q_EMIT lastLogPathChanged();
     Q_EMIT runCompleted();
@@ -268,6 +363,10 @@ void InstallRun::cancelRun() {
         return;
     }
     openAppsQuestion_.withdraw();
+    if (isRunning_ && !cancelled_) {
+        cancelled_ = true;
+        Q_EMIT headlineChanged();
+    }
     // cancel() may wait out the runner's grace period; the UI thread must not.
     cancelTasks_.emplace_back([engine = engine_]() { engine->cancel(); });
 }

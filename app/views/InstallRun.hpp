@@ -33,6 +33,13 @@ class InstallRun : public QObject {
     Q_PROPERTY(bool isRunning READ isRunning NOTIFY isRunningChanged)
     Q_PROPERTY(double overallProgress READ overallProgress NOTIFY overallProgressChanged)
     Q_PROPERTY(bool runFinished READ runFinished NOTIFY runFinishedChanged)
+    // The packages whose download ahead is over, as a fraction: the bar's download phase.
+    Q_PROPERTY(double downloadProgress READ downloadProgress NOTIFY downloadProgressChanged)
+    // What the run sheet's title says: what is going on, then what happened ("Installed
+    // 21 of 23", "Cancelled", "Nothing installed: 3 failed").
+    Q_PROPERTY(QString headline READ headline NOTIFY headlineChanged)
+    // "running", "done", "partial" (some failed), "failed" (nothing installed), "cancelled".
+    Q_PROPERTY(QString outcome READ outcome NOTIFY headlineChanged)
     // The last finished run's log file; empty when none was written.
     Q_PROPERTY(QString lastLogPath READ lastLogPathText NOTIFY lastLogPathChanged)
     // List models for virtualised views (owned by this object, never replaced).
@@ -65,6 +72,9 @@ public:
     bool isRunning() const { return isRunning_; }
     double overallProgress() const { return overallProgress_; }
     bool runFinished() const { return runFinished_; }
+    double downloadProgress() const;
+    QString headline() const;
+    QString outcome() const;
     const std::optional<std::filesystem::path>& lastLogPath() const { return lastLogPath_; }
     QString lastLogPathText() const;
     const std::vector<RunRow>& runRows() const { return runRowModel_.rows(); }
@@ -79,6 +89,8 @@ Q_SIGNALS:
     void overallProgressChanged();
     void runFinishedChanged();
     void lastLogPathChanged();
+    void headlineChanged();
+    void downloadProgressChanged();
     // A run has started (its rows are in place).
     void runStarted();
     // The completion step of a run has finished (after runFinished and lastLogPath).
@@ -90,8 +102,12 @@ private:
     void setIsRunning(bool value);
     void setRunFinished(bool value);
     void setOverallProgress(double value);
-    void applyProgress(const std::string& id, const PackageState& state,
-                       std::optional<double> fraction);
+    void applyProgress(const std::string& id, const PackageState& state, std::string detail);
+    // Packages the run has reached and ended, as a fraction: the bar stays where the work
+    // stopped (a cancel or a failure of the whole run fills nothing).
+    double workedFraction() const;
+    // Packages that ended installed, already present or installed outside Homebrew.
+    int succeeded() const;
     void requestLogFlush(const std::shared_ptr<LogBuffer>& buffer);
     void flushLog(LogBuffer& buffer, Clock::TimePoint now);
     void completeRun(std::optional<std::filesystem::path> logPath);
@@ -101,6 +117,7 @@ private:
     bool isRunning_ = false;
     double overallProgress_ = 0;
     bool runFinished_ = false;
+    bool cancelled_ = false;
     std::optional<std::filesystem::path> lastLogPath_;
     RunRowModel runRowModel_;
     LogLineModel logLineModel_;

@@ -52,7 +52,7 @@ void ReplaceConfirmation::check(std::vector<AppEntry> apps, const InstallOptions
                           question_ = question;
                           Q_EMIT changed();
                           if (question_.isEmpty()) {
-                              proceed_({});
+                              proceed_(std::set<std::string>());
                           }
                       };
                   });
@@ -66,6 +66,14 @@ void ReplaceConfirmation::accept() {
     std::set<std::string> confirmed = std::move(asked_);
     reset();
     proceed_(std::move(confirmed));
+}
+
+void ReplaceConfirmation::skipThese() {
+    if (question_.isEmpty()) {
+        return;
+    }
+    reset();
+    proceed_(std::nullopt);
 }
 
 void ReplaceConfirmation::reset() {

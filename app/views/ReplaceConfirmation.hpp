@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -25,8 +26,9 @@ class ReplaceConfirmation : public QObject {
 
 public:
     // The check passed: the ids of the apps the user agreed to replace (none when nothing
-    // would be replaced).
-    using Proceed = std::function<void(std::set<std::string> confirmed)>;
+    // would be replaced); none at all when the user chose to leave those apps as they are
+    // and install the rest.
+    using Proceed = std::function<void(std::optional<std::set<std::string>> confirmed)>;
     // The plan could not be made; the run would fail the same way.
     using Fail = std::function<void(const std::string& error)>;
 
@@ -39,6 +41,8 @@ public:
                const std::string& managerPath);
     Q_INVOKABLE void accept();
     Q_INVOKABLE void decline() { reset(); }
+    // "Skip these and install the rest": the run leaves the apps named as they are.
+    Q_INVOKABLE void skipThese();
     // Forgets a check in progress or an unanswered question (the selection or options
     // it was about have changed).
     void reset();

@@ -33,6 +33,9 @@ std::string RunRow::text() const {
                          (waiting && planned == PlannedAction::installedOutside))) {
         return "Installed from the App Store";
     }
+    if (state.kind == PackageState::Kind::skipped && started) {
+        return "Stopped";
+    }
     if (!waiting) {
         return stateText(state);
     }
@@ -46,13 +49,19 @@ std::string RunRow::text() const {
     case PlannedAction::replace:
         return "Will replace";
     case PlannedAction::alreadyInstalled:
-        return "Already installed";
+        // The word the row keeps once the run has passed it.
+        return "Already present";
     case PlannedAction::installedOutside:
         return "Installed outside Homebrew";
     case PlannedAction::notInstallable:
         break;
     }
     return "No Homebrew mapping";
+}
+
+bool RunRow::worked() const {
+    return state.isFinal() && state.kind != PackageState::Kind::skipped &&
+           (state.kind != PackageState::Kind::failed || started);
 }
 
 } // namespace cairnmoor

@@ -16,6 +16,12 @@ struct RunRow {
     // What the run will do with it, once the engine has planned the run.
     std::optional<PlannedAction> planned;
     std::optional<ExistingApp> existing;
+    // Its install command started (a skip after that is a stop), and its download ahead
+    // is over.
+    bool started = false;
+    bool fetched = false;
+    // For a failure: the manager's own last error line, when it printed one.
+    std::string detail;
 
     const std::string& id() const { return app.id; }
 
@@ -24,8 +30,12 @@ struct RunRow {
     // "Failed: " and the message.
     static std::string stateText(const PackageState& state);
     // The row's text: while it waits, its planned action ("Will install", "Will adopt",
-    // "Already installed", "Installed outside Homebrew", ...), otherwise its state's.
+    // "Already present", "Installed outside Homebrew", ...); "Stopped" for a package a
+    // cancel interrupted; otherwise its state's.
     std::string text() const;
+    // The run reached it and ended it: a final state other than a skip, not a failure
+    // of the whole run before its command began.
+    bool worked() const;
 
     bool operator==(const RunRow&) const = default;
 };

@@ -33,6 +33,8 @@ QVariant RunRowModel::data(const QModelIndex& index, int role) const {
         return QString::fromStdString(row.state.message);
     case IsFinalRole:
         return row.state.isFinal();
+    case DetailRole:
+        return QString::fromStdString(row.detail);
     default:
         return {};
     }
@@ -44,7 +46,8 @@ QHash<int, QByteArray> RunRowModel::roleNames() const {
             {StateKindRole, QByteArrayLiteral("stateKind")},
             {StateTextRole, QByteArrayLiteral("stateText")},
             {StateMessageRole, QByteArrayLiteral("stateMessage")},
-            {IsFinalRole, QByteArrayLiteral("isFinal")}};
+            {IsFinalRole, QByteArrayLiteral("isFinal")},
+            {DetailRole, QByteArrayLiteral("detail")}};
 }
 
 QString RunRowModel::summary() const {
@@ -58,9 +61,9 @@ QString RunRowModel::summary() const {
         {Kind::skippedRunning, "skipped because they were running"}};
     QStringList parts;
     for (const auto& [kind, text] : outcomes) {
-        const auto count = std::count_if(rows_.begin(), rows_.end(), [kind](const RunRow& row) {
-            return row.state.kind == kind;
-        });
+        const auto count =
+            std::count_if(rows_.begin(), rows_.end(),
+                          [kind = kind](const RunRow& row) { return row.state.kind == kind; });
         if (count > 0) {
             parts.push_back(QString::number(count) + QLatin1Char(' ') + QString::fromUtf8(text));
         }
@@ -73,24 +76,50 @@ void RunRowModel::setRows(std::vector<RunRow> rows) {
     beginResetModel();
     rows_ = std::move(rows);
     endResetModel();
+    if (activeIndex_ != -1) {
+        activeIndex_ = -1;
+        Q_EMIT activeIndexChanged();
+    }
     if (countChanges) {
         Q_EMIT countChanged();
     }
     Q_EMIT summaryChanged();
 }
 
-bool RunRowModel::setState(const std::string& id, const PackageState& state) {
+bool RunRowModel::setState(const std::string& id, const PackageState& state, std::string detail) {
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         if (rows_[i].id() == id) {
-            rows_[i].state = state;
+            RunRow& row = rows_[i];
+            using Kind = PackageState::Kind;
+            row.fetched = row.fetched ||
+                          (row.state.kind == Kind::downloading && state.kind != Kind::downloading);
+            row.started = row.started || state.kind == Kind::installing;
+            row.state = state;
+            row.detail = std::move(detail);
             const QModelIndex changed = index(static_cast<int>(i));
-            Q_EMIT dataChanged(changed, changed,
-                               {StateKindRole, StateTextRole, StateMessageRole, IsFinalRole});
+            Q_EMIT dataChanged(
+                changed, changed,
+                {StateKindRole, StateTextRole, StateMessageRole, IsFinalRole, DetailRole});
+            if ((state.kind == Kind::installing || state.kind == Kind::downloading) &&
+                activeIndex_ != static_cast<int>(i)) {
+                activeIndex_ = static_cast<int>(i);
+                Q_EMIT activeIndexChanged();
+            }
             Q_EMIT summaryChanged();
             return true;
         }
     }
     return false;
+}
+
+int RunRowModel::workedCount() const {
+    return static_cast<int>(
+        std::count_if(rows_.begin(), rows_.end(), [](const RunRow& row) { return row.worked(); }));
+}
+
+int RunRowModel::fetchedCount() const {
+    return static_cast<int>(
+        std::count_if(rows_.begin(), rows_.end(), [](const RunRow& row) { return row.fetched; }));
 }
 
 void RunRowModel::setPlan(const std::vector<PlannedEntry>& plan) {

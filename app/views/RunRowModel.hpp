@@ -16,6 +16,8 @@ class RunRowModel : public QAbstractListModel {
     // The outcome in a few words: "2 installed, 1 installed outside Homebrew, 1 failed"
     // (final states only).
     Q_PROPERTY(QString summary READ summary NOTIFY summaryChanged)
+    // The row downloading or installing last (-1 before the first): the one to keep in view.
+    Q_PROPERTY(int activeIndex READ activeIndex NOTIFY activeIndexChanged)
 
 public:
     enum Role {
@@ -26,6 +28,7 @@ public:
         StateTextRole,    // RunRow::text(): "Will install", ..., "Failed: <message>"
         StateMessageRole, // the failure message, empty otherwise
         IsFinalRole,
+        DetailRole, // a failure's last error line from the manager; empty otherwise
     };
     Q_ENUM(Role)
 
@@ -36,20 +39,28 @@ public:
     QHash<int, QByteArray> roleNames() const override;
     int count() const { return static_cast<int>(rows_.size()); }
     QString summary() const;
+    int activeIndex() const { return activeIndex_; }
+    // Rows the run has reached and ended (RunRow::worked), and rows whose download ahead
+    // is over.
+    int workedCount() const;
+    int fetchedCount() const;
 
     const std::vector<RunRow>& rows() const { return rows_; }
     void setRows(std::vector<RunRow> rows);
-    // Sets the state of the first row with this id; false when there is none.
-    bool setState(const std::string& id, const PackageState& state);
+    // Sets the state of the first row with this id (and a failure's detail); false when
+    // there is none.
+    bool setState(const std::string& id, const PackageState& state, std::string detail = {});
     // Gives each row its planned action; the plan lists the rows' apps in their order.
     void setPlan(const std::vector<PlannedEntry>& plan);
 
 Q_SIGNALS:
     void countChanged();
     void summaryChanged();
+    void activeIndexChanged();
 
 private:
     std::vector<RunRow> rows_;
+    int activeIndex_ = -1;
 };
 
 } // namespace cairnmoor

@@ -1,5 +1,6 @@
 #include "views/WindowConfigurator.hpp"
 
+#include <QGuiApplication>
 #include <QWindow>
 
 #import <AppKit/AppKit.h>
@@ -7,6 +8,11 @@
 namespace cairnmoor::WindowConfigurator {
 
 void configure(QWindow& window, bool hidesTitleBar) {
+    // Only Cocoa's window ids are NSViews; offscreen and minimal number their windows, so
+    // sending them a message would crash.
+    if (QGuiApplication::platformName() != QLatin1String("cocoa")) {
+        return;
+    }
     @autoreleasepool {
         // On macOS a QWindow's native handle is its NSView; its window may not exist yet.
         NSView* view = (__bridge NSView*)reinterpret_cast<void*>(window.winId());

@@ -1,8 +1,17 @@
 #!/bin/bash
 # Installs a Cairnmoor profile on this Mac for an MDM agent, which runs it as root and
-# without a terminal:
+# without a terminal. The profile and the report file are taken from the arguments in
+# either agent's convention, else from the environment, else from the two lines below:
 #
-#   cairnmoor-mdm.sh PROFILE [REPORT]
+#   cairnmoor-mdm.sh PROFILE [REPORT]                  by hand, or agents that pass them so
+#   cairnmoor-mdm.sh MOUNT COMPUTER USER PROFILE [REPORT]
+#                                                      Jamf Pro: its own three first, then
+#                                                      script parameters 4 and 5
+#   CAIRNMOOR_PROFILE=... [CAIRNMOOR_REPORT=...] cairnmoor-mdm.sh
+#                                                      no arguments (Intune passes none
+#                                                      and no environment either: write
+#                                                      the defaults below into the copy
+#                                                      you upload)
 #
 # PROFILE is a path or an http(s) URL of a *.cmprofile. REPORT is where the JSON report
 # goes (default /Library/Logs/Cairnmoor/fleet-report.json); the log goes beside it,
@@ -21,13 +30,24 @@
 # Set CAIRNMOOR to use a Cairnmoor other than the one in /Applications.
 set -u
 
+default_profile="${CAIRNMOOR_PROFILE:-}"
+default_report="${CAIRNMOOR_REPORT:-/Library/Logs/Cairnmoor/fleet-report.json}"
+
 cairnmoor="${CAIRNMOOR:-/Applications/Cairnmoor.app/Contents/MacOS/Cairnmoor}"
-if (($# < 1 || $# > 2)); then
+case $# in
+0) source="" report="" ;;
+1 | 2) source="$1" report="${2:-}" ;;
+# Jamf passes its three, then parameters 4 to 11, empty where not set.
+*) source="${4:-}" report="${5:-}" ;;
+esac
+source="${source:-$default_profile}"
+report="${report:-$default_report}"
+if [[ -z "$source" ]]; then
     echo "usage: $0 PROFILE-PATH-OR-URL [REPORT-FILE]" >&2
+    echo "   or: $0 MOUNT COMPUTER USER PROFILE-PATH-OR-URL [REPORT-FILE]  (Jamf Pro)" >&2
+    echo "   or: CAIRNMOOR_PROFILE=PROFILE-PATH-OR-URL $0" >&2
     exit 2
 fi
-source="$1"
-report="${2:-/Library/Logs/Cairnmoor/fleet-report.json}"
 log="$(dirname "$report")/fleet-$(date +%Y%m%d-%H%M%S).log"
 
 # Whoever sits at the screen, for the MDM's log: root or nobody at the login window.

@@ -66,5 +66,55 @@ TEST(CatalogueLoading, AValidReplacementWinsThenTheCallersBundleThenTheShippedRe
     EXPECT_EQ(CatalogLoader::loadEmbedded(&caller), CatalogLoader::loadEmbedded());
 }
 
+// Additions beside the catalogue join whichever catalogue loads, with their new categories
+// and licences; a clash of ids (with the catalogue or within the file) or a broken file
+// leaves the catalogue as it was and says why, naming the id.
+TEST(CatalogueLoading, AdditionsJoinTheCatalogueOrAreRefusedWithTheReason) {
+    testing::TempDir dir;
+    testing::StubFileManager files;
+    files.home = dir / "home";
+    files.applicationSupport = {dir / "support"};
+    dir.write("support/Cairnmoor/catalog.json", document.dump());
+    const auto entry = [](const char* id, const char* category) {
+        return nlohmann::json{{"id", id},         {"name", id},     {"category", category},
+                              {"licence", "Own"}, {"homepage", ""}, {"summary", ""}};
+    };
+    // clang-format off
+    const std::pair<nlohmann::json, std::string> cases[] = {
+        {{{"apps", {entry("tool", "Tools"), entry("desk", "Internal")}}, {"licences", {{"Own", "Ours"}}}},
+         "fox bare tool desk | Browsers Tools Internal | MIT Own"},
+        {{{"apps", {entry("desk", "Internal"), entry("fox", "Internal")}}},
+         "fox bare | Browsers Tools | MIT | the id \"fox\" is already in the catalogue"},
+        {{{"apps", {entry("desk", "Internal"), entry("desk", "Internal")}}},
+         "fox bare | Browsers Tools | MIT | the id \"desk\" is already in the catalogue"},
+        {{{"apps", {{{"id", "desk"}}}}}, "fox bare | Browsers Tools | MIT | "},
+        {{{"licences", {}}}, "fox bare | Browsers Tools | MIT | "},
+    };
+    // clang-format on
+    for (const auto& [additions, expected] : cases) {
+        dir.write("support/Cairnmoor/catalog.local.json", additions.dump());
+        std::string told;
+        const Catalog catalog =
+            CatalogLoader::load(files, nullptr, [&](const std::string& why) { told = why; });
+        std::string seen;
+        for (const AppEntry& app : catalog.apps) {
+            seen += (seen.empty() ? "" : " ") + app.id;
+        }
+        seen += " |";
+        for (const std::string& category : catalog.categories) {
+            seen += " " + category;
+        }
+        seen += " |";
+        for (const auto& [key, text] : catalog.licences) {
+            seen += " " + key;
+        }
+        if (!told.empty()) {
+            EXPECT_NE(told.find(CatalogLoader::additionsURL(files).string()), std::string::npos);
+            seen += " | " + told.substr(told.find('(') + 1);
+        }
+        EXPECT_EQ(seen.substr(0, expected.size()), expected) << told;
+    }
+}
+
 } // namespace
 } // namespace cairnmoor

@@ -4,7 +4,7 @@
 
 #include "CliSandbox.hpp"
 #include "buildinfo/BuildInfo.hpp"
-#include "cli/CLI.hpp"
+#include "cli/TerminalText.hpp"
 
 #include <gtest/gtest.h>
 
@@ -121,7 +121,14 @@ INSTANTIATE_TEST_SUITE_P(Cli, ArgumentGrammar, ::testing::Values(
     GrammarCase{"UnknownIdentifiersBeforeUnmappedOnes", team, 2, "Unknown catalogue IDs: omega.\n", "delta omega"},
     GrammarCase{"EmptySelection", team, 2, "No apps selected.\n", ""},
     GrammarCase{"EntryWithoutPackageForTheManager", team, 2,
-                "No Homebrew mapping for: Delta. Choose another manager or remove these apps.\n", "delta alpha"}),
+                "No Homebrew mapping for: Delta. Choose another manager or remove these apps.\n", "delta alpha"},
+    GrammarCase{"CaptureWithoutPath", "--capture --silent", 2, "--capture requires a file path\n"},
+    GrammarCase{"CaptureGoesAlone", "--capture mac.cmprofile " + team, 2, "--profile does not go with --capture\n"},
+    GrammarCase{"CaptureWithoutHomebrew", "--capture mac.cmprofile", 1, "Homebrew was not found. Install it from https://brew.sh/.\n",
+                "", false},
+    GrammarCase{"BrewfileOrProfile", "--brewfile Brewfile " + team, 2, "--brewfile and --profile go one at a time\n"},
+    GrammarCase{"BrewfileWithoutPath", "--brewfile", 2, "--brewfile requires a file path\n"},
+    GrammarCase{"MissingBrewfile", "--brewfile Brewfile", 1, "could not read Brewfile Brewfile: Brewfile: No such file or directory\n"}),
     [](const auto& info) { return info.param.name; });
 // clang-format on
 
@@ -134,6 +141,10 @@ TEST(Escaping, KeepsEveryMessageOnItsLine) {
         {std::string("a\nb\rc\td\0end", 11), R"("a\nb\rc\td\0end")"},
         {"\x1b[31mred\x1b[0m\x7f\x01", R"("\u{1b}[31mred\u{1b}[0m\u{7f}\u{1}")"},
         {"next\u0085line \u009b\u009f\u0080", R"("next\u{85}line \u{9b}\u{9f}\u{80}")"},
+        // Text that reads in another order, hides, or breaks the line without a control.
+        {"\u202egnp.exe\u202c \u2066a\u2069\u061c \u200bx\u200f\u00ad\ufeff\U000E0041",
+         R"("\u{202e}gnp.exe\u{202c} \u{2066}a\u{2069}\u{61c} \u{200b}x\u{200f}\u{ad}\u{feff}\u{e0041}")"},
+        {"one\u2028two\u2029\u2027\u200a\u00a0", "\"one\\u{2028}two\\u{2029}\u2027\u200a\u00a0\""},
         {"caf\u00e9 \u2014 \U0001F600 \u00c2", "\"caf\u00e9 \u2014 \U0001F600 \u00c2\""},
         {"cut \xc2 \xff", "\"cut \uFFFD \uFFFD\""}};
     // clang-format on

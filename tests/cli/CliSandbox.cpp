@@ -1,5 +1,7 @@
 #include "CliSandbox.hpp"
 
+#include "managers/PackageManagerLocator.hpp"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -35,7 +37,8 @@ CliSandbox::CliSandbox() {
     environment = {{"HOME", home_.string()},
                    {"PATH", (root_ / "bin").string() + ":/usr/bin:/bin"},
                    {"CAIRNMOOR_FAKE_STATE", (root_ / "state").string()},
-                   {"LANG", "C.UTF-8"}};
+                   {PackageManagerLocator::testKnownPathsVariable, ""},
+                   {"LANG", utf8Locale}};
     // Sanitizer builds read their settings from the environment; pass them on.
     for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS", "TSAN_OPTIONS"}) {
         if (const char* value = std::getenv(name)) {
@@ -67,7 +70,8 @@ CliSandbox::~CliSandbox() {
 }
 
 bool CliSandbox::realHomebrewInTheWay() {
-    return fs::exists("/opt/homebrew/bin/brew") || fs::exists("/usr/local/bin/brew");
+    return !PackageManagerLocator::honoursTestKnownPaths() &&
+           (fs::exists("/opt/homebrew/bin/brew") || fs::exists("/usr/local/bin/brew"));
 }
 
 void CliSandbox::writeCatalogue(const std::string& json) const {

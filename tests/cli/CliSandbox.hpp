@@ -13,7 +13,8 @@
 #include <vector>
 
 // Homebrew's fixed places are searched before PATH: on a machine with a real Homebrew the
-// fake would be passed over, so tests that reach the manager do not run there.
+// fake would be passed over, so unless the build lets the sandbox empty that list, tests
+// that reach the manager do not run there.
 #define SKIP_WHERE_A_REAL_HOMEBREW_WINS()                                                          \
     if (::cairnmoor::testing::CliSandbox::realHomebrewInTheWay())                                  \
     GTEST_SKIP() << "a real Homebrew would be found before the fake"

@@ -35,6 +35,8 @@ struct RunCase {
     Lines lines = {};        // whole lines that must appear in this order
     Lines invocations = {};  // what the fake was asked, all of it; empty: not checked
     std::string profile = "team.cmprofile";
+    std::string packages = {}; // the profile's "packages", beyond the catalogue
+    std::string brewfile = {}; // when set, the run takes this Brewfile instead of the profile
     friend void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -46,13 +48,18 @@ TEST_P(Run, ShowsAndReportsWhatHappened) {
     CliSandbox sandbox;
     sandbox.writeCatalogue();
     sandbox.writeProfile(fs::path(c.profile).lexically_normal().string(), c.apps,
-                         c.options.empty() ? CliSandbox::defaultOptions : c.options);
+                         (c.options.empty() ? CliSandbox::defaultOptions : c.options) +
+                             (c.packages.empty() ? "" : ", \"packages\": " + c.packages));
+    if (!c.brewfile.empty()) {
+        sandbox.write("work/Brewfile", c.brewfile);
+    }
     for (const std::string& file : c.files) {
         sandbox.write(file, "");
     }
     sandbox.environment.insert(c.knobs.begin(), c.knobs.end());
     sandbox.launcher = c.launcher;
-    Lines arguments{"--profile", c.profile};
+    Lines arguments{c.brewfile.empty() ? "--profile" : "--brewfile",
+                    c.brewfile.empty() ? c.profile : "Brewfile"};
     arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
     const CliResult result = sandbox.run(arguments);
     EXPECT_EQ(result.status, c.status) << result.out << result.err;
@@ -163,7 +170,27 @@ INSTANTIATE_TEST_SUITE_P(Cli, Run, ::testing::Values(
     RunCase{"CheckListsWhatIsMissing", {"alpha", "beta", "gamma"}, noInventory, {"--check"}, {}, "", onTheMac, 1, "",
             {"beta: not installed"}, askedAboutBoth},
     RunCase{"CheckPassesWhenAllIsThereOneWayOrAnother", {"alpha", "beta"}, "", {"--check"}, {}, "",
-            {"home/Applications/Alpha.app/Contents/Info.plist", "state/formulae/beta"}, 0, "", {}, survey}),
+            {"home/Applications/Alpha.app/Contents/Info.plist", "state/formulae/beta"}, 0, "", {}, survey},
+    // Packages beyond the catalogue run as entries of the same plan, by their names; one
+    // from an untrusted tap says which tap and how to trust it.
+    RunCase{"PackagesBeyondTheCatalogue", {"alpha"}, "", {}, {{"CAIRNMOOR_FAKE_UNTRUSTED", "user/tap/tool"}}, "", {}, 1, "",
+            {"formula:ripgrep: installed", "FAILED: user/tap/tool - Homebrew refuses to load it from the untrusted tap "
+             "user/tap. Trust it with `brew trust --cask user/tap/tool` (this cask only) or `brew trust user/tap` (the "
+             "whole tap), or with `trusted: true` on the tap's line in a Brewfile, then install again.",
+             "Summary: 3 processed, 1 failed."},
+            {survey[0], survey[1], "brew info --json=v2 --cask alpha user/tap/tool", "brew install --cask alpha",
+             "brew install ripgrep", "brew install --cask user/tap/tool", "brew cleanup alpha ripgrep"},
+            "team.cmprofile", R"([{"name": "ripgrep", "type": "formula"}, {"name": "user/tap/tool", "type": "cask"}])"},
+    RunCase{"PackagesInADryRun", {}, "", {"--dry-run", "--silent"}, {}, "", {"state/formulae/ripgrep"}, 0, "",
+            {"formula:ripgrep: upgrade", "cask:ripgrep: install"}, {}, "team.cmprofile",
+            R"([{"name": "ripgrep", "type": "formula"}, {"name": "ripgrep", "type": "cask"}])"},
+    // A Brewfile is a profile with the default options: catalogue packages by their ids.
+    RunCase{"BrewfileInstalled", {}, "", {}, {}, "", {}, 0, "",
+            {"beta: installed", "cask:user/tap/tool: installed", "Summary: 2 processed, 0 failed."},
+            {survey[0], survey[1], "brew info --json=v2 --cask user/tap/tool", "brew fetch --cask user/tap/tool",
+             "brew fetch --formula beta", "brew install beta", "brew install --cask user/tap/tool",
+             "brew cleanup beta user/tap/tool"}, "team.cmprofile", "",
+            "tap \"user/tap\"\nbrew \"beta\"\nmas \"Xcode\", id: 497799835\ncask 'user/tap/tool' # ours\n"}),
     [](const auto& info) { return info.param.name; });
 // clang-format on
 
@@ -219,6 +246,64 @@ TEST_F(Field, WindowThatCannotStartSaysSoInOneLine) {
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
     EXPECT_NE(result.err.find("--help"), std::string::npos) << result.err;
+}
+
+// One Mac captured (casks, formulae asked for, not their dependencies, an app found outside
+// Homebrew) installs the same on another; a capture never replaces a file, and one whose
+// inventory fails writes nothing.
+TEST_F(Field, ACapturedMacInstallsTheSameOnAnother) {
+    for (const char* file :
+         {"state/casks/alpha", "state/casks/user/tap/tool", "state/formulae/beta",
+          "state/formulae/ripgrep", "home/Applications/Gamma.app/Contents/Info"}) {
+        sandbox.write(file, "1.0.0\n");
+    }
+    sandbox.write("state/formulae/pcre2", "1.0.0\ndependency\n");
+    CliResult result = sandbox.run({"--capture", "old-mac.cmprofile"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(
+        result.out.find("Saved old-mac.cmprofile: 2 catalogue apps, 2 other packages, 1 found "
+                        "outside Homebrew."),
+        std::string::npos)
+        << result.out;
+    result = sandbox.run({"--capture", "old-mac.cmprofile", "--silent"});
+    EXPECT_EQ(result.out, "old-mac.cmprofile exists; the profile went to old-mac-2.cmprofile.\n"
+                          "Found outside Homebrew: gamma.\n"
+                          "Saved old-mac-2.cmprofile: 2 catalogue apps, 2 other packages, 1 found "
+                          "outside Homebrew.\n");
+    sandbox.environment["CAIRNMOOR_FAKE_FAIL"] = "@list";
+    result = sandbox.run({"--capture", "broken.cmprofile"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_FALSE(fs::exists(sandbox.work() / "broken.cmprofile"));
+
+    // A Brewfile's lines that are not used are told, by number, and the rest still runs.
+    sandbox.environment.erase("CAIRNMOOR_FAKE_FAIL");
+    sandbox.write("work/Brewfile", "tap \"user/tap\", trusted: true\nbrew \"beta\"\n"
+                                   "mas \"Xcode\", id: 497799835\nbrew \"x\" if OS.mac?\n");
+    result = sandbox.run({"--brewfile", "Brewfile", "--dry-run", "--silent"});
+    EXPECT_EQ(result.out, "beta: upgrade\n");
+    EXPECT_EQ(result.err,
+              "Brewfile:3: not used (a mas entry; Cairnmoor installs only brew and cask "
+              "entries): mas \"Xcode\", id: 497799835\n"
+              "Brewfile:4: not used (it has a Ruby condition; Cairnmoor does not run "
+              "the Brewfile): brew \"x\" if OS.mac?\n"
+              "Brewfile:1: the tap user/tap is not added or trusted by Cairnmoor; its "
+              "packages install by their full names (user/repo/name), and need `brew "
+              "trust user/tap` first\n");
+
+    CliSandbox other;
+    other.writeCatalogue();
+    other.write("work/mac.cmprofile", readFile(sandbox.work() / "old-mac.cmprofile"));
+    result = other.run({"--profile", "mac.cmprofile", "--silent"});
+    EXPECT_EQ(result.status, 0) << result.out << result.err;
+    Lines installs;
+    for (const std::string& line : other.invocations()) {
+        if (line.starts_with("brew install")) {
+            installs.push_back(line);
+        }
+    }
+    EXPECT_EQ(installs,
+              (Lines{"brew install --cask alpha", "brew install beta", "brew install --cask gamma",
+                     "brew install --cask user/tap/tool", "brew install ripgrep"}));
 }
 
 } // namespace

@@ -66,7 +66,8 @@ class Bash : public ::testing::Test {
 protected:
     std::string bash(const std::string& script,
                      const std::string& knob = "CAIRNMOOR_FAKE_FAIL=") const {
-        std::string line = "exec /usr/bin/env -i LC_ALL=C.UTF-8", output(1 << 20, '\0');
+        std::string line = "exec /usr/bin/env -i LC_ALL="s + testing::utf8Locale,
+                    output(1 << 20, '\0');
         for (const std::string& word :
              {knob, "HOME=" + (dir / "home").string(),
               "CAIRNMOOR_FAKE_STATE=" + (dir / "home/state").string(),
@@ -156,13 +157,12 @@ TEST_F(Bash, RunsExactlyTheManagerCommandsTheOptionsCallFor) {
 }
 
 // A given manager that is missing stops the script. Without a given path the script looks
-// in the known places and on the search path, and bootstraps Homebrew as a last resort
+// in the known places (moved into the sandbox, where nothing is, so that a real Homebrew
+// is not found first) and on the search path, and bootstraps Homebrew as a last resort
 // through a stand-in for curl that serves the installer; what the runs print, and the
 // commands given to the fake, are in golden/homebrew-bootstrap.golden.
 TEST_F(Bash, FindsOrBootstrapsHomebrewAndOtherwiseStopsBeforeAnyCommand) {
-    if (fs::exists("/opt/homebrew/bin/brew") || fs::exists("/usr/local/bin/brew")) {
-        GTEST_SKIP() << "a real Homebrew would be found first";
-    }
+    const std::regex knownPlaces("/opt/homebrew/bin/brew|/usr/local/bin/brew");
     dir.write("tools/curl", "#!/bin/bash\necho \"$*\" >&2\ncat \"$HOME/installer\"\n");
     fs::permissions(dir / "tools/curl", fs::perms::owner_all);
     // The path given, and the installer: the last would stop the script if it ran.
@@ -175,7 +175,9 @@ TEST_F(Bash, FindsOrBootstrapsHomebrewAndOtherwiseStopsBeforeAnyCommand) {
     std::string runs;
     for (const auto& [path, installer] : cases) {
         dir.write("home/installer", installer + "\n");
-        runs += bash(shellScript({app("Beta", "beta")}, options(false, false), path)) + "--\n";
+        const std::string script = shellScript({app("Beta", "beta")}, options(false, false), path);
+        runs +=
+            bash(std::regex_replace(script, knownPlaces, dir.path().string() + "/none$&")) + "--\n";
     }
     EXPECT_EQ(runs + testing::readFile(dir / "home/state/invocations.log"),
               golden("homebrew-bootstrap.golden"));

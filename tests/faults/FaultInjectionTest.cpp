@@ -23,7 +23,7 @@ namespace fs = std::filesystem;
 TEST(FullDisk, LeavesTheEarlierProfileWholeAndNoTemporaryFile) {
     testing::TempDir dir;
     const fs::path target = dir.write("team.cmprofile", "earlier\n");
-    const Profile profile{2, "", std::vector<std::string>(30000, "a-long-app-identifier"), {}};
+    const Profile profile{2, "", std::vector<std::string>(30000, "a-long-app-identifier"), {}, {}};
     const auto writeToAFullDisk = [&] {
         std::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{16 * 1024, 16 * 1024};

@@ -1,6 +1,7 @@
 #include "EngineFixture.hpp"
 #include "install/FetchPlan.hpp"
 #include "managers/FetchOutput.hpp"
+#include "support/StubFileManager.hpp"
 
 #include <sstream>
 
@@ -21,7 +22,7 @@ TEST(FetchPlan, FetchesWhatRunsACommandOnceByKindOnlyForHomebrewWithTheOption) {
         entry("alpha", "cask", replace),          entry("epsilon", "formula", notInstallable),
         entry("zeta", "cask", installedOutside)};
     EXPECT_EQ(FetchPlan::make(mixed, {}),
-              (std::vector<FetchCommand>{{true, {"alpha", "user/tap/delta"}, 1800},
+              (std::vector<FetchCommand>{{true, {"alpha", "user/tap/delta"}, 900},
                                          {false, {"beta"}, 900}}));
     EXPECT_EQ(FetchPlan::make({mixed[1]}, {}), (std::vector<FetchCommand>{{false, {"beta"}, 900}}));
     EXPECT_TRUE(FetchPlan::make({mixed[2], mixed[5], mixed[6]}, {}).empty());
@@ -88,34 +89,78 @@ TEST_F(Engine, PrefetchDownloadsEachKindOnceBeforeTheInstallsAndNothingWhenOff) 
     EXPECT_EQ(invocations(), survey + installs);
 }
 
-TEST_F(Engine, AFailedFetchIsOnlyLoggedAndACancelDuringItSkipsEverything) {
-    for (const bool cancel : {false, true}) {
+// However many downloads a fetch has named (names past a short string's inline buffer, so
+// a row's name lives on the heap), each row shows "pending" again once; a stall costs one
+// package's limit.
+TEST_F(Engine, AFailedOrStalledFetchIsOnlyLoggedAndACancelDuringItSkipsEverything) {
+    std::vector<AppEntry> apps;
+    for (const char* id : {"alpha", "gamma", "delta", "omega"}) {
+        apps.push_back(app(id, id, id + std::string("-with-a-long-name"), "cask"));
+    }
+    apps.push_back(beta);
+    // A failure, a stall past the limit, a cancel during the stall.
+    for (const auto& [knob, failure] :
+         {std::pair{"CAIRNMOOR_FAKE_FAIL", "brew exited with status 1"},
+          {"CAIRNMOOR_FAKE_HANG", "the fetch timed out"},
+          {"CAIRNMOOR_FAKE_HANG", nullptr}}) {
+        const bool cancel = std::string_view(knob) == "CAIRNMOOR_FAKE_HANG";
         std::filesystem::remove_all(state_.path());
-        const char* knob = cancel ? "CAIRNMOOR_FAKE_HANG" : "CAIRNMOOR_FAKE_FAIL";
         ::setenv(knob, "@fetch", 1);
+        const std::string logged = "log Not everything was downloaded ahead (" +
+                                   std::string(failure ? failure : "") +
+                                   "); each install downloads what it still needs.";
+        InstallOptions opts = options(brew, true);
+        opts.timeoutSeconds = failure && cancel ? 1 : 30;
         InstallEngine engine;
         Recorder recorder;
-        std::thread canceller([&] {
-            if (cancel && recorder.waitFor("log ==> Downloading @fetch")) {
+        const auto start = std::chrono::steady_clock::now();
+        // Cancelled on the engine's own thread, before it can go on to the other kind.
+        const auto log = [&, record = recorder.log()](const std::string& line) {
+            record(line);
+            if (cancel && "log " + line == (failure ? logged : "log ==> Downloading @fetch")) {
+                // Four downloads stalled, one package's limit: cut after about a second.
+                EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
                 engine.cancel();
             }
-        });
-        const auto results = engine.run({alpha, beta}, options(brew, true), fake(brew),
-                                        std::nullopt, std::nullopt, {}, recorder.log());
-        canceller.join();
+        };
+        const auto results = engine.run(apps, opts, fake(brew), std::nullopt, std::nullopt,
+                                        recorder.progress(), log);
         ::unsetenv(knob);
         const PackageState state = cancel ? PackageState::skipped() : PackageState::installed();
-        EXPECT_THAT(statesOf(results), ElementsAre(state, state));
+        EXPECT_THAT(statesOf(results), ::testing::Each(state));
         const auto events = recorder.events();
-        EXPECT_EQ(std::count(events.begin(), events.end(),
-                             "log Not everything was downloaded ahead (brew exited with "
-                             "status 1); each install downloads what it still needs."),
-                  cancel ? 0 : 2);
+        for (const AppEntry& entry : apps) {
+            EXPECT_EQ(std::count(events.begin(), events.end(), "progress " + entry.id + " pending"),
+                      entry.id == "beta" && cancel ? 0 : 1)
+                << entry.id;
+        }
+        EXPECT_EQ(std::count(events.begin(), events.end(), logged), failure ? (cancel ? 1 : 2) : 0);
         // The other kind is still fetched after a failure, nothing more after a cancel.
-        EXPECT_EQ(invocations().ends_with("brew fetch --formula beta\nbrew install --cask alpha\n"
-                                          "brew install beta\nbrew cleanup alpha beta\n"),
-                  !cancel);
+        EXPECT_EQ(invocations().find("brew fetch --formula beta\n") != std::string::npos, !cancel);
     }
+}
+
+// A list of names too long for one command is asked about and fetched by several, and every
+// answer counts: gamma's app, named in the second answer, is found.
+TEST_F(Engine, NamesPastTheArgumentLimitGoToSeveralCommands) {
+    testing::TempDir home;
+    home.write("Applications/Gamma.app/Contents/Info.plist", "");
+    testing::StubFileManager files;
+    files.home = home.path();
+    InstallEngine engine({}, files);
+    engine.limitArguments(1);
+    const AppEntry delta = app("delta", "Delta", "delta", "cask");
+    const auto results = engine.run({alpha, beta, gamma, delta}, options(brew, true), fake(brew),
+                                    std::nullopt, std::nullopt, {}, {});
+    EXPECT_THAT(statesOf(results),
+                ElementsAre(PackageState::installed(), PackageState::installed(),
+                            PackageState::installedOutside(), PackageState::installed()));
+    EXPECT_EQ(invocations(),
+              "brew list --cask\nbrew list --formula\nbrew info --json=v2 --cask alpha\n"
+              "brew info --json=v2 --cask gamma\nbrew info --json=v2 --cask delta\n"
+              "brew fetch --cask alpha\nbrew fetch --cask delta\nbrew fetch --formula beta\n"
+              "brew install --cask alpha\nbrew install beta\nbrew install --cask delta\n"
+              "brew cleanup alpha beta delta\n");
 }
 
 } // namespace

@@ -17,7 +17,7 @@ namespace {
 const std::filesystem::path golden = CAIRNMOOR_SOURCE_DIR "/tests/install/golden/team.cmprofile";
 // clang-format off
 const Profile team{2, "2026-12-05T18:39:05Z", {"wget", "caf\xC3\xA9 \"quoted\" \\", "wget"}, // duplicates stay
-                   InstallOptions{PackageManager::macports, false, true, true, false, 42, ExistingApps::adopt, false, RunningAppPolicy::quit}};
+                   InstallOptions{PackageManager::macports, false, true, true, false, 42, ExistingApps::adopt, false, RunningAppPolicy::quit}, {}};
 // clang-format on
 
 // Sorted keys, two-space indents, and every option, the manager too; invalid UTF-8 is
@@ -28,7 +28,7 @@ const Profile team{2, "2026-12-05T18:39:05Z", {"wget", "caf\xC3\xA9 \"quoted\" \
 TEST(Profile, IsWrittenInItsFixedFormAndReadBackStrictly) {
     testing::TempDir dir;
     team.write(dir / "team.cmprofile");
-    EXPECT_ANY_THROW((Profile{2, "", {"wget", "bad \xFF"}, {}}.write(dir / "team.cmprofile")));
+    EXPECT_ANY_THROW((Profile{2, "", {"wget", "bad \xFF"}, {}, {}}.write(dir / "team.cmprofile")));
     EXPECT_EQ(testing::readFile(dir / "team.cmprofile"), testing::readFile(golden));
     EXPECT_EQ(Profile::load(golden), team);
     EXPECT_TRUE(
@@ -62,6 +62,52 @@ TEST(Profile, IsWrittenInItsFixedFormAndReadBackStrictly) {
             read += error.debugDescription();
         }
         EXPECT_EQ(read.substr(0, expected.size()), expected) << patch << ": " << read;
+    }
+}
+
+// Packages beyond the catalogue are saved under "packages" and read back; a bad entry is
+// refused in a message that names it (a name that breaks out of its quotes in an exported
+// Brewfile among them). As run entries they keep their kind apart and their own manager.
+TEST(Profile, CarriesPackagesBeyondTheCatalogueByTheNameRules) {
+    testing::TempDir dir;
+    Profile profile = team;
+    profile.packages = {{"user/tap/tool", ProfilePackage::Kind::cask},
+                        {"ripgrep", ProfilePackage::Kind::formula},
+                        {"ripgrep", ProfilePackage::Kind::cask},
+                        {"ripgrep", ProfilePackage::Kind::formula},
+                        {"py312-pip", ProfilePackage::Kind::port}};
+    profile.write(dir / "p.cmprofile");
+    EXPECT_EQ(Profile::load(dir / "p.cmprofile"), profile);
+    std::vector<std::string> ids;
+    for (const AppEntry& entry : profile.packageEntries()) {
+        ids.push_back(
+            entry.id + "=" + entry.name + "/" +
+            std::to_string((PackageManager(PackageManager::homebrew).token(entry) ? 1 : 0) +
+                           (PackageManager(PackageManager::macports).token(entry) ? 2 : 0)));
+        EXPECT_EQ(ProfilePackage::fromEntry(entry)->entry(), entry);
+    }
+    EXPECT_EQ(ids, (std::vector<std::string>{"cask:user/tap/tool=user/tap/tool/1",
+                                             "formula:ripgrep=ripgrep/1", "cask:ripgrep=ripgrep/1",
+                                             "port:py312-pip=py312-pip/2"}));
+    // clang-format off
+    const std::pair<const char*, const char*> refused[] = {
+        {R"([{"name": "evil\" ; system \"x", "type": "formula"}])", "packages[0] has the name \"evil\\\" ; system \\\"x\", which is not a valid Homebrew package name."},
+        {R"([{"name": "ok"}, {"name": "user/tap/x", "type": "port"}])", ""},
+        {R"([{"name": "ok", "type": "formula"}, {"name": "user/tap/x", "type": "port"}])", "packages[1] has the name \"user/tap/x\", which is not a valid MacPorts package name."},
+        {R"([{"name": "x", "type": "Cask"}])", "packages[0] has the type \"Cask\"; it must be \"formula\", \"cask\" or \"port\"."},
+        {R"({"name": "x", "type": "cask"})", ""},
+    };
+    // clang-format on
+    for (const auto& [packages, message] : refused) {
+        nlohmann::json document = nlohmann::json::parse(testing::readFile(golden));
+        document["packages"] = nlohmann::json::parse(packages);
+        try {
+            Profile::decode(document.dump());
+            ADD_FAILURE() << packages;
+        } catch (const DecodingError& error) {
+            EXPECT_EQ(std::string(error.what()), *message ? message : DecodingError::userMessage)
+                << packages;
+        }
     }
 }
 

@@ -1,5 +1,6 @@
 #include "managers/InstalledProbe.hpp"
 
+#include "managers/ArgumentSpace.hpp"
 #include "managers/PackageManagerError.hpp"
 #include "support/TempDir.hpp"
 
@@ -111,6 +112,30 @@ INSTANTIATE_TEST_SUITE_P(Fakes, ProbeRun, ::testing::Values(
               "Homebrew installed-package probe failed (status 15, timeout: true, cancelled: false).", {}, 0.5}),
     [](const auto& info) { return info.param.name; });
 // clang-format on
+
+// Names go in order, as many to a command as fit after its fixed arguments, at least one each;
+// and a command filled to what the system leaves really starts.
+TEST(ArgumentSpace, SplitsNamesIntoCommandsThatStart) {
+    using Runs = std::vector<Lines>;
+    const Lines fixed{"/bin/true", "info"};
+    const std::size_t base =
+        sizeof(char*) + ArgumentSpace::cost("/bin/true") + ArgumentSpace::cost("info");
+    const std::size_t ab = base + ArgumentSpace::cost("a") + ArgumentSpace::cost("bb");
+    EXPECT_EQ(ArgumentSpace::split(fixed, {"a", "bb", "c"}, ab), (Runs{{"a", "bb"}, {"c"}}));
+    EXPECT_EQ(ArgumentSpace::split(fixed, {"bb", "a", "c"}, ab - 1), (Runs{{"bb"}, {"a", "c"}}));
+    EXPECT_EQ(ArgumentSpace::split(fixed, {"a", "bb"}, 0), (Runs{{"a"}, {"bb"}}));
+
+    const std::size_t space = ArgumentSpace::available({});
+    Lines names;
+    for (std::size_t used = base; used <= space; used += ArgumentSpace::cost(names.back())) {
+        names.push_back(std::string(200, 'n') + std::to_string(names.size()));
+    }
+    Runs runs = ArgumentSpace::split(fixed, names, space);
+    ASSERT_EQ(runs.size(), 2U);
+    runs[0].insert(runs[0].begin(), "info");
+    ProcessRunner runner;
+    EXPECT_TRUE(runner.run("/bin/true", runs[0], 30).succeeded());
+}
 
 } // namespace
 } // namespace cairnmoor

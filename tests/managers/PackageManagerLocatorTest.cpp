@@ -39,6 +39,10 @@ class HomebrewLookup : public ::testing::TestWithParam<LookupCase> {};
 
 TEST_P(HomebrewLookup, KnownLocationsFirstThenTheSearchPath) {
     const LookupCase& c = GetParam();
+    if (c.environment.contains(PackageManagerLocator::testKnownPathsVariable) &&
+        !PackageManagerLocator::honoursTestKnownPaths()) {
+        GTEST_SKIP() << "a release build has no test places";
+    }
     const Paths known = BrewLocator::knownPaths();
     StubFileManager files;
     files.onlyStaged = true;
@@ -63,7 +67,12 @@ INSTANTIATE_TEST_SUITE_P(Cases, HomebrewLookup, ::testing::Values(
     LookupCase{"EmptyAndRelativePiecesSkipped", {"relative/dir/brew", "/brew", "/usr/bin/brew"},
                {{"PATH", "::relative/dir:/usr/bin:"}}, "/usr/bin/brew"},
     LookupCase{"OnlyRelativePieces", {"relative/dir/brew", "/brew", "./brew", "brew"}, {{"PATH", "::relative/dir:.:"}}, std::nullopt},
-    LookupCase{"NameIsCaseSensitive", {"/usr/bin/brew"}, {{"Path", "/usr/bin"}}, std::nullopt}),
+    LookupCase{"NameIsCaseSensitive", {"/usr/bin/brew"}, {{"Path", "/usr/bin"}}, std::nullopt},
+    // Test builds: the places given replace the known ones, before PATH; none when empty.
+    LookupCase{"TestPlacesFirst", {"known:0", "/t/brew", "/usr/bin/brew"},
+               {{"PATH", "/usr/bin"}, {"CAIRNMOOR_TEST_BREW_KNOWN_PATHS", "/x/brew::/t/brew"}}, "/t/brew"},
+    LookupCase{"NoTestPlaces", {"known:0", "known:1", "/usr/bin/brew"},
+               {{"PATH", "/usr/bin"}, {"CAIRNMOOR_TEST_BREW_KNOWN_PATHS", ""}}, "/usr/bin/brew"}),
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
 

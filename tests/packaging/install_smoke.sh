@@ -3,13 +3,14 @@
 # directory, with a fresh HOME and nothing of the build folder. It must print its
 # version and install a profile through the fake brew with the catalogue it ships, also
 # when started through a symbolic link; a copy of the tree without that catalogue must
-# fail cleanly (it reads its own).
-#   install_smoke.sh (--build DIR | --prefix DIR) --version X --fakes DIR
+# fail cleanly (it reads its own). --hooks ON: a test build, which takes Homebrew's known
+# places from the environment, so the fake wins over a real Homebrew.
+#   install_smoke.sh (--build DIR | --prefix DIR) --version X --fakes DIR [--hooks ON|OFF]
 set -euo pipefail
-build="" prefix="" version="" fakes=""
-while (($# > 1)) && [[ "$1" =~ ^--(build|prefix|version|fakes)$ ]]; do declare "${1#--}=$2"; shift 2; done
+build="" prefix="" version="" fakes="" hooks=""
+while (($# > 1)) && [[ "$1" =~ ^--(build|prefix|version|fakes|hooks)$ ]]; do declare "${1#--}=$2"; shift 2; done
 [[ $# == 0 && -n "$version" && -n "$fakes" && -n "$build$prefix" ]] ||
-    { echo "usage: $0 (--build DIR | --prefix DIR) --version X.Y.Z --fakes DIR" >&2; exit 2; }
+    { echo "usage: $0 (--build DIR | --prefix DIR) --version X.Y.Z --fakes DIR [--hooks ON|OFF]" >&2; exit 2; }
 fakes="$(cd "$fakes" && pwd)" prefix="${prefix:+$(cd "$prefix" && pwd)}"
 work="$(mktemp -d "${TMPDIR:-/tmp}/cairnmoor-install.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
@@ -37,8 +38,10 @@ mkdir -p "$work/home" "$work/cwd" "$work/fakebin" "$work/state" && cp "$fakes/br
 # Run so, it gets a clean environment: the fake's state folder is then named beside it.
 ((EUID != 0)) || { chmod 755 "$work" && chown -R nobody "$work/fakebin/brew" "$work/state" &&
     echo "CAIRNMOOR_FAKE_STATE='$work/state'" >"$work/fakebin/fake-settings"; }
-run() { status=0; (cd "$work/cwd" && env -i HOME="$work/home" PATH="$work/fakebin:/usr/bin:/bin" \
-    LANG=C.UTF-8 CAIRNMOOR_FAKE_STATE="$work/state" "$@") >"$work/out" 2>"$work/err" || status=$?; }
+# macOS has C.UTF-8 only from 15, a minimal Debian no en_US.UTF-8.
+locale=C.UTF-8 && [[ "$(uname -s)" != Darwin ]] || locale=en_US.UTF-8
+run() { status=0; (cd "$work/cwd" && env -i HOME="$work/home" PATH="$work/fakebin:/usr/bin:/bin" LANG="$locale" \
+    CAIRNMOOR_FAKE_STATE="$work/state" CAIRNMOOR_TEST_BREW_KNOWN_PATHS= "$@") >"$work/out" 2>"$work/err" || status=$?; }
 cp "$(dirname "$0")"/*.cmprofile "$work/cwd/"
 
 run "$prefix/$exe" --version
@@ -56,8 +59,9 @@ run "$work/moved/$exe" --profile team.cmprofile
 expect "moved tree without its catalogue" \
     "1 could not load catalogue: The embedded catalogue resource is missing from the app bundle." err
 
-# Homebrew's fixed places come before PATH: a real Homebrew would win over the fake.
-if [[ -x /opt/homebrew/bin/brew || -x /usr/local/bin/brew ]]; then
+# Homebrew's fixed places come before PATH: unless this is a test build, a real Homebrew
+# would win over the fake.
+if [[ "$hooks" != ON && ( -x /opt/homebrew/bin/brew || -x /usr/local/bin/brew ) ]]; then
     echo "SKIP profile installs: a real Homebrew would be used"
 else
     run "$prefix/$exe" --profile team.cmprofile

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <unistd.h> // mkdtemp on macOS
 
 namespace cairnmoor::testing {
 

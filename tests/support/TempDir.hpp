@@ -26,4 +26,12 @@ private:
 
 std::string readFile(const std::filesystem::path& path);
 
+// A UTF-8 locale the system has: macOS has C.UTF-8 only from 15, a minimal Debian has no
+// en_US.UTF-8, and a missing one makes bash print warnings into compared output.
+#ifdef __APPLE__
+inline constexpr const char* utf8Locale = "en_US.UTF-8";
+#else
+inline constexpr const char* utf8Locale = "C.UTF-8";
+#endif
+
 } // namespace cairnmoor::testing

@@ -202,7 +202,9 @@ TEST_P(CancelTest, SkipsTheRestAndSaysSoInTheLog) {
     ::setenv(("CAIRNMOOR_FAKE_"s + fake).c_str(), subject, 1);
     placeApp("Foxtrot.app");
     run(selection);
-    ASSERT_TRUE(waitFor([&] { return shown().ends_with("==> Downloading "s + subject + '\n'); }));
+    ASSERT_TRUE(waitFor([&, subject = subject] {
+        return shown().ends_with("==> Downloading "s + subject + '\n');
+    }));
     QStringList seen;
     std::ranges::transform(installRun().runRows(), std::back_inserter(seen),
                            [](const RunRow& row) { return QString::fromStdString(row.text()); });

@@ -2,13 +2,14 @@ import QtQuick
 import QtQuick.Controls.Basic
 
 // The application's commands where the platform has no global menu bar: About, the
-// publisher's links (those configured), the last run and Quit. No command opens a second
-// window.
+// publisher's links (those configured), the file commands with their shortcuts, the last
+// run and Quit. No command opens a second window.
 Item {
     id: button
 
     property var identity
-    property bool canShowLastRun: false
+    // The window's commands (ContentView).
+    property var commands
     signal aboutRequested()
     signal showLastRunRequested()
     signal quitRequested()
@@ -46,36 +47,67 @@ Item {
         objectName: "appMenu"
         y: button.height + 4
         x: button.width - width
+        width: 260
 
-        MenuItem {
+        ThemedMenuItem {
             objectName: "aboutMenuItem"
             text: "About Cairnmoor"
             onTriggered: button.aboutRequested()
         }
-        MenuItem {
-            // A hidden item still takes its row in a Menu unless its height goes too.
-            visible: button.identity.toolsUrl.length > 0
-            height: visible ? implicitHeight : 0
+        ThemedMenuItem {
+            shown: button.identity.toolsUrl.length > 0
             text: "More free tools"
             onTriggered: Qt.openUrlExternally(button.identity.toolsUrl)
         }
-        MenuItem {
-            visible: button.identity.donationUrl.length > 0
-            height: visible ? implicitHeight : 0
+        ThemedMenuItem {
+            shown: button.identity.donationUrl.length > 0
             text: "Buy me a coffee"
             onTriggered: Qt.openUrlExternally(button.identity.donationUrl)
         }
         MenuSeparator {}
-        MenuItem {
+        ThemedMenuItem {
+            objectName: "openProfileMenuItem"
+            text: "Open Profile..."
+            shortcutText: "Ctrl+O"
+            onTriggered: button.commands.openProfile()
+        }
+        ThemedMenuItem {
+            objectName: "saveProfileMenuItem"
+            text: "Save Profile..."
+            shortcutText: "Ctrl+S"
+            onTriggered: button.commands.saveProfile()
+        }
+        ThemedMenuItem {
+            objectName: "exportScriptMenuItem"
+            text: "Export Script..."
+            active: button.commands.canExportScript
+            onTriggered: button.commands.exportScript()
+        }
+        ThemedMenuItem {
+            objectName: "exportBrewfileMenuItem"
+            text: "Export Brewfile..."
+            shortcutText: "Ctrl+E"
+            active: button.commands.canExportBrewfile
+            onTriggered: button.commands.exportBrewfile()
+        }
+        ThemedMenuItem {
+            objectName: "installOptionsMenuItem"
+            text: "Install Options..."
+            shortcutText: "Ctrl+,"
+            onTriggered: button.commands.showInstallOptions()
+        }
+        MenuSeparator {}
+        ThemedMenuItem {
             objectName: "showLastRunMenuItem"
             text: "Show last run"
-            enabled: button.canShowLastRun
+            active: button.commands.canShowLastRun
             onTriggered: button.showLastRunRequested()
         }
         MenuSeparator {}
-        MenuItem {
+        ThemedMenuItem {
             objectName: "quitMenuItem"
             text: "Quit Cairnmoor"
+            shortcutText: "Ctrl+Q"
             onTriggered: button.quitRequested()
         }
     }

@@ -25,9 +25,12 @@ RowLayout {
 
     readonly property bool homepageIsLink: /^https?:\/\/[^\s\/]+/.test(homepage)
 
+    function focusBox() { box.forceActiveFocus(Qt.TabFocusReason) }
+
     spacing: 10
 
     ThemedCheckBox {
+        id: box
         objectName: "appCheckBox_" + row.appId
         checked: row.selected
         editable: row.checkEnabled
@@ -43,12 +46,33 @@ RowLayout {
 
         RowLayout {
             spacing: 8
+            Layout.fillWidth: true
+            // A long name gives way to the badges and marks, ending in an ellipsis, with
+            // the whole name as hover help.
             Text {
                 objectName: "appName_" + row.appId
                 text: row.name
+                textFormat: Text.PlainText
                 color: Theme.ink
                 font.pixelSize: 13
                 font.weight: Font.Medium
+                elide: Text.ElideRight
+                maximumLineCount: 1
+                // Whole pixels: a layout's rounding must not cut the last letter.
+                Layout.fillWidth: true
+                Layout.preferredWidth: Math.ceil(implicitWidth)
+                Layout.maximumWidth: Math.ceil(implicitWidth)
+                Layout.minimumWidth: Math.min(Math.ceil(implicitWidth), 60)
+
+                MouseArea {
+                    id: nameArea
+                    anchors.fill: parent
+                    hoverEnabled: parent.truncated
+                    acceptedButtons: Qt.NoButton
+                }
+                ToolTip.visible: nameArea.containsMouse && truncated
+                ToolTip.delay: 600
+                ToolTip.text: row.name
             }
             Rectangle {
                 id: badge
@@ -122,6 +146,8 @@ RowLayout {
         color: Theme.muted
         font.pixelSize: 10
         font.family: Theme.monospaceFamily
+        elide: Text.ElideMiddle
+        Layout.maximumWidth: 220
         Layout.alignment: Qt.AlignVCenter
     }
 

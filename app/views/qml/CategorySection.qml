@@ -8,14 +8,19 @@ RowLayout {
 
     property var viewModel
     property string category
-    // True only when every eligible entry is selected; a mixed category shows unchecked.
+    // True only when every eligible entry is selected; a mixed category shows a dash.
     property bool checked: false
+    property bool partial: false
+
+    function focusBox() { box.forceActiveFocus(Qt.TabFocusReason) }
 
     spacing: 10
 
     ThemedCheckBox {
+        id: box
         objectName: "categoryCheckBox_" + section.category
         checked: section.checked
+        partial: section.partial
         onToggled: value => section.viewModel.setCategory(section.category, value)
     }
     Text {

@@ -17,6 +17,8 @@ Item {
     property var catalogueCards
     // ApplicationShell: the platform choices and the quit that waits for a run to stop.
     property var shell
+    // WindowSettings: the folders the file dialogs last used.
+    property var settings
     signal aboutRequested()
     signal quitRequested()
 
@@ -24,9 +26,22 @@ Item {
     property alias showRun: runSheet.visible
 
     readonly property bool onMac: Qt.platform.os === "osx"
-    readonly property string documentsFolder: content.actions ? content.actions.documentsFolderUrl() : ""
     // The last run's sheet can be opened again until the next run starts.
-    readonly property bool canShowLastRun: viewModel.run.runFinished && !showRun
+    readonly property bool canShowLastRun: viewModel.run.runFinished && !showRun && !sheetOpen
+    // While a sheet, question or file dialog is up, the window's commands wait.
+    readonly property bool sheetOpen: optionsSheet.visible || runSheet.visible || alert.visible
+        || replaceSheet.visible || replaceAppsSheet.visible || quitSheet.visible
+        || openProfileDialog.visible || saveProfileDialog.visible || exportScriptDialog.visible
+        || exportBrewfileDialog.visible || terminalScriptDialog.visible
+
+    // The window's commands, shared by the buttons, the menus and their shortcuts.
+    readonly property bool canExportScript: viewModel.canExportScript && !sheetOpen
+    readonly property bool canExportBrewfile: viewModel.canExportBrewfile && !sheetOpen
+    function openProfile() { if (!sheetOpen) openProfileDialog.present() }
+    function saveProfile() { if (!sheetOpen) saveProfileDialog.present() }
+    function exportScript() { if (canExportScript) exportScriptDialog.present() }
+    function exportBrewfile() { if (canExportBrewfile) exportBrewfileDialog.present() }
+    function showInstallOptions() { if (!sheetOpen) showOptions = true }
 
     // Entry points of the file dialogs, also used directly by tests.
     function openProfileFile(path) { actions.openProfile(path) }
@@ -38,7 +53,7 @@ Item {
     function install() {
         if (viewModel.options.isMacPorts) {
             if (actions.prepareTerminalHandOff())
-                terminalScriptDialog.open()
+                terminalScriptDialog.present()
             return
         }
         // The run sheet opens when the run starts, which may follow a question.
@@ -54,17 +69,6 @@ Item {
 
     function askToStopAndQuit() { quitSheet.open() }
 
-    // The stock file dialog draws its folder path on a white field that the palette does
-    // not reach; once its views exist, give that field the window's dark colour.
-    function themeFolderBar(item) {
-        for (let i = 0; i < item.children.length; ++i) {
-            const child = item.children[i]
-            if (child.upButton !== undefined && child.textField !== undefined && child.background)
-                child.background.color = Theme.consoleFill
-            themeFolderBar(child)
-        }
-    }
-
     // A save dialog hands over its file here; an existing file is replaced only when the
     // user agrees (the platform's own dialog has asked already).
     function saveChosen(file, save) {
@@ -72,11 +76,9 @@ Item {
             save(file)
             return
         }
-        const path = decodeURIComponent(String(file))
         replaceSheet.file = file
         replaceSheet.save = save
-        replaceSheet.message = "“" + path.substring(path.lastIndexOf("/") + 1)
-                + "” already exists. Do you want to replace it?"
+        replaceSheet.message = content.actions.replaceQuestion(file)
         replaceSheet.open()
     }
 
@@ -87,13 +89,42 @@ Item {
 
     // The search field promises the platform's Find shortcut, so bind it.
     Shortcut {
+        enabled: !content.sheetOpen
         sequences: [StandardKey.Find]
         onActivated: content.focusSearch()
+    }
+    // The menu's shortcuts where the window's own menu holds the commands (macOS's menu
+    // bar binds its own). Ctrl is the Command key on macOS.
+    Shortcut {
+        enabled: !content.shell.nativeMenuBar && !content.sheetOpen
+        sequences: [StandardKey.Open]
+        onActivated: content.openProfile()
+    }
+    Shortcut {
+        enabled: !content.shell.nativeMenuBar && !content.sheetOpen
+        sequences: [StandardKey.Save]
+        onActivated: content.saveProfile()
+    }
+    Shortcut {
+        enabled: !content.shell.nativeMenuBar && content.canExportBrewfile
+        sequence: "Ctrl+E"
+        onActivated: content.exportBrewfile()
+    }
+    Shortcut {
+        enabled: !content.shell.nativeMenuBar && !content.sheetOpen
+        sequence: "Ctrl+,"
+        onActivated: content.showInstallOptions()
+    }
+    Shortcut {
+        enabled: !content.shell.nativeMenuBar && !content.sheetOpen
+        sequences: [StandardKey.Close, StandardKey.Quit]
+        onActivated: content.quitRequested()
     }
     Timer {
         interval: 300
         running: true
-        onTriggered: content.focusSearch()
+        // Never from under a sheet already open.
+        onTriggered: if (!content.sheetOpen) content.focusSearch()
     }
 
     ColumnLayout {
@@ -108,7 +139,7 @@ Item {
             AppMenuButton {
                 visible: !content.shell.nativeMenuBar
                 identity: content.identity
-                canShowLastRun: content.canShowLastRun
+                commands: content
                 onAboutRequested: content.aboutRequested()
                 onShowLastRunRequested: content.showRun = true
                 onQuitRequested: content.quitRequested()
@@ -137,6 +168,18 @@ Item {
             Layout.rightMargin: 18
             Kicker { text: content.identity ? content.identity.kickerText : "" }
             Item { Layout.fillWidth: true }
+            // The title bar's profile name, also where the title bar is hidden.
+            Text {
+                objectName: "profileTitleText"
+                visible: text.length > 0
+                text: !content.actions || content.actions.profileName.length === 0 ? ""
+                      : content.actions.profileName + (content.actions.profileEdited ? " — Edited" : "")
+                textFormat: Text.PlainText
+                color: Theme.muted
+                font.pixelSize: 11
+                elide: Text.ElideMiddle
+                Layout.maximumWidth: 360
+            }
             Text {
                 objectName: "selectedCountText"
                 text: content.viewModel.selectedCount + " selected"
@@ -177,8 +220,10 @@ Item {
                 elide: Text.ElideRight
                 Layout.fillWidth: true
             }
+            // Needed only while the chosen manager was not found.
             LinkText {
                 objectName: "installManagerLink"
+                visible: !content.viewModel.hasManagerPath
                 text: "Install " + content.viewModel.options.managerDisplayName
                 url: content.viewModel.options.managerInstallURL
                 font.pixelSize: 13
@@ -197,8 +242,39 @@ Item {
                 placeholderText: content.onMac ? "Search apps (⌘F)" : "Search apps (Ctrl+F)"
                 text: content.viewModel.searchText
                 onTextEdited: content.viewModel.searchText = text
+                // Escape empties the search (never the selection); an empty field lets
+                // it pass on.
+                Keys.onEscapePressed: event => {
+                    event.accepted = text.length > 0
+                    content.viewModel.searchText = ""
+                }
+                rightPadding: clearSearch.visible ? clearSearch.width + 6 : 8
                 Layout.fillWidth: true
                 Layout.maximumWidth: 320
+                Layout.minimumWidth: 160
+
+                Text {
+                    id: clearSearch
+                    objectName: "clearSearchButton"
+                    visible: searchField.text.length > 0
+                    anchors.right: parent.right
+                    anchors.rightMargin: 6
+                    anchors.verticalCenter: parent.verticalCenter
+                    text: "✕"
+                    color: clearArea.containsMouse ? Theme.ink : Theme.muted
+                    font.pixelSize: 12
+                    MouseArea {
+                        id: clearArea
+                        anchors.fill: parent
+                        anchors.margins: -4
+                        hoverEnabled: true
+                        cursorShape: Qt.PointingHandCursor
+                        onClicked: content.viewModel.searchText = ""
+                    }
+                    ToolTip.visible: clearArea.containsMouse
+                    ToolTip.delay: 600
+                    ToolTip.text: "Clear the search"
+                }
             }
             SecondaryButtonStyle {
                 objectName: "selectRecommendedButton"
@@ -207,7 +283,7 @@ Item {
             }
             SecondaryButtonStyle {
                 objectName: "clearButton"
-                text: "Clear"
+                text: "Clear selection"
                 onClicked: content.viewModel.clearSelection()
             }
             Item { Layout.fillWidth: true }
@@ -255,6 +331,42 @@ Item {
             Layout.leftMargin: 18
             Layout.rightMargin: 18
         }
+        // Where the last save went, with a way to see it there.
+        RowLayout {
+            visible: savedText.text.length > 0
+            spacing: 10
+            Layout.fillWidth: true
+            Layout.leftMargin: 18
+            Layout.rightMargin: 18
+            Text {
+                id: savedText
+                objectName: "savedNoticeText"
+                text: content.actions ? content.actions.savedNotice : ""
+                textFormat: Text.PlainText
+                color: Theme.success
+                font.pixelSize: 12
+                elide: Text.ElideMiddle
+                Layout.fillWidth: true
+                Layout.preferredWidth: Math.ceil(implicitWidth)
+                Layout.maximumWidth: Math.ceil(implicitWidth)
+            }
+            LinkText {
+                objectName: "revealSavedLink"
+                text: content.onMac ? "Show in Finder" : "Show in file manager"
+                help: ""
+                font.pixelSize: 12
+                onActivated: content.actions.revealSaved()
+            }
+            LinkText {
+                objectName: "dismissSavedLink"
+                text: "✕"
+                help: "Dismiss"
+                font.pixelSize: 12
+                color: Theme.muted
+                onActivated: content.actions.dismissSaved()
+            }
+            Item { Layout.fillWidth: true }
+        }
 
         // One flat, virtualised list: each category is a header row followed by its
         // entries, drawn as slices of one card.
@@ -272,6 +384,34 @@ Item {
                 boundsBehavior: Flickable.StopAtBounds
                 anchors.fill: parent
                 ScrollBar.vertical: ScrollBar {}
+                // After the catalogue: what is chosen beyond it, and carrying a Mac over.
+                footer: Item {
+                    id: carryFooter
+                    // Read here: inside the card, "content" is the card's own property.
+                    readonly property var carry: content.viewModel ? content.viewModel.carryOver : null
+                    readonly property string folder: content.documentsFolder ?? ""
+                    width: ListView.view.width
+                    height: carryView.implicitHeight + 12
+                    CarryOverView {
+                        id: carryView
+                        x: 18
+                        y: 12
+                        width: parent.width - 36
+                        carry: carryFooter.carry
+                        documentsFolder: carryFooter.folder
+                    }
+                }
+
+                // Up and Down move the keyboard from one row's check box to the next
+                // row's, scrolling it into view.
+                function focusRow(index) {
+                    if (index < 0 || index >= count)
+                        return
+                    positionViewAtIndex(index, ListView.Contain)
+                    const row = itemAtIndex(index)
+                    if (row)
+                        row.focusBox()
+                }
 
                 // A focus scope, so that Tab reaching a control of a row scrolls that row into view.
                 delegate: FocusScope {
@@ -281,6 +421,7 @@ Item {
                     required property bool closesCard
                     required property string category
                     required property bool categoryChecked
+                    required property int categoryState
                     required property string appId
                     required property string name
                     required property string summary
@@ -297,6 +438,9 @@ Item {
 
                     readonly property real gap: isHeader && index > 0 ? 12 : 0
                     onActiveFocusChanged: if (activeFocus) ListView.view.positionViewAtIndex(index, ListView.Contain)
+                    function focusBox() { if (rowLoader.item) rowLoader.item.focusBox() }
+                    Keys.onUpPressed: catalogue.focusRow(index - 1)
+                    Keys.onDownPressed: catalogue.focusRow(index + 1)
                     x: 18
                     width: ListView.view.width - 36
                     height: gap + slice.implicitHeight
@@ -310,6 +454,7 @@ Item {
                         openBottom: !rowItem.closesCard
 
                         Loader {
+                            id: rowLoader
                             Layout.fillWidth: true
                             sourceComponent: rowItem.isHeader ? headerRow : appRow
                         }
@@ -319,12 +464,14 @@ Item {
                         id: headerRow
                         Item {
                             implicitHeight: section.implicitHeight + (rowItem.closesCard ? 0 : 6)
+                            function focusBox() { section.focusBox() }
                             CategorySection {
                                 id: section
                                 width: parent.width
                                 viewModel: content.viewModel
                                 category: rowItem.category
                                 checked: rowItem.categoryChecked
+                                partial: rowItem.categoryState === -1
                             }
                         }
                     }
@@ -332,6 +479,7 @@ Item {
                         id: appRow
                         Item {
                             implicitHeight: entry.implicitHeight + 10
+                            function focusBox() { entry.focusBox() }
                         AppRow {
                             id: entry
                             y: 5
@@ -372,13 +520,25 @@ Item {
                                                                     catalogue.contentY - step))
                     }
                 }
-                Text {
-                    objectName: "noAppsMatchText"
+                Column {
                     visible: catalogue.count === 0 && content.viewModel.searchText.length > 0
                     anchors.centerIn: parent
-                    text: "No apps match"
-                    color: Theme.muted
-                    font.pixelSize: 13
+                    spacing: 6
+                    Text {
+                        objectName: "noAppsMatchText"
+                        anchors.horizontalCenter: parent.horizontalCenter
+                        text: "No apps match"
+                        color: Theme.muted
+                        font.pixelSize: 13
+                    }
+                    LinkText {
+                        objectName: "clearSearchLink"
+                        anchors.horizontalCenter: parent.horizontalCenter
+                        text: "Clear the search"
+                        help: ""
+                        font.pixelSize: 13
+                        onActivated: content.viewModel.searchText = ""
+                    }
                 }
         }
 
@@ -392,29 +552,29 @@ Item {
             SecondaryButtonStyle {
                 objectName: "installOptionsButton"
                 text: "Install options..."
-                onClicked: content.showOptions = true
+                onClicked: content.showInstallOptions()
             }
             SecondaryButtonStyle {
                 objectName: "openProfileButton"
                 text: "Open profile..."
-                onClicked: openProfileDialog.open()
+                onClicked: content.openProfile()
             }
             SecondaryButtonStyle {
                 objectName: "saveProfileButton"
                 text: "Save profile..."
-                onClicked: saveProfileDialog.open()
+                onClicked: content.saveProfile()
             }
             SecondaryButtonStyle {
                 objectName: "exportScriptButton"
                 text: "Export script..."
                 enabled: content.viewModel.canExportScript
-                onClicked: exportScriptDialog.open()
+                onClicked: content.exportScript()
             }
             SecondaryButtonStyle {
                 objectName: "exportBrewfileButton"
                 text: "Export Brewfile..."
                 enabled: content.viewModel.canExportBrewfile
-                onClicked: exportBrewfileDialog.open()
+                onClicked: content.exportBrewfile()
             }
             Item { Layout.fillWidth: true }
             PrimaryButtonStyle {
@@ -438,8 +598,10 @@ Item {
     Sheet {
         id: optionsSheet
         objectName: "optionsSheet"
-        closePolicy: Popup.CloseOnEscape
         onAboutToShow: optionsView.reset()
+        firstFocus: optionsView.firstControl
+        // "Done" is the default; there is nothing to cancel, so Escape only closes.
+        onReturnPressed: optionsView.finish()
 
         InstallOptionsView {
             id: optionsView
@@ -453,11 +615,24 @@ Item {
     Sheet {
         id: runSheet
         objectName: "runSheet"
-        // Only "Close" ends the sheet; a run is stopped with "Cancel".
-        closePolicy: Popup.NoAutoClose
+        // It grows with the window, for long runs and their logs.
+        width: Math.min(parent.width - 40, Math.max(560, parent.width * 0.7))
+        height: Math.min(parent.height - 40, Math.max(implicitHeight, parent.height * 0.85))
+        // Only "Close" (Return or Escape once the run is over) ends the sheet; a run is
+        // stopped with "Cancel", never by a stray key.
+        firstFocus: runView.closeButton
+        onReturnPressed: if (!content.viewModel.run.isRunning) content.showRun = false
+        escapeCloses: !content.viewModel.run.isRunning
+
+        Connections {
+            target: content.viewModel.run
+            function onRunCompleted() { if (runSheet.visible) runSheet.focusFirst() }
+        }
 
         RunView {
+            id: runView
             objectName: "runView"
+            anchors.fill: parent
             viewModel: content.viewModel
             kickerText: content.identity ? content.identity.kickerText : ""
             onCloseRequested: content.showRun = false
@@ -498,9 +673,11 @@ Item {
         message: confirmation.question
         acceptText: "Replace"
         rejectText: "Cancel"
+        alternativeText: "Skip these and install the rest"
         destructive: true
         onMessageChanged: message.length > 0 ? open() : close()
         onAccepted: confirmation.accept()
+        onAlternative: confirmation.skipThese()
         onRejected: if (message.length > 0) confirmation.decline()
     }
     MessageSheet {
@@ -514,70 +691,80 @@ Item {
     }
 
     // Elsewhere than macOS these are the themed Qt Quick dialogs; they do not ask before
-    // replacing a file, so saveChosen() does.
-    FileDialog {
+    // replacing a file, so saveChosen() does. Each opens where it was last used.
+    FileChooser {
         id: openProfileDialog
         objectName: "openProfileDialog"
+        settings: content.settings
+        overlay: content.T.Overlay.overlay
+        nativeDialog: content.shell.nativeDialogs
+        key: "profile"
         title: "Open profile"
         fileMode: FileDialog.OpenFile
         acceptLabel: "Open"
         nameFilters: ["Cairnmoor profile (*.cmprofile)"]
-        currentFolder: content.documentsFolder
-        onVisibleChanged: if (visible) content.themeFolderBar(content.T.Overlay.overlay)
-        onAccepted: content.openProfileFile(selectedFile)
+        onChosen: file => content.openProfileFile(file)
     }
-    FileDialog {
+    FileChooser {
         id: saveProfileDialog
         objectName: "saveProfileDialog"
+        settings: content.settings
+        overlay: content.T.Overlay.overlay
+        nativeDialog: content.shell.nativeDialogs
+        key: "profile"
+        defaultName: "profile.cmprofile"
         title: "Save profile"
         fileMode: FileDialog.SaveFile
         acceptLabel: "Save"
-        options: content.shell.nativeDialogs ? 0 : FileDialog.DontConfirmOverwrite
+        options: nativeDialog ? 0 : FileDialog.DontConfirmOverwrite
         nameFilters: ["Cairnmoor profile (*.cmprofile)"]
         defaultSuffix: "cmprofile"
-        currentFolder: content.documentsFolder
-        onVisibleChanged: if (visible) content.themeFolderBar(content.T.Overlay.overlay)
-        selectedFile: content.documentsFolder + "/profile.cmprofile"
-        onAccepted: content.saveChosen(selectedFile, content.saveProfileFile)
+        onChosen: file => content.saveChosen(file, content.saveProfileFile)
     }
-    FileDialog {
+    FileChooser {
         id: exportScriptDialog
         objectName: "exportScriptDialog"
+        settings: content.settings
+        overlay: content.T.Overlay.overlay
+        nativeDialog: content.shell.nativeDialogs
+        key: "script"
+        defaultName: "install-cairnmoor.sh"
         title: "Export script"
         fileMode: FileDialog.SaveFile
         acceptLabel: "Export"
-        options: content.shell.nativeDialogs ? 0 : FileDialog.DontConfirmOverwrite
+        options: nativeDialog ? 0 : FileDialog.DontConfirmOverwrite
         nameFilters: ["Shell script (*.sh)"]
         defaultSuffix: "sh"
-        currentFolder: content.documentsFolder
-        onVisibleChanged: if (visible) content.themeFolderBar(content.T.Overlay.overlay)
-        selectedFile: content.documentsFolder + "/install-cairnmoor.sh"
-        onAccepted: content.saveChosen(selectedFile, content.exportScriptFile)
+        onChosen: file => content.saveChosen(file, content.exportScriptFile)
     }
-    FileDialog {
+    FileChooser {
         id: exportBrewfileDialog
         objectName: "exportBrewfileDialog"
+        settings: content.settings
+        overlay: content.T.Overlay.overlay
+        nativeDialog: content.shell.nativeDialogs
+        key: "brewfile"
+        defaultName: "Brewfile"
         title: "Export Brewfile"
         fileMode: FileDialog.SaveFile
         acceptLabel: "Export"
-        options: content.shell.nativeDialogs ? 0 : FileDialog.DontConfirmOverwrite
-        currentFolder: content.documentsFolder
-        onVisibleChanged: if (visible) content.themeFolderBar(content.T.Overlay.overlay)
-        selectedFile: content.documentsFolder + "/Brewfile"
-        onAccepted: content.saveChosen(selectedFile, content.exportBrewfileFile)
+        options: nativeDialog ? 0 : FileDialog.DontConfirmOverwrite
+        onChosen: file => content.saveChosen(file, content.exportBrewfileFile)
     }
-    FileDialog {
+    FileChooser {
         id: terminalScriptDialog
         objectName: "terminalScriptDialog"
+        settings: content.settings
+        overlay: content.T.Overlay.overlay
+        nativeDialog: content.shell.nativeDialogs
+        key: "terminal"
+        defaultName: "install-cairnmoor.command"
         title: "Save install script for Terminal"
         fileMode: FileDialog.SaveFile
         acceptLabel: "Save"
-        options: content.shell.nativeDialogs ? 0 : FileDialog.DontConfirmOverwrite
+        options: nativeDialog ? 0 : FileDialog.DontConfirmOverwrite
         nameFilters: ["Terminal script (*.command)"]
         defaultSuffix: "command"
-        currentFolder: content.documentsFolder
-        onVisibleChanged: if (visible) content.themeFolderBar(content.T.Overlay.overlay)
-        selectedFile: content.documentsFolder + "/install-cairnmoor.command"
-        onAccepted: content.saveChosen(selectedFile, content.installInTerminalFile)
+        onChosen: file => content.saveChosen(file, content.installInTerminalFile)
     }
 }

@@ -16,7 +16,14 @@ Rectangle {
     // invalid text left from last time.
     function reset() {
         timeoutField.text = String(viewModel.options.timeoutSeconds)
+        timeoutValid = true
     }
+    // Whether the time-out field holds a value in force; while it does not, the field
+    // says why and "Done" waits.
+    property bool timeoutValid: true
+    // Where the keyboard starts, and what Return does.
+    readonly property Item firstControl: skipOption.box
+    function finish() { if (timeoutValid) done() }
 
     color: Theme.background
     radius: 10
@@ -45,10 +52,15 @@ Rectangle {
                 spacing: 10
                 Layout.fillWidth: true
 
+                // Upgrading takes precedence over skipping: while it is on, an installed
+                // app is upgraded, and the switch says so instead of seeming to skip it.
                 OptionSwitch {
+                    id: skipOption
                     objectName: "skipInstalledOption"
                     text: "Skip apps already installed"
+                          + (sheet.viewModel.options.upgradeIfPresent ? " (they are upgraded instead)" : "")
                     checked: sheet.viewModel.options.skipInstalled
+                    editable: !sheet.viewModel.options.upgradeIfPresent
                     onToggled: value => sheet.viewModel.options.skipInstalled = value
                 }
                 OptionSwitch {
@@ -127,9 +139,28 @@ Rectangle {
                         placeholderText: "900"
                         Layout.preferredWidth: 90
                         // Only a whole number of at least 1 is taken; anything else stays
-                        // visible here while the last valid value stays in force.
-                        onTextChanged: sheet.viewModel.options.applyTimeoutText(text)
+                        // visible here, marked, while the last valid value stays in force.
+                        onTextChanged: sheet.timeoutValid = sheet.viewModel.options.applyTimeoutText(text)
+                        background: Rectangle {
+                            implicitWidth: 90
+                            implicitHeight: 28
+                            radius: 6
+                            color: Theme.consoleFill
+                            border.width: sheet.timeoutValid ? 1 : 2
+                            border.color: !sheet.timeoutValid ? Theme.danger
+                                          : timeoutField.activeFocus ? Theme.cyan : Theme.lineBright
+                        }
                     }
+                }
+                Text {
+                    objectName: "timeoutProblem"
+                    visible: !sheet.timeoutValid
+                    text: "Enter a whole number of seconds, 1 or more; "
+                          + sheet.viewModel.options.timeoutSeconds + " stays in force until then."
+                    color: Theme.danger
+                    font.pixelSize: 12
+                    wrapMode: Text.WordWrap
+                    Layout.fillWidth: true
                 }
                 Text {
                     objectName: "macPortsTimeoutNote"
@@ -149,7 +180,8 @@ Rectangle {
             PrimaryButtonStyle {
                 objectName: "optionsDoneButton"
                 text: "Done"
-                onClicked: sheet.done()
+                enabled: sheet.timeoutValid
+                onClicked: sheet.finish()
             }
         }
     }

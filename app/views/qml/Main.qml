@@ -12,13 +12,18 @@ ApplicationWindow {
     required property var identity
     required property var catalogueCards
     required property var shell
+    // What is kept between launches (the dialogs' folders, the window's frame).
+    required property var settings
 
-    title: identity.product
-    minimumWidth: 980
-    minimumHeight: 680
+    // The profile in use, with the edited mark while the choice differs from its file.
+    title: actions.profileName.length === 0 ? identity.product
+           : actions.profileName + (actions.profileEdited ? " — Edited" : "") + " — " + identity.product
+    // Small enough for a 13-inch screen with larger text; the list shrinks, the
+    // actions stay in view. Shown by the shell once its last frame is restored.
+    minimumWidth: 900
+    minimumHeight: 600
     width: 1080
     height: 760
-    visible: true
     color: Theme.background
 
     // The stock controls (tooltips, the menu, the file dialogs) draw from the palette;
@@ -65,6 +70,7 @@ ApplicationWindow {
         identity: mainWindow.identity
         catalogueCards: mainWindow.catalogueCards
         shell: mainWindow.shell
+        settings: mainWindow.settings
         onAboutRequested: aboutWindow.present()
         onQuitRequested: mainWindow.close()
     }
@@ -84,9 +90,10 @@ ApplicationWindow {
         delegate: NativeMenuBar {
             window: mainWindow
             identity: mainWindow.identity
-            canShowLastRun: contentView.canShowLastRun
+            commands: contentView
             onAboutRequested: aboutWindow.present()
             onShowLastRunRequested: contentView.showRun = true
+            onCloseRequested: mainWindow.close()
         }
     }
 }

@@ -3,7 +3,9 @@ import QtQuick.Controls.Basic
 import QtQuick.Layouts
 
 // A message with one or two choices over the window. The text wraps at spaces within a
-// readable width, so a long message never stretches the sheet across the window.
+// readable width, so a long message never stretches the sheet across the window. The
+// keyboard starts on the default choice, which Return presses: the accept button, but
+// for a destructive question the cautious one; Escape is always the cautious choice.
 Sheet {
     id: sheet
 
@@ -11,6 +13,9 @@ Sheet {
     property string acceptText: "OK"
     // Empty: the sheet has the accept button only.
     property string rejectText: ""
+    // A third answer between the two (empty: none), given by `alternative`.
+    property string alternativeText: ""
+    signal alternative()
     property bool destructive: false
     signal accepted()
     signal rejected()
@@ -21,9 +26,15 @@ Sheet {
         close()
         accept ? accepted() : rejected()
     }
+    function answerAlternative() {
+        answered = true
+        close()
+        alternative()
+    }
 
-    // Escape counts as the cautious choice.
-    closePolicy: Popup.CloseOnEscape
+    readonly property bool acceptIsDefault: !destructive || rejectText.length === 0
+    firstFocus: acceptIsDefault ? (destructive ? dangerAccept : primaryAccept) : rejectButton
+    onReturnPressed: answer(acceptIsDefault)
     onAboutToShow: answered = false
     onClosed: if (!answered) rejected()
 
@@ -60,18 +71,27 @@ Sheet {
             Layout.bottomMargin: 20
             Item { Layout.fillWidth: true }
             SecondaryButtonStyle {
+                id: rejectButton
                 objectName: sheet.objectName + "Reject"
                 visible: sheet.rejectText.length > 0
                 text: sheet.rejectText
                 onClicked: sheet.answer(false)
             }
+            SecondaryButtonStyle {
+                objectName: sheet.objectName + "Alternative"
+                visible: sheet.alternativeText.length > 0
+                text: sheet.alternativeText
+                onClicked: sheet.answerAlternative()
+            }
             PrimaryButtonStyle {
+                id: primaryAccept
                 objectName: visible ? sheet.objectName + "Accept" : ""
                 visible: !sheet.destructive
                 text: sheet.acceptText
                 onClicked: sheet.answer(true)
             }
             DangerButtonStyle {
+                id: dangerAccept
                 objectName: visible ? sheet.objectName + "Accept" : ""
                 visible: sheet.destructive
                 text: sheet.acceptText

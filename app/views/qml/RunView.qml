@@ -10,6 +10,7 @@ Rectangle {
     property var viewModel
     property string kickerText
     signal closeRequested()
+    readonly property Item closeButton: closeButton
 
     function stateColor(kind) {
         switch (kind) {
@@ -37,8 +38,10 @@ Rectangle {
         anchors.margins: 20
 
         Kicker { text: sheet.kickerText }
+        // What goes on, then what happened.
         Text {
-            text: "Installing selected apps"
+            objectName: "runHeadline"
+            text: sheet.viewModel.run.headline
             color: Theme.ink
             font.pixelSize: 15
             font.bold: true
@@ -51,20 +54,39 @@ Rectangle {
             implicitHeight: 8
             radius: 4
             color: Theme.elevated
+            readonly property string outcome: sheet.viewModel.run.outcome
 
+            // The downloads ahead fill the track faintly before the installs fill it.
+            Rectangle {
+                objectName: "downloadBar"
+                height: parent.height
+                radius: 4
+                visible: sheet.viewModel.run.isRunning
+                width: track.width * Math.min(1, sheet.viewModel.run.downloadProgress)
+                color: Theme.withAlpha(Theme.cyan, 0.3)
+            }
             Rectangle {
                 objectName: "progressBar"
                 height: parent.height
                 radius: 4
-                // A stub stays visible at 0 so the bar reads as a progress bar.
+                // A stub stays visible at 0 so the bar reads as a progress bar; it stays
+                // where the work stopped, in the colour of how the run ended.
                 width: Math.max(4, track.width * Math.min(1, Math.max(0, sheet.viewModel.run.overallProgress)))
-                gradient: BrandGradient {}
+                gradient: track.outcome === "running" || track.outcome === "done" ? brand : null
+                color: track.outcome === "failed" ? Theme.danger : Theme.warning
+                BrandGradient { id: brand }
             }
         }
 
+        // The rows and the log share the height the sheet has; the rows take what they
+        // need up to half of it.
         Card {
             padding: 12
             Layout.fillWidth: true
+            Layout.fillHeight: true
+            Layout.minimumHeight: Math.min(rows.contentHeight, 120) + 24
+            Layout.maximumHeight: rows.contentHeight + 24
+            Layout.preferredHeight: Math.min(rows.contentHeight, 180) + 24
 
             ListView {
                 id: rows
@@ -74,41 +96,99 @@ Rectangle {
                 spacing: 4
                 interactive: contentHeight > height
                 Layout.fillWidth: true
+                Layout.fillHeight: true
                 implicitHeight: Math.min(contentHeight, 180)
-                ScrollBar.vertical: ScrollBar {}
+                ScrollBar.vertical: ScrollBar { id: rowsBar }
+                // The package at work stays in view, unless the user scrolled away to
+                // read (scrolling back to the end follows again).
+                property bool following: true
+                onMovementStarted: following = false
+                onMovementEnded: following = atYEnd
+                readonly property int active: sheet.viewModel.run.runRows.activeIndex
+                onActiveChanged: if (following && active >= 0) positionViewAtIndex(active, ListView.Contain)
+                Connections {
+                    target: sheet.viewModel.run
+                    function onRunStarted() { rows.following = true }
+                }
 
-                delegate: RowLayout {
+                delegate: ColumnLayout {
+                    id: runRow
                     required property string appId
                     required property string name
                     required property string stateKind
                     required property string stateText
-                    width: ListView.view.width
+                    required property string detail
+                    spacing: 1
+                    // The scroll bar has its own lane and never covers the state.
+                    width: ListView.view.width - (rowsBar.visible && rowsBar.size < 1 ? rowsBar.width + 4 : 0)
+                    RowLayout {
+                        Layout.fillWidth: true
+                        Text {
+                            text: runRow.name
+                            color: Theme.ink
+                            font.pixelSize: 13
+                            elide: Text.ElideRight
+                            Layout.fillWidth: true
+                        }
+                        Text {
+                            objectName: "runState_" + runRow.appId
+                            text: runRow.stateText
+                            textFormat: Text.PlainText
+                            color: sheet.stateColor(runRow.stateKind)
+                            font.pixelSize: 13
+                            font.weight: Font.DemiBold
+                            elide: Text.ElideRight
+                            Layout.maximumWidth: 320
+                        }
+                    }
+                    // A failure's own words from the manager, beneath the row.
                     Text {
-                        text: parent.name
-                        color: Theme.ink
-                        font.pixelSize: 13
+                        objectName: "runDetail_" + runRow.appId
+                        visible: runRow.detail.length > 0
+                        text: runRow.detail
+                        textFormat: Text.PlainText
+                        color: Theme.withAlpha(Theme.danger, 0.85)
+                        font.pixelSize: 11
+                        font.family: Theme.monospaceFamily
                         elide: Text.ElideRight
                         Layout.fillWidth: true
-                    }
-                    Text {
-                        objectName: "runState_" + parent.appId
-                        text: parent.stateText
-                        textFormat: Text.PlainText
-                        color: sheet.stateColor(parent.stateKind)
-                        font.pixelSize: 13
-                        font.weight: Font.DemiBold
-                        elide: Text.ElideRight
-                        Layout.maximumWidth: 320
+                        MouseArea {
+                            id: detailArea
+                            anchors.fill: parent
+                            hoverEnabled: parent.truncated
+                            acceptedButtons: Qt.NoButton
+                        }
+                        ToolTip.visible: detailArea.containsMouse && truncated
+                        ToolTip.delay: 600
+                        ToolTip.text: runRow.detail
                     }
                 }
             }
         }
 
-        Text {
-            text: "Log"
-            color: Theme.muted
-            font.pixelSize: 13
-            font.bold: true
+        RowLayout {
+            Layout.fillWidth: true
+            Text {
+                text: "Log"
+                color: Theme.muted
+                font.pixelSize: 13
+                font.bold: true
+            }
+            Item { Layout.fillWidth: true }
+            // The whole log, for a bug report or a search elsewhere.
+            LinkText {
+                objectName: "copyLogLink"
+                text: "Copy log"
+                help: ""
+                font.pixelSize: 12
+                onActivated: {
+                    clipboard.text = sheet.viewModel.run.logLines.text()
+                    clipboard.selectAll()
+                    clipboard.copy()
+                    clipboard.text = ""
+                }
+            }
+            TextEdit { id: clipboard; visible: false }
         }
 
         Rectangle {
@@ -117,6 +197,8 @@ Rectangle {
             border.width: 1
             border.color: Theme.line
             Layout.fillWidth: true
+            Layout.fillHeight: true
+            Layout.minimumHeight: 100
             implicitHeight: 160
 
             ListView {
@@ -133,16 +215,21 @@ Rectangle {
                 onMovementEnded: following = atYEnd
                 onCountChanged: if (following) Qt.callLater(positionViewAtEnd)
 
-                delegate: Text {
+                // Each line can be selected and copied with the mouse.
+                delegate: TextEdit {
                     required property string line
                     width: ListView.view.width
                     text: line
                     // The manager's output, never markup.
-                    textFormat: Text.PlainText
+                    textFormat: TextEdit.PlainText
+                    readOnly: true
+                    selectByMouse: true
+                    selectionColor: Theme.withAlpha(Theme.cyan, 0.35)
+                    selectedTextColor: Theme.ink
                     color: Theme.ink
                     font.pixelSize: 11
                     font.family: Theme.monospaceFamily
-                    wrapMode: Text.WrapAnywhere
+                    wrapMode: TextEdit.WrapAnywhere
                 }
             }
         }
@@ -171,6 +258,7 @@ Rectangle {
                 onClicked: sheet.viewModel.run.cancelRun()
             }
             PrimaryButtonStyle {
+                id: closeButton
                 objectName: "closeRunButton"
                 visible: !sheet.viewModel.run.isRunning
                 text: "Close"

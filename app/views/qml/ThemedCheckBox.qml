@@ -8,6 +8,8 @@ Item {
     id: box
 
     property bool checked: false
+    // Some but not all of what the box stands for is checked: a dash.
+    property bool partial: false
     property bool editable: true
     property string help: ""
     signal toggled(bool value)
@@ -20,11 +22,19 @@ Item {
         anchors.fill: parent
         radius: 4
         opacity: box.editable ? 1 : 0.4
-        color: box.checked ? Theme.cyan : Theme.elevated
+        color: box.checked || box.partial ? Theme.cyan : Theme.elevated
         border.width: 1
-        border.color: box.checked ? Theme.cyan
+        border.color: box.checked || box.partial ? Theme.cyan
                                   : (area.containsMouse && box.editable ? Theme.cyan : Theme.lineBright)
 
+        Rectangle {
+            anchors.centerIn: parent
+            visible: box.partial && !box.checked
+            width: 8
+            height: 2
+            radius: 1
+            color: Theme.background
+        }
         Text {
             anchors.centerIn: parent
             visible: box.checked

@@ -40,8 +40,11 @@ Rectangle {
             font.pixelSize: 11
             elide: Text.ElideMiddle
             maximumLineCount: 1
+            // Whole pixels: a layout's rounding would otherwise cut the last word although
+            // there is room for it.
             Layout.fillWidth: true
-            Layout.maximumWidth: implicitWidth
+            Layout.preferredWidth: Math.ceil(implicitWidth)
+            Layout.maximumWidth: Math.ceil(implicitWidth)
         }
         LinkText {
             objectName: "footerStatusLink"

@@ -1,8 +1,8 @@
 // Renders the window's main screens to PNG files offscreen, so that a person can look
-// at them: the main window with its installed marks, a search, the menu, the options
-// sheet, a save dialog, the question before replacing apps, a run sheet with the planned
-// actions while the downloads ahead are under way, a finished run sheet and the About
-// window.
+// at them: the main window with its installed marks, the smallest window, a search, the
+// menu, the options sheet, a save dialog and what a save says afterwards, the question
+// before replacing apps, a run sheet with the planned actions while the downloads ahead
+// are under way, a finished run sheet and the About window.
 //
 //   cairnmoor_screenshots [output-folder]     (default: docs/screenshots)
 //
@@ -121,6 +121,11 @@ int main(int argc, char** argv) {
     }
     bool ok = save(window, folder, "main-window.png");
 
+    // The smallest window keeps its actions in view.
+    window->resize(900, 600);
+    ok = save(window, folder, "small-window.png") && ok;
+    window->resize(1080, 760);
+
     model.setSearchText(QStringLiteral("video"));
     ok = save(window, folder, "search.png") && ok;
     model.setSearchText(QString());
@@ -135,9 +140,15 @@ int main(int argc, char** argv) {
     content->setProperty("showOptions", false);
 
     QObject* dialog = content->findChild<QObject*>(QStringLiteral("saveProfileDialog"));
-    QMetaObject::invokeMethod(dialog, "open");
+    QMetaObject::invokeMethod(dialog, "present");
     ok = save(window, folder, "save-dialog.png") && ok;
     QMetaObject::invokeMethod(dialog, "reject");
+
+    // What a save says afterwards.
+    actions.saveProfile(
+        QString::fromStdString((root / "home" / "Documents" / "team.cmprofile").string()));
+    ok = save(window, folder, "saved-notice.png") && ok;
+    actions.dismissSaved();
 
     // Without upgrades the pre-installed package shows as already present.
     options.setUpgradeIfPresent(false);

@@ -1,0 +1,134 @@
+#include "cli/CaptureCommand.hpp"
+
+#include "catalogue/CatalogLoader.hpp"
+#include "cli/Console.hpp"
+#include "cli/TerminalText.hpp"
+#include "import/MacCapture.hpp"
+#include "install/InstallLog.hpp"
+#include "managers/PackageManagerError.hpp"
+#include "managers/PackageManagerLocator.hpp"
+#include "platform/ProcessInfo.hpp"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+#include <unistd.h>
+
+namespace cairnmoor::CaptureCommand {
+
+namespace {
+
+constexpr std::int32_t statusFailure = 1;
+constexpr std::int32_t statusUsage = 2;
+
+std::int32_t fail(std::int32_t status, const std::string& message) {
+    Console::writeError(CLI::displayText(message) + "\n");
+    return status;
+}
+
+std::string joined(const std::vector<std::string>& items) {
+    std::string text;
+    for (const std::string& item : items) {
+        text += (text.empty() ? "" : ", ") + item;
+    }
+    return text;
+}
+
+} // namespace
+
+std::optional<std::int32_t> run(const std::vector<std::string>& arguments) {
+    const auto option = std::find(arguments.begin(), arguments.end(), "--capture");
+    if (option == arguments.end()) {
+        return std::nullopt;
+    }
+    if (option + 1 == arguments.end() || (option + 1)->starts_with("--")) {
+        return fail(statusUsage, "--capture requires a file path");
+    }
+    for (const char* other :
+         {"--profile", "--brewfile", "--report", "--log", "--dry-run", "--check"}) {
+        if (std::find(arguments.begin(), arguments.end(), other) != arguments.end()) {
+            return fail(statusUsage, std::string(other) + " does not go with --capture");
+        }
+    }
+    const std::filesystem::path asked = *(option + 1);
+    PackageManager manager = PackageManager::homebrew;
+    if (const auto managerOption = std::find(arguments.begin(), arguments.end(), "--manager");
+        managerOption != arguments.end()) {
+        const auto chosen = managerOption + 1 == arguments.end()
+                                ? std::nullopt
+                                : PackageManager::fromRawValue(*(managerOption + 1));
+        if (!chosen) {
+            return fail(statusUsage, "--manager requires homebrew or macports");
+        }
+        manager = *chosen;
+    }
+    if (manager == PackageManager::homebrew && ::geteuid() == 0) {
+        return fail(statusFailure, "Homebrew does not run as root: capture this Mac as the "
+                                   "user who owns Homebrew.");
+    }
+    const auto managerPath = PackageManagerLocator::resolve(manager, FileManager::defaultManager(),
+                                                            ProcessInfo::environment());
+    if (!managerPath) {
+        return fail(statusFailure, std::string(manager.displayName()) +
+                                       " was not found. Install it from " +
+                                       std::string(manager.installURL()) + ".");
+    }
+    Catalog catalog;
+    try {
+        catalog = CatalogLoader::load(FileManager::defaultManager(), nullptr,
+                                      [](const std::string& explanation) {
+                                          Console::writeError(CLI::displayText(explanation) + "\n");
+                                      });
+    } catch (const std::exception& error) {
+        return fail(statusFailure, "could not load catalogue: " + std::string(error.what()));
+    }
+
+    const bool silent =
+        std::find(arguments.begin(), arguments.end(), "--silent") != arguments.end();
+    MacCapture capture;
+    try {
+        capture =
+            MacCapture::take(*managerPath, manager, catalog, ProcessRunner::Settings{},
+                             FileManager::defaultManager(), [silent](const std::string& line) {
+                                 if (!silent) {
+                                     Console::printLine(CLI::displayText(line));
+                                 }
+                             });
+    } catch (const PackageManagerError& error) {
+        return fail(statusFailure, "could not capture this Mac: " + error.text());
+    } catch (const std::exception& error) {
+        return fail(statusFailure, "could not capture this Mac: " + std::string(error.what()));
+    }
+
+    std::filesystem::path written;
+    try {
+        if (asked.has_parent_path()) {
+            FileManager::defaultManager().createDirectory(asked.parent_path(), true);
+        }
+        // The free name in the folder as the user wrote it ("x.cmprofile", not "./x...").
+        written = asked.parent_path() / InstallLog::createFile(asked).filename();
+        capture.profile.write(written);
+    } catch (const std::exception& error) {
+        if (!written.empty()) {
+            std::error_code ignored;
+            std::filesystem::remove(written, ignored);
+        }
+        return fail(statusFailure,
+                    "could not write profile " + asked.string() + ": " + error.what());
+    }
+    if (written != asked) {
+        Console::printLine(CLI::displayText(asked.string()) + " exists; the profile went to " +
+                           CLI::displayText(written.string()) + ".");
+    }
+    if (!capture.foundOutside.empty()) {
+        Console::printLine(
+            "Found outside Homebrew: " + CLI::displayText(joined(capture.foundOutside)) + ".");
+    }
+    Console::printLine("Saved " + CLI::displayText(written.string()) + ": " +
+                       std::to_string(capture.fromManager.size()) + " catalogue apps, " +
+                       std::to_string(capture.profile.packages.size()) + " other packages, " +
+                       std::to_string(capture.foundOutside.size()) + " found outside Homebrew.");
+    return 0;
+}
+
+} // namespace cairnmoor::CaptureCommand

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "managers/ProcessRunner.hpp"
+#include "platform/Account.hpp"
+#include "platform/AccountFileManager.hpp"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace cairnmoor {
+
+// What a run needs beyond the selection: how to start the manager and where to report.
+struct RunSetup {
+    std::string profilePath;
+    std::string managerPath;
+    bool silent = false;
+    std::optional<Account> account; // the manager's commands run as this account
+    std::optional<ProcessRunner::ExecutableIdentity> manager; // as it was checked
+    std::optional<std::filesystem::path> logPath;
+
+    ProcessRunner::Settings runnerSettings() const {
+        // A package that asks for a password can ask the person at the terminal, when
+        // there is one and we are its foreground job (never for another account).
+        return ProcessRunner::Settings{
+            .shareTerminal = true, .environment = {}, .account = account, .executable = manager};
+    }
+    // Apps outside Homebrew are looked for in the folders of whoever Homebrew runs as.
+    const FileManager& fileManager() const {
+        if (account && !ownerFiles) {
+            ownerFiles.emplace(account->home);
+        }
+        return ownerFiles ? static_cast<const FileManager&>(*ownerFiles)
+                          : FileManager::defaultManager();
+    }
+
+private:
+    mutable std::optional<AccountFileManager> ownerFiles;
+};
+
+} // namespace cairnmoor
