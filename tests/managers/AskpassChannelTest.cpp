@@ -89,7 +89,7 @@ const PackageState wrong =
 INSTANTIATE_TEST_SUITE_P(Answers, Askpass, ::testing::Values(
     AskCase{"Right", {alpha}, {password}, false, {false}, {installed}},
     AskCase{"WrongThenRight", {alpha}, {"hunter2", password}, false, {false, true}, {installed}},
-    AskCase{"WrongThreeTimes", {alpha}, {"a1", "b2", "c3"}, false, {false, true, true}, {wrong}},
+    AskCase{"WrongThreeTimes", {alpha}, {"first try", "second try", "third try"}, false, {false, true, true}, {wrong}},
     AskCase{"Cancelled", {alpha, gamma}, {cancel, password}, false, {false, false}, {refused, installed}},
     // Kept for the run: asked once; a kept password that turns out wrong is asked for again.
     AskCase{"Kept", {alpha, gamma}, {password}, true, {false}, {installed, installed}},
