@@ -281,6 +281,14 @@ void AskpassChannel::forget() {
 
 void AskpassChannel::State::serve() {
     for (;;) {
+        // Looked at before waiting too: the wake that came with a stop may have been
+        // taken while a request was waiting for its answer.
+        {
+            std::lock_guard guard(lock);
+            if (stopping) {
+                return;
+            }
+        }
         pollfd ready[2] = {{listening.get(), POLLIN, 0}, {wakeRead.get(), POLLIN, 0}};
         if (retryOnInterrupt([&] { return ::poll(ready, 2, -1); }) < 0) {
             return;

@@ -137,19 +137,6 @@ const std::vector<Row> rows = {
                                      intruder + "\n");
          EXPECT_FALSE(a.ran());
      }},
-    {"LogFolderOfAnotherUser", false,
-     [](Attack& a) {
-         fs::create_directory(a.drop / "logs");
-         plantAs(a.drop / "logs", intruder);
-     },
-     [](Attack& a) {
-         return with({"--log", (a.drop / "logs/l").string()});
-     },
-     [](Attack& a) {
-         EXPECT_EQ(a.result.status, 2);
-         EXPECT_NE(a.result.err.find("/logs belongs to " + intruder), std::string::npos);
-         EXPECT_FALSE(a.ran() || fs::exists(a.drop / "logs/l"));
-     }},
     {"FifoAtTheLog", false, [](Attack& a) { ASSERT_EQ(::mkfifo((a.drop / "l").c_str(), 0666), 0); },
      [](Attack& a) {
          return with({"--log", (a.drop / "l").string()});

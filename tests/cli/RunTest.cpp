@@ -6,7 +6,6 @@
 #include "CliSandbox.hpp"
 #include "cli/InterruptWatcher.hpp"
 #include "cli/ProcessSetup.hpp"
-#include "cli/ReportWriter.hpp"
 #include "support/OpenApp.hpp"
 
 #include <gtest/gtest.h>
@@ -349,20 +348,6 @@ TEST(InterruptWatcher, TheFirstOfTwoSignalsDecides) {
     EXPECT_EQ(watcher.signalNumber(), SIGTERM);
     EXPECT_EQ(heard, std::vector<int>{SIGTERM});
     std::signal(SIGINT, launchers);
-}
-
-// An app's duration runs from its first unfinished state (its download) to its final one.
-TEST(ReportWriter, DurationStartsAtTheFirstUnfinishedState) {
-    RunReport report;
-    report.apps.emplace_back().id = "alpha";
-    ReportWriter writer(std::nullopt, report);
-    writer.progress("alpha", PackageState::downloading());
-    std::this_thread::sleep_for(std::chrono::milliseconds(50)); // the time to be measured
-    writer.progress("alpha", PackageState::installing());
-    writer.progress("alpha", PackageState::installed());
-    writer.change([](RunReport& written) {
-        EXPECT_GE(written.apps[0].duration, std::chrono::milliseconds(50));
-    });
 }
 
 } // namespace
