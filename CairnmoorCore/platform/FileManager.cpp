@@ -161,17 +161,6 @@ std::string temporarySuffix() {
     return suffix;
 }
 
-void writeAll(int fd, std::string_view data, const fs::path& path) {
-    while (!data.empty()) {
-        const ssize_t count =
-            posix::retryOnInterrupt([&] { return ::write(fd, data.data(), data.size()); });
-        if (count < 0) {
-            throw FileError(path, errno);
-        }
-        data.remove_prefix(static_cast<std::size_t>(count));
-    }
-}
-
 } // namespace
 
 void FileManager::writeAtomically(const fs::path& path, std::string_view data) const {
@@ -200,7 +189,9 @@ void FileManager::writeAtomically(const fs::path& path, std::string_view data) c
         if (::stat(path.c_str(), &existing) == 0) {
             ::fchmod(fd.get(), existing.st_mode & 07777);
         }
-        writeAll(fd.get(), data, path);
+        if (!posix::writeAll(fd.get(), data)) {
+            throw FileError(path, errno);
+        }
         if (posix::syncToStorage(fd.get()) != 0) {
             throw FileError(path, errno);
         }

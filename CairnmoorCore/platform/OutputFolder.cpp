@@ -30,17 +30,6 @@ std::string temporaryName(const std::string& name) {
     return result.append(".tmp");
 }
 
-void writeAll(int fd, std::string_view data, const fs::path& path) {
-    while (!data.empty()) {
-        const ssize_t count =
-            posix::retryOnInterrupt([&] { return ::write(fd, data.data(), data.size()); });
-        if (count < 0) {
-            throw FileError(path, errno);
-        }
-        data.remove_prefix(static_cast<std::size_t>(count));
-    }
-}
-
 bool present(const fs::path& path) {
     struct stat info {};
     return ::lstat(path.c_str(), &info) == 0 || errno != ENOENT;
@@ -126,7 +115,9 @@ void OutputFolder::replace(const std::string& name, std::string_view data) const
         if (::fchmod(fd.get(), fileMode) != 0) {
             throw FileError(target, errno);
         }
-        writeAll(fd.get(), data, target);
+        if (!posix::writeAll(fd.get(), data)) {
+            throw FileError(target, errno);
+        }
         if (!syncToDisk(fd.get()) || fd.close() != 0) {
             throw FileError(target, errno);
         }

@@ -61,4 +61,16 @@ bool keepAboveStandardDescriptors(FileDescriptor& fd) {
     return true;
 }
 
+bool writeAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        const ssize_t count =
+            retryOnInterrupt([&] { return ::write(fd, data.data(), data.size()); });
+        if (count < 0) {
+            return false;
+        }
+        data.remove_prefix(static_cast<std::size_t>(count));
+    }
+    return true;
+}
+
 } // namespace cairnmoor::posix

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cerrno>
+#include <string_view>
 #include <utility>
 
 namespace cairnmoor::posix {
@@ -54,6 +55,9 @@ int syncToStorage(int fd) noexcept;
 bool makeCloseOnExecPipe(FileDescriptor& readEnd, FileDescriptor& writeEnd);
 
 bool setNonBlocking(int fd);
+
+// Writes all of `data`, however many writes it takes. False (errno set) when one fails.
+bool writeAll(int fd, std::string_view data);
 
 // Moves a descriptor above the standard three: a pipe end that landed on 1 or 2 (the
 // caller had closed its own) would be closed by exec instead of being handed over.
