@@ -114,10 +114,11 @@ TEST_F(Engine, AFailedOrStalledFetchIsOnlyLoggedAndACancelDuringItSkipsEverythin
         InstallEngine engine;
         Recorder recorder;
         const auto start = std::chrono::steady_clock::now();
+        const char* const failed = failure;  // a lambda may not capture a structured binding
         // Cancelled on the engine's own thread, before it can go on to the other kind.
         const auto log = [&, record = recorder.log()](const std::string& line) {
             record(line);
-            if (cancel && "log " + line == (failure ? logged : "log ==> Downloading @fetch")) {
+            if (cancel && "log " + line == (failed ? logged : "log ==> Downloading @fetch")) {
                 // Four downloads stalled, one package's limit: cut after about a second.
                 EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
                 engine.cancel();
