@@ -2,6 +2,7 @@
 
 #include "managers/CaskInfo.hpp"
 
+#include <array>
 #include <filesystem>
 
 namespace cairnmoor::InstallPlan {
@@ -59,6 +60,35 @@ std::vector<PlannedEntry> make(const std::vector<AppEntry>& apps, const InstallO
         plan.push_back(std::move(entry));
     }
     return plan;
+}
+
+namespace {
+
+constexpr std::array<ActionNames, 7> actionTable{{
+    {PlannedAction::install, "install", "Will install"},
+    {PlannedAction::upgrade, "upgrade", "Will upgrade"},
+    {PlannedAction::adopt, "adopt", "Will adopt"},
+    {PlannedAction::replace, "replace", "Will replace"},
+    // The word the row keeps once the run has passed it.
+    {PlannedAction::alreadyInstalled, "alreadyInstalled", "Already present"},
+    {PlannedAction::installedOutside, "installedOutside", "Installed outside Homebrew"},
+    {PlannedAction::notInstallable, "notInstallable", "No Homebrew mapping"},
+}};
+
+constexpr bool inActionOrder() {
+    for (std::size_t i = 0; i < actionTable.size(); ++i) {
+        if (static_cast<std::size_t>(actionTable[i].action) != i) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(inActionOrder());
+
+} // namespace
+
+const ActionNames& names(PlannedAction action) {
+    return actionTable.at(static_cast<std::size_t>(action));
 }
 
 bool runsCommand(PlannedAction action) {

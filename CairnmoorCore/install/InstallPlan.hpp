@@ -7,6 +7,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace cairnmoor {
@@ -70,6 +71,14 @@ bool isListed(const std::string& package, const std::set<std::string>& inventory
               const std::map<std::string, std::string>& currentTokens);
 
 bool runsCommand(PlannedAction action);
+
+// Every word an action is shown with, in one row per action.
+struct ActionNames {
+    PlannedAction action;
+    std::string_view name;        // "upgrade": the report's plannedAction
+    std::string_view waitingText; // "Will upgrade": the window's row before the run reaches it
+};
+const ActionNames& names(PlannedAction action);
 // The manager's arguments for an entry whose action runs a command.
 std::optional<std::vector<std::string>> arguments(const PlannedEntry& entry,
                                                   PackageManager manager);

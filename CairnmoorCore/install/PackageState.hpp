@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,7 @@ struct PackageState {
         downloading,
         skippedRunning
     };
+    static constexpr std::size_t kindCount = 9;
 
     Kind kind = Kind::pending;
     // failed: why; skippedRunning: the open apps that kept it from being touched
@@ -43,9 +45,17 @@ struct PackageState {
     bool isFinal() const {
         return kind != Kind::pending && kind != Kind::installing && kind != Kind::downloading;
     }
-    // The case name: "failed", "pending", "installing", "installed", "alreadyPresent",
-    // "skipped", "installedOutside", "downloading", "skippedRunning".
-    std::string_view caseName() const;
+    // Every word a state is shown with, in one row per kind.
+    struct Names {
+        Kind kind;
+        std::string_view caseName;   // "alreadyPresent": the command line's progress lines
+        std::string_view reportName; // "alreadyInstalled"; "unfinished" for any state not final
+        std::string_view rowText;    // "Already present": the window's run row
+        std::string_view tallyText;  // "already present": a count in a summary; empty if not final
+    };
+    static const Names& names(Kind kind);
+
+    std::string_view caseName() const { return names(kind).caseName; }
 
     bool operator==(const PackageState&) const = default;
 };

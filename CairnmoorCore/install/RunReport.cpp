@@ -1,8 +1,9 @@
 #include "install/RunReport.hpp"
 
+#include "install/OutcomeCounts.hpp"
+
 #include <nlohmann/json.hpp>
 
-#include <array>
 #include <csignal>
 #include <ctime>
 
@@ -44,26 +45,6 @@ std::string_view outcomeName(RunReport::Outcome outcome) {
     return "running";
 }
 
-std::string_view actionName(PlannedAction action) {
-    switch (action) {
-    case PlannedAction::install:
-        return "install";
-    case PlannedAction::upgrade:
-        return "upgrade";
-    case PlannedAction::adopt:
-        return "adopt";
-    case PlannedAction::replace:
-        return "replace";
-    case PlannedAction::alreadyInstalled:
-        return "alreadyInstalled";
-    case PlannedAction::installedOutside:
-        return "installedOutside";
-    case PlannedAction::notInstallable:
-        return "notInstallable";
-    }
-    return "install";
-}
-
 Json signalName(int signalNumber) {
     switch (signalNumber) {
     case 0:
@@ -81,31 +62,13 @@ Json signalName(int signalNumber) {
     }
 }
 
-constexpr std::array<std::string_view, 8> stateNames{
-    "installed",        "upgraded", "skipped",    "alreadyInstalled",
-    "installedOutside", "failed",   "unfinished", "skippedRunning"};
-
 } // namespace
 
 std::string_view RunReport::stateName(const App& app) {
-    // Final states are named one by one: pending, installing and any intermediate step
-    // added later are unfinished to this report.
-    switch (app.state.kind) {
-    case PackageState::Kind::installed:
-        return app.plannedAction == PlannedAction::upgrade ? "upgraded" : "installed";
-    case PackageState::Kind::skipped:
-        return "skipped";
-    case PackageState::Kind::alreadyPresent:
-        return "alreadyInstalled";
-    case PackageState::Kind::installedOutside:
-        return "installedOutside";
-    case PackageState::Kind::failed:
-        return "failed";
-    case PackageState::Kind::skippedRunning:
-        return "skippedRunning";
-    default:
-        return "unfinished";
-    }
+    return app.state.kind == PackageState::Kind::installed &&
+                   app.plannedAction == PlannedAction::upgrade
+               ? "upgraded"
+               : PackageState::names(app.state.kind).reportName;
 }
 
 std::string RunReport::json() const {
@@ -136,20 +99,17 @@ std::string RunReport::json() const {
     document["interruptedBy"] = signalName(signalNumber);
     document["error"] = textOrNull(error);
 
-    Json totals = {{"selected", apps.size()}};
-    for (const std::string_view name : stateNames) {
-        totals[std::string(name)] = 0;
-    }
+    OutcomeCounts counts;
     Json records = Json::array();
     for (const App& app : apps) {
+        counts.add(app.state, app.plannedAction == PlannedAction::upgrade);
         const std::string_view state = stateName(app);
-        totals[std::string(state)] = totals[std::string(state)].get<int>() + 1;
         records.push_back(
             {{"id", app.id},
              {"name", app.name},
              {"package", textOrNull(app.package)},
-             {"plannedAction",
-              app.plannedAction ? Json(actionName(*app.plannedAction)) : Json(nullptr)},
+             {"plannedAction", app.plannedAction ? Json(InstallPlan::names(*app.plannedAction).name)
+                                                 : Json(nullptr)},
              {"state", state},
              {"message", app.state.kind == PackageState::Kind::failed ||
                                  app.state.kind == PackageState::Kind::skippedRunning
@@ -158,7 +118,17 @@ std::string RunReport::json() const {
              {"durationMilliseconds", app.duration.count()}});
     }
     document["apps"] = std::move(records);
-    document["totals"] = std::move(totals);
+    using Kind = PackageState::Kind;
+    const auto named = [&counts](Kind kind) { return PackageState::names(kind).reportName; };
+    document["totals"] = {{"selected", apps.size()},
+                          {named(Kind::installed), counts[Kind::installed] - counts.upgraded()},
+                          {"upgraded", counts.upgraded()},
+                          {named(Kind::skipped), counts[Kind::skipped]},
+                          {named(Kind::alreadyPresent), counts[Kind::alreadyPresent]},
+                          {named(Kind::installedOutside), counts[Kind::installedOutside]},
+                          {named(Kind::failed), counts[Kind::failed]},
+                          {"unfinished", counts.unfinished()},
+                          {named(Kind::skippedRunning), counts[Kind::skippedRunning]}};
     document["exitStatus"] = exitStatus ? Json(*exitStatus) : Json(nullptr);
     // Text from files and children may hold bytes that are not UTF-8: shown as U+FFFD
     // rather than failing the whole report.

@@ -6,6 +6,7 @@
 #include "cli/TerminalText.hpp"
 #include "install/InstallEngine.hpp"
 #include "install/InstallLog.hpp"
+#include "install/OutcomeCounts.hpp"
 
 #include <exception>
 #include <filesystem>
@@ -85,30 +86,25 @@ std::int32_t run(const std::vector<AppEntry>& selected, InstallOptions options,
                    InstallEngine::Observers{onProgress, onLog,
                                             [&report](const auto& plan) { report.plan(plan); }});
 
-    std::size_t failures = 0;
+    OutcomeCounts counts;
+    std::string open;
     for (const PackageResult& result : results) {
+        counts.add(result.state);
         if (result.state.kind == PackageState::Kind::failed) {
-            ++failures;
             Console::printLine("FAILED: " + displayText(result.app.name) + " - " +
                                displayText(result.state.message));
+        } else if (result.state.kind == PackageState::Kind::skippedRunning) {
+            open += (open.empty() ? "" : ", ") + result.state.message;
         }
     }
-    std::vector<std::string> open;
-    for (const PackageResult& result : results) {
-        if (result.state.kind == PackageState::Kind::skippedRunning) {
-            open.push_back(result.state.message);
-        }
-    }
+    const int failures = counts[PackageState::Kind::failed];
+    const int leftOpen = counts[PackageState::Kind::skippedRunning];
     Console::printLine(
-        "Summary: " + std::to_string(results.size()) + " processed, " + std::to_string(failures) +
-        " failed" + (open.empty() ? "" : ", " + std::to_string(open.size()) + " skipped: running") +
+        "Summary: " + std::to_string(counts.total()) + " processed, " + std::to_string(failures) +
+        " failed" + (leftOpen == 0 ? "" : ", " + std::to_string(leftOpen) + " skipped: running") +
         ".");
-    if (!open.empty()) {
-        std::string names;
-        for (const std::string& apps : open) {
-            names += (names.empty() ? "" : ", ") + apps;
-        }
-        Console::printLine("Left alone because they were open: " + displayText(names) +
+    if (leftOpen > 0) {
+        Console::printLine("Left alone because they were open: " + displayText(open) +
                            ". Quit them and run again.");
     }
     std::int32_t status = failures > 0 ? ExitStatus::failure : 0;

@@ -3,12 +3,14 @@
 #include "cli/Console.hpp"
 #include "cli/TerminalText.hpp"
 
+#include <chrono>
 #include <exception>
 
 namespace cairnmoor {
 
-ReportWriter::ReportWriter(std::optional<std::filesystem::path> path, RunReport report)
-    : path_(std::move(path)), report_(std::move(report)) {}
+ReportWriter::ReportWriter(std::optional<std::filesystem::path> path, RunReport report,
+                           const Clock& clock)
+    : path_(std::move(path)), report_(std::move(report)), clock_(clock) {}
 
 void ReportWriter::change(const std::function<void(RunReport&)>& edit) {
     std::lock_guard guard(lock_);
@@ -70,9 +72,9 @@ void ReportWriter::progress(const std::string& id, const PackageState& state) {
     if (app == nullptr) {
         return;
     }
-    const Clock::time_point now = Clock::now();
+    const Clock::TimePoint now = clock_.now();
     app->state = state;
-    if (RunReport::stateName(*app) == "unfinished") {
+    if (!state.isFinal()) {
         begun_.try_emplace(id, now);
         return;
     }

@@ -2,9 +2,9 @@
 
 #include "install/PackageResult.hpp"
 #include "install/RunReport.hpp"
+#include "platform/Clock.hpp"
 #include "platform/OutputFolder.hpp"
 
-#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -23,7 +23,9 @@ namespace cairnmoor {
 // from any thread.
 class ReportWriter {
 public:
-    ReportWriter(std::optional<std::filesystem::path> path, RunReport report);
+    // Durations are read from `clock`.
+    ReportWriter(std::optional<std::filesystem::path> path, RunReport report,
+                 const Clock& clock = Clock::steady());
 
     bool wanted() const { return path_.has_value(); }
     const std::filesystem::path& path() const { return *path_; }
@@ -45,8 +47,6 @@ public:
     void notStarted(const std::string& error, int status);
 
 private:
-    using Clock = std::chrono::steady_clock;
-
     RunReport::App* find(const std::string& id);
     // Under lock_. The first throws FileError, the second says why on standard error.
     void writeNow();
@@ -56,7 +56,8 @@ private:
     std::optional<OutputFolder> folder_;
     std::mutex lock_;
     RunReport report_;
-    std::map<std::string, Clock::time_point> begun_;
+    const Clock& clock_;
+    std::map<std::string, Clock::TimePoint> begun_;
     bool failureSaid_ = false;
 };
 

@@ -257,12 +257,7 @@ double InstallRun::workedFraction() const {
 }
 
 int InstallRun::succeeded() const {
-    using Kind = PackageState::Kind;
-    const auto& rows = runRowModel_.rows();
-    return static_cast<int>(std::count_if(rows.begin(), rows.end(), [](const RunRow& row) {
-        return row.state.kind == Kind::installed || row.state.kind == Kind::alreadyPresent ||
-               row.state.kind == Kind::installedOutside;
-    }));
+    return runRowModel_.outcomes().present();
 }
 
 double InstallRun::downloadProgress() const {
@@ -278,12 +273,9 @@ QString InstallRun::outcome() const {
     if (cancelled_) {
         return QStringLiteral("cancelled");
     }
-    const auto& rows = runRowModel_.rows();
-    const auto failed = std::count_if(rows.begin(), rows.end(), [](const RunRow& row) {
-        return row.state.kind == PackageState::Kind::failed;
-    });
-    if (failed == 0 && rows.size() > 0 &&
-        runRowModel_.workedCount() == static_cast<int>(rows.size())) {
+    const OutcomeCounts counts = runRowModel_.outcomes();
+    if (counts[PackageState::Kind::failed] == 0 && counts.total() > 0 &&
+        runRowModel_.workedCount() == counts.total()) {
         return QStringLiteral("done");
     }
     return succeeded() == 0 ? QStringLiteral("failed") : QStringLiteral("partial");

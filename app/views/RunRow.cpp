@@ -3,27 +3,8 @@
 namespace cairnmoor {
 
 std::string RunRow::stateText(const PackageState& state) {
-    switch (state.kind) {
-    case PackageState::Kind::failed:
-        return "Failed: " + state.message;
-    case PackageState::Kind::pending:
-        return "Pending";
-    case PackageState::Kind::installing:
-        return "Installing";
-    case PackageState::Kind::installed:
-        return "Installed";
-    case PackageState::Kind::alreadyPresent:
-        return "Already present";
-    case PackageState::Kind::skipped:
-        return "Skipped";
-    case PackageState::Kind::installedOutside:
-        return "Installed outside Homebrew";
-    case PackageState::Kind::downloading:
-        return "Downloading";
-    case PackageState::Kind::skippedRunning:
-        return "Skipped: running";
-    }
-    return {};
+    const std::string text(PackageState::names(state.kind).rowText);
+    return state.kind == PackageState::Kind::failed ? text + ": " + state.message : text;
 }
 
 std::string RunRow::text() const {
@@ -39,24 +20,7 @@ std::string RunRow::text() const {
     if (!waiting) {
         return stateText(state);
     }
-    switch (*planned) {
-    case PlannedAction::install:
-        return "Will install";
-    case PlannedAction::upgrade:
-        return "Will upgrade";
-    case PlannedAction::adopt:
-        return "Will adopt";
-    case PlannedAction::replace:
-        return "Will replace";
-    case PlannedAction::alreadyInstalled:
-        // The word the row keeps once the run has passed it.
-        return "Already present";
-    case PlannedAction::installedOutside:
-        return "Installed outside Homebrew";
-    case PlannedAction::notInstallable:
-        break;
-    }
-    return "No Homebrew mapping";
+    return std::string(InstallPlan::names(*planned).waitingText);
 }
 
 bool RunRow::worked() const {

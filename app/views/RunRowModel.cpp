@@ -50,22 +50,24 @@ QHash<int, QByteArray> RunRowModel::roleNames() const {
             {DetailRole, QByteArrayLiteral("detail")}};
 }
 
+OutcomeCounts RunRowModel::outcomes() const {
+    OutcomeCounts counts;
+    for (const RunRow& row : rows_) {
+        counts.add(row.state);
+    }
+    return counts;
+}
+
 QString RunRowModel::summary() const {
     using Kind = PackageState::Kind;
-    const std::pair<Kind, const char*> outcomes[] = {
-        {Kind::installed, "installed"},
-        {Kind::alreadyPresent, "already present"},
-        {Kind::installedOutside, "installed outside Homebrew"},
-        {Kind::failed, "failed"},
-        {Kind::skipped, "skipped"},
-        {Kind::skippedRunning, "skipped because they were running"}};
+    const OutcomeCounts counts = outcomes();
     QStringList parts;
-    for (const auto& [kind, text] : outcomes) {
-        const auto count =
-            std::count_if(rows_.begin(), rows_.end(),
-                          [kind = kind](const RunRow& row) { return row.state.kind == kind; });
-        if (count > 0) {
-            parts.push_back(QString::number(count) + QLatin1Char(' ') + QString::fromUtf8(text));
+    for (const Kind kind : {Kind::installed, Kind::alreadyPresent, Kind::installedOutside,
+                            Kind::failed, Kind::skipped, Kind::skippedRunning}) {
+        if (counts[kind] > 0) {
+            const std::string_view text = PackageState::names(kind).tallyText;
+            parts.push_back(QString::number(counts[kind]) + QLatin1Char(' ') +
+                            QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
         }
     }
     return parts.join(QStringLiteral(", "));

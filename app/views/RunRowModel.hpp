@@ -1,5 +1,6 @@
 #pragma once
 
+#include "install/OutcomeCounts.hpp"
 #include "views/RunRow.hpp"
 
 #include <QAbstractListModel>
@@ -38,6 +39,7 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QHash<int, QByteArray> roleNames() const override;
     int count() const { return static_cast<int>(rows_.size()); }
+    OutcomeCounts outcomes() const;
     QString summary() const;
     int activeIndex() const { return activeIndex_; }
     // Rows the run has reached and ended (RunRow::worked), and rows whose download ahead
