@@ -72,7 +72,7 @@ double runSeconds(bool atTheEnd, bool periodicDue) {
     }
     cairnmoor::InstallEngine engine(settings);
     const auto start = Clock::now();
-    const auto results = engine.run(apps, options, fake, std::nullopt, std::nullopt, {}, {});
+    const auto results = engine.run(apps, options, fake, {});
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     const bool allInstalled = std::all_of(results.begin(), results.end(), [](const auto& result) {
         return result.state == cairnmoor::PackageState::installed();

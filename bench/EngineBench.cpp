@@ -54,10 +54,10 @@ void BM_EngineTwoHundredPackages(benchmark::State& state) {
         cairnmoor::InstallEngine engine;
         const auto start = Clock::now();
         const double cpuStart = processCpuSeconds();
-        const auto results = engine.run(
-            apps, options, "/bin/true", std::nullopt, std::nullopt,
-            [](const std::string&, const cairnmoor::PackageState&) {},
-            [&](const std::string&) { ++logLines; });
+        const auto results = engine.run(apps, options, "/bin/true",
+                                        {[](const std::string&, const cairnmoor::PackageState&) {},
+                                         [&](const std::string&) { ++logLines; },
+                                         {}});
         const double cpuMiddle = processCpuSeconds();
         engineWall += std::chrono::duration<double>(Clock::now() - start).count();
         cairnmoor::ProcessRunner runner;

@@ -68,7 +68,7 @@ double runSeconds(bool prefetch, bool cached) {
     options.prefetch = prefetch;
     cairnmoor::InstallEngine engine;
     const auto start = Clock::now();
-    const auto results = engine.run(apps, options, fake, std::nullopt, std::nullopt, {}, {});
+    const auto results = engine.run(apps, options, fake, {});
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     const bool allInstalled = std::all_of(results.begin(), results.end(), [](const auto& result) {
         return result.state == cairnmoor::PackageState::installed();

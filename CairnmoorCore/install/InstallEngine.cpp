@@ -160,14 +160,13 @@ std::vector<PlannedEntry> InstallEngine::plan(const std::vector<AppEntry>& apps,
     };
     return InstallPlan::make(
         apps, options,
-        surveyTaker(options.packageManager).take(apps, options, packageManagerPath, {}, log));
+        surveyTaker(options.packageManager).take(apps, options, packageManagerPath, log));
 }
 
 std::vector<PackageResult>
-InstallEngine::execute(const std::vector<AppEntry>& apps, const InstallOptions& options,
-                       const std::string& packageManagerPath, Given given,
-                       const Observers& observers,
-                       const std::optional<std::set<std::string>>& approved) {
+InstallEngine::run(const std::vector<AppEntry>& apps, const InstallOptions& options,
+                   const std::string& packageManagerPath, const Observers& observers,
+                   const std::optional<std::set<std::string>>& approved) {
     const PackageManager manager = options.packageManager;
     const LogHandler log = [&](const std::string& line) {
         if (observers.onLog) {
@@ -220,8 +219,7 @@ InstallEngine::execute(const std::vector<AppEntry>& apps, const InstallOptions& 
     std::vector<PlannedEntry> plan;
     try {
         plan = InstallPlan::make(apps, options,
-                                 surveyTaker(manager).take(apps, options, packageManagerPath,
-                                                           {given.casks, given.packages}, log));
+                                 surveyTaker(manager).take(apps, options, packageManagerPath, log));
     } catch (const PackageManagerError& error) {
         return runWideFailure(error.text());
     } catch (const std::exception& error) {
@@ -309,33 +307,6 @@ InstallEngine::execute(const std::vector<AppEntry>& apps, const InstallOptions& 
     }
     cleanUp(plan, results, options, packageManagerPath, log);
     return results;
-}
-
-std::vector<PackageResult>
-InstallEngine::run(const std::vector<AppEntry>& apps, const InstallOptions& options,
-                   const std::string& packageManagerPath, const Observers& observers,
-                   const std::optional<std::set<std::string>>& approvedReplacements) {
-    return execute(apps, options, packageManagerPath, {std::nullopt, std::nullopt}, observers,
-                   approvedReplacements);
-}
-
-std::vector<PackageResult>
-InstallEngine::run(const std::vector<AppEntry>& apps, const InstallOptions& options,
-                   const std::string& packageManagerPath,
-                   const std::optional<std::set<std::string>>& installedCasks,
-                   const std::optional<std::set<std::string>>& installedPackages,
-                   const ProgressHandler& onProgress, const LogHandler& onLog) {
-    return execute(apps, options, packageManagerPath, {installedCasks, installedPackages},
-                   Observers{onProgress, onLog, {}}, std::nullopt);
-}
-
-std::vector<PackageResult>
-InstallEngine::run(const std::vector<AppEntry>& apps, const InstallOptions& options,
-                   const std::string& brewPath, const std::set<std::string>& alreadyInstalledCasks,
-                   const std::set<std::string>& alreadyInstalledFormulas,
-                   const ProgressHandler& onProgress, const LogHandler& onLog) {
-    return run(apps, options, brewPath, std::optional(alreadyInstalledCasks),
-               std::optional(alreadyInstalledFormulas), onProgress, onLog);
 }
 
 std::optional<std::string>

@@ -60,20 +60,6 @@ public:
     run(const std::vector<AppEntry>& apps, const InstallOptions& options,
         const std::string& packageManagerPath, const Observers& observers,
         const std::optional<std::set<std::string>>& approvedReplacements = std::nullopt);
-    // `installedCasks` / `installedPackages` none make the engine take that inventory
-    // itself; given ones are used unchanged.
-    std::vector<PackageResult> run(const std::vector<AppEntry>& apps, const InstallOptions& options,
-                                   const std::string& packageManagerPath,
-                                   const std::optional<std::set<std::string>>& installedCasks,
-                                   const std::optional<std::set<std::string>>& installedPackages,
-                                   const ProgressHandler& onProgress, const LogHandler& onLog);
-    // The older form: the two inventories are given, so none is taken.
-    std::vector<PackageResult> run(const std::vector<AppEntry>& apps, const InstallOptions& options,
-                                   const std::string& brewPath,
-                                   const std::set<std::string>& alreadyInstalledCasks,
-                                   const std::set<std::string>& alreadyInstalledFormulas,
-                                   const ProgressHandler& onProgress, const LogHandler& onLog);
-
     // The plan alone: the inventory and what Homebrew says about the casks it does not
     // list, nothing that changes the Mac (no update either). Throws the error that would
     // stop a run (an unusable selection, an inventory that cannot be taken).
@@ -99,16 +85,6 @@ public:
     void setQuitTimeLimit(std::chrono::milliseconds limit) { quitTimeLimit_ = limit; }
 
 private:
-    struct Given {
-        const std::optional<std::set<std::string>>& casks;
-        const std::optional<std::set<std::string>>& packages;
-    };
-
-    std::vector<PackageResult> execute(const std::vector<AppEntry>& apps,
-                                       const InstallOptions& options,
-                                       const std::string& packageManagerPath, Given given,
-                                       const Observers& observers,
-                                       const std::optional<std::set<std::string>>& approved);
     // None when the entry's package may be touched now; else why not (an app still open,
     // or a cancel while waiting for it to quit).
     std::optional<PackageState> keepOpenAppsOpen(const PlannedEntry& entry, RunningAppPolicy policy,

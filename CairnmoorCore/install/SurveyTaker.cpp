@@ -19,22 +19,16 @@ constexpr double caskInfoTimeLimit = 120;
 } // namespace
 
 Survey SurveyTaker::take(const std::vector<AppEntry>& apps, const InstallOptions& options,
-                         const std::string& packageManagerPath, const Given& given,
-                         const LogHandler& log) {
+                         const std::string& packageManagerPath, const LogHandler& log) {
     const PackageManager manager = options.packageManager;
     Survey survey;
     if (!(options.skipInstalled || options.upgradeIfPresent) || runner_.isCancelled()) {
         return survey;
     }
-    survey.casks = given.casks;
-    survey.packages = given.packages;
-    if (manager == PackageManager::homebrew && !given.casks) {
+    if (manager == PackageManager::homebrew) {
         survey.casks = InstalledProbe::installed(packageManagerPath, manager, true, runner_, log);
     }
-    if (!given.packages) {
-        survey.packages =
-            InstalledProbe::installed(packageManagerPath, manager, false, runner_, log);
-    }
+    survey.packages = InstalledProbe::installed(packageManagerPath, manager, false, runner_, log);
     if (manager == PackageManager::homebrew) {
         lookForExistingApps(apps, options, packageManagerPath, survey, log);
         for (const auto& [name, bundles] : survey.bundles) {

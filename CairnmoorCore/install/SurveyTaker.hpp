@@ -23,12 +23,6 @@ class SurveyTaker {
 public:
     using LogHandler = std::function<void(const std::string& line)>;
 
-    // Inventories given (none: taken here).
-    struct Given {
-        std::optional<std::set<std::string>> casks;
-        std::optional<std::set<std::string>> packages;
-    };
-
     // `argumentSpace`: the bytes one command may take (ArgumentSpace).
     SurveyTaker(ProcessRunner& runner, const FileManager& fileManager,
                 const RunningApps& runningApps, std::size_t argumentSpace)
@@ -39,7 +33,7 @@ public:
     // about the casks that fails is logged, and only detection of apps outside Homebrew is
     // given up.
     Survey take(const std::vector<AppEntry>& apps, const InstallOptions& options,
-                const std::string& packageManagerPath, const Given& given, const LogHandler& log);
+                const std::string& packageManagerPath, const LogHandler& log);
 
 private:
     void lookForExistingApps(const std::vector<AppEntry>& apps, const InstallOptions& options,

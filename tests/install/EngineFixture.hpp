@@ -115,8 +115,8 @@ protected:
     }
     std::vector<PackageResult> run(const std::vector<AppEntry>& apps, const InstallOptions& options,
                                    std::optional<std::string> path = std::nullopt) {
-        return engine_.run(apps, options, path.value_or(fake(options.packageManager)), std::nullopt,
-                           std::nullopt, recorder_.progress(), recorder_.log());
+        return engine_.run(apps, options, path.value_or(fake(options.packageManager)),
+                           {recorder_.progress(), recorder_.log(), {}});
     }
     void install(const std::string& relative) const { state_.write(relative, ""); }
     std::string invocations() const {

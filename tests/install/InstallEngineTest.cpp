@@ -40,13 +40,10 @@ TEST_F(Engine, RunsThePlanAndTakesOnlyTheInventoriesItNeeds) {
     EXPECT_EQ(invocations(),
               "brew list --cask\nbrew list --formula\nbrew info --json=v2 --cask gamma\n"
               "brew install --cask gamma\nbrew install same\nbrew cleanup gamma same\n");
-    // A MacPorts run takes its one inventory once; given inventories are used, not taken.
-    InstallEngine().run({beta}, options(port), fake(port), std::nullopt, std::nullopt, {}, {});
-    InstallEngine().run({alpha, beta}, opts, fake(brew), std::set<std::string>{"alpha"},
-                        std::set<std::string>{}, {}, {});
-    EXPECT_THAT(invocations(),
-                EndsWith("brew cleanup gamma same\nport -q installed active\n"
-                         "port -N install beta\nbrew install beta\nbrew cleanup beta\n"));
+    // A MacPorts run takes its one inventory once.
+    InstallEngine().run({beta}, options(port), fake(port), {});
+    EXPECT_THAT(invocations(), EndsWith("brew cleanup gamma same\nport -q installed active\n"
+                                        "port -N install beta\n"));
 }
 
 struct RunWideCase {
@@ -188,9 +185,8 @@ TEST_P(Cancel, SkipsEveryEntryNotFinishedAndStopsForGood) {
     EXPECT_EQ(recorder_.joined(),
               c.events.ends_with(".events") ? golden(c.events.c_str()) : c.events);
     // A later run of the same engine skips everything.
-    EXPECT_THAT(
-        statesOf(engine_.run({alpha}, options(), fake(brew), std::nullopt, std::nullopt, {}, {})),
-        ElementsAre(PackageState::skipped()));
+    EXPECT_THAT(statesOf(engine_.run({alpha}, options(), fake(brew), {})),
+                ElementsAre(PackageState::skipped()));
 }
 
 const PackageState skipped = PackageState::skipped();

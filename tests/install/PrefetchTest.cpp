@@ -60,8 +60,7 @@ TEST_F(Engine, PrefetchDownloadsEachKindOnceBeforeTheInstallsAndNothingWhenOff) 
                                 .executable = {}});
     InstallOptions opts = options(brew, true);
     opts.runUpdateFirst = true;
-    engine.run({alpha, beta, gamma}, opts, fake(brew), std::nullopt, std::nullopt,
-               recorder_.progress(), {});
+    engine.run({alpha, beta, gamma}, opts, fake(brew), {recorder_.progress(), {}, {}});
     // Each row downloading while its fetch names it, then the installs as before.
     const std::vector<std::string> events = recorder_.events();
     EXPECT_THAT(std::vector(events.begin(), events.begin() + 7),
@@ -85,7 +84,7 @@ TEST_F(Engine, PrefetchDownloadsEachKindOnceBeforeTheInstallsAndNothingWhenOff) 
     }
     std::filesystem::remove_all(state_.path());
     opts.prefetch = false;
-    InstallEngine().run({alpha, beta, gamma}, opts, fake(brew), std::nullopt, std::nullopt, {}, {});
+    InstallEngine().run({alpha, beta, gamma}, opts, fake(brew), {});
     EXPECT_EQ(invocations(), survey + installs);
 }
 
@@ -114,7 +113,7 @@ TEST_F(Engine, AFailedOrStalledFetchIsOnlyLoggedAndACancelDuringItSkipsEverythin
         InstallEngine engine;
         Recorder recorder;
         const auto start = std::chrono::steady_clock::now();
-        const char* const failed = failure;  // a lambda may not capture a structured binding
+        const char* const failed = failure; // a lambda may not capture a structured binding
         // Cancelled on the engine's own thread, before it can go on to the other kind.
         const auto log = [&, record = recorder.log()](const std::string& line) {
             record(line);
@@ -124,8 +123,7 @@ TEST_F(Engine, AFailedOrStalledFetchIsOnlyLoggedAndACancelDuringItSkipsEverythin
                 engine.cancel();
             }
         };
-        const auto results = engine.run(apps, opts, fake(brew), std::nullopt, std::nullopt,
-                                        recorder.progress(), log);
+        const auto results = engine.run(apps, opts, fake(brew), {recorder.progress(), log, {}});
         ::unsetenv(knob);
         const PackageState state = cancel ? PackageState::skipped() : PackageState::installed();
         EXPECT_THAT(statesOf(results), ::testing::Each(state));
@@ -151,8 +149,8 @@ TEST_F(Engine, NamesPastTheArgumentLimitGoToSeveralCommands) {
     InstallEngine engine({}, files);
     engine.limitArguments(1);
     const AppEntry delta = app("delta", "Delta", "delta", "cask");
-    const auto results = engine.run({alpha, beta, gamma, delta}, options(brew, true), fake(brew),
-                                    std::nullopt, std::nullopt, {}, {});
+    const auto results =
+        engine.run({alpha, beta, gamma, delta}, options(brew, true), fake(brew), {});
     EXPECT_THAT(statesOf(results),
                 ElementsAre(PackageState::installed(), PackageState::installed(),
                             PackageState::installedOutside(), PackageState::installed()));

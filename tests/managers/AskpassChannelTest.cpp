@@ -62,8 +62,8 @@ TEST_P(Askpass, ThePasswordReachesSudoAndNothingElse) {
     InstallEngine engine(settings);
     InstallOptions opts = options();
     opts.timeoutSeconds = c.typed.back() == ignore ? 2 : 30;
-    const auto results = engine.run(c.apps, opts, fake(brew), std::nullopt, std::nullopt,
-                                    recorder_.progress(), recorder_.log());
+    const auto results =
+        engine.run(c.apps, opts, fake(brew), {recorder_.progress(), recorder_.log(), {}});
     const std::filesystem::path folder = channel->folder();
     channel.reset();
     ::unsetenv("CAIRNMOOR_FAKE_SUDO");
