@@ -1,12 +1,14 @@
 // Headless installs as fleet tools run them: the statuses as before with the detail in
-// the report (also of a run that never started), the log beside an earlier one, and,
-// as root, Homebrew run as its owner.
+// the report (also of a run that never started, and the time each app took), the log
+// beside an earlier one, and, as root, Homebrew run as its owner.
 
 #include "CliSandbox.hpp"
+#include "cli/ReportWriter.hpp"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <chrono>
 #include <csignal>
 #include <unistd.h>
 
@@ -86,6 +88,30 @@ TEST(FleetRun, InterruptedRunLeavesItsReportAndLogAndRunsHomebrewAsItsOwner) {
         EXPECT_EQ(environment.substr(environment.rfind(" as ")),
                   " as /nonexistent nobody nobody 65534 65534 /\n");
     }
+}
+
+// An app's time runs from its first unfinished state to its final one, by the given clock.
+TEST(FleetRun, ReportTimesEachAppByItsClock) {
+    struct Manual final : Clock {
+        TimePoint at;
+        TimePoint now() const override { return at; }
+    } clock;
+    const TempDir out;
+    RunReport run;
+    run.apps.resize(2);
+    run.apps[0].id = "alpha";
+    run.apps[1].id = "beta";
+    ReportWriter writer(out / "r", run, clock);
+    for (const auto& [id, state] : {std::pair("alpha", PackageState::downloading()),
+                                    {"alpha", PackageState::installing()},
+                                    {"alpha", PackageState::installed()},
+                                    {"beta", PackageState::failed("no")}}) {
+        writer.progress(id, state);
+        clock.at += std::chrono::milliseconds(700);
+    }
+    const Json report = Json::parse(readFile(out / "r"));
+    EXPECT_EQ(report["apps"][0]["durationMilliseconds"], 1400);
+    EXPECT_EQ(report["apps"][1]["durationMilliseconds"], 0);
 }
 
 } // namespace
