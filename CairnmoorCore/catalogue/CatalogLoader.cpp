@@ -90,7 +90,7 @@ const std::optional<Bundle>& coreResourceBundle() {
     return bundle;
 }
 
-std::optional<fs::path> embeddedCatalogURL(const Bundle* bundle) {
+std::optional<fs::path> embeddedCataloguePath(const Bundle* bundle) {
     const Bundle& main = Bundle::main();
     std::optional<Bundle> candidates[4];
     if (bundle != nullptr) {
@@ -161,11 +161,11 @@ std::optional<Catalog> loadExternalOverride(const FileManager& fileManager,
 }
 
 std::string loadEmbeddedData(const Bundle* bundle) {
-    const auto url = embeddedCatalogURL(bundle);
-    if (!url) {
+    const auto path = embeddedCataloguePath(bundle);
+    if (!path) {
         throw CatalogError::embeddedResourceMissing();
     }
-    return FileManager::defaultManager().contentsOfFile(*url, JsonReading::maxDocumentSize);
+    return FileManager::defaultManager().contentsOfFile(*path, JsonReading::maxDocumentSize);
 }
 
 Catalog loadEmbedded(const Bundle* bundle) {

@@ -44,12 +44,12 @@ std::filesystem::path path(const std::string& host, std::chrono::system_clock::t
            ("Cairnmoor-" + hostPart + "-" + timeStamp(date) + ".log");
 }
 
-void createParentDirectory(const std::filesystem::path& url, const FileManager& fileManager) {
-    fileManager.createDirectory(url.parent_path(), true);
+void createParentDirectory(const std::filesystem::path& path, const FileManager& fileManager) {
+    fileManager.createDirectory(path.parent_path(), true);
 }
 
-std::filesystem::path createFile(const std::filesystem::path& url) {
-    return File::create(url).path();
+std::filesystem::path createFile(const std::filesystem::path& path) {
+    return File::create(path).path();
 }
 
 namespace {
@@ -85,10 +85,10 @@ std::string commandLine(PackageManager manager, const std::vector<std::string>& 
     return line;
 }
 
-bool appendLine(const std::filesystem::path& url, std::string_view line) {
+bool appendLine(const std::filesystem::path& path, std::string_view line) {
     // Not created here: a log file someone removed during the run stays removed.
     const posix::FileDescriptor file(posix::retryOnInterrupt(
-        [&] { return ::open(url.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC); }));
+        [&] { return ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC); }));
     return file && writeRecord(file.get(), line);
 }
 

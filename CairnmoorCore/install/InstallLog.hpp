@@ -18,15 +18,15 @@ namespace cairnmoor::InstallLog {
 std::filesystem::path path(const std::string& host, std::chrono::system_clock::time_point date,
                            const FileManager& fileManager);
 // Creates the folder holding the file, with missing parents. Throws FileError.
-void createParentDirectory(const std::filesystem::path& url, const FileManager& fileManager);
-// Creates the run's empty log file at `url` or, when a file of that name exists (an
+void createParentDirectory(const std::filesystem::path& path, const FileManager& fileManager);
+// Creates the run's empty log file at `path` or, when a file of that name exists (an
 // earlier run in the same second), at the first free "-2", "-3", ... name before
 // ".log"; created exclusively, so an earlier run's lines are never lost. Returns the
 // path created. Throws FileError.
-std::filesystem::path createFile(const std::filesystem::path& url);
+std::filesystem::path createFile(const std::filesystem::path& path);
 // Appends the line and one line feed (open, seek to end, write, close). False when the
 // file could not be opened or written; the caller drops the line silently.
-bool appendLine(const std::filesystem::path& url, std::string_view line);
+bool appendLine(const std::filesystem::path& path, std::string_view line);
 
 // How a command shows in the log: "$ brew install --cask alpha", the executable's name,
 // never its full path.
