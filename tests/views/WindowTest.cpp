@@ -36,6 +36,8 @@ TEST_F(ViewsTest, EveryDialogOpensWithItsLabelAndCancelsWithoutATrace) {
                                       {"Ctrl+S", "saveProfileDialog", "Save"},
                                       {"exportScriptButton", "exportScriptDialog", "Export"},
                                       {"Ctrl+E", "exportBrewfileDialog", "Export"},
+                                      {"importBrewfileButton", "importBrewfileDialog", "Import"},
+                                      {"saveThisMacButton", "saveThisMacDialog", "Save"},
                                       {"Ctrl+,", "optionsSheet", "Done"},
                                       {"installButton", "replaceAppsSheet", "Replace"},
                                       {"installButton", "terminalScriptDialog", "Save"}};
@@ -56,6 +58,10 @@ TEST_F(ViewsTest, EveryDialogOpensWithItsLabelAndCancelsWithoutATrace) {
             return o->inherits("QQuickAbstractButton") && o->property("visible").toBool() &&
                    o->property("text") == QLatin1String(label);
         }));
+        // A file dialog starts in a folder of the user's (the last used, or Documents).
+        const QVariant folder = dialog->property("currentFolder");
+        EXPECT_TRUE(!folder.isValid() ||
+                    fs::is_directory(WindowActions::localPath(folder.toString())));
         QTest::keyClick(window_, Qt::Key_Escape);
         EXPECT_TRUE(waitFor([&] { return !dialog->property("visible").toBool(); }));
         EXPECT_EQ(actions_->fileError(), QString());

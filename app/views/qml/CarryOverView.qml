@@ -1,18 +1,19 @@
 import QtQuick
 import QtQuick.Controls.Basic
-import QtQuick.Dialogs
 import QtQuick.Layouts
 
 // Beyond the catalogue: the packages added by name ("Not in the catalogue", each with a
 // remove button), the field that adds one, and the two ways to carry a Mac over (import
 // a Brewfile as the selection, save this Mac as a profile). The logic is the carry-over
-// object's; this only presents it.
+// object's; this only presents it, and the window's file sheets ask for the files.
 Card {
     id: section
 
     property var carry: null
     readonly property bool idle: carry !== null && !carry.busy
-    property string documentsFolder
+
+    signal importBrewfileRequested()
+    signal saveThisMacRequested()
 
     padding: 16
 
@@ -95,34 +96,14 @@ Card {
                 objectName: "importBrewfileButton"
                 text: "Import Brewfile..."
                 enabled: section.idle
-                onClicked: importDialog.open()
+                onClicked: section.importBrewfileRequested()
             }
             SecondaryButtonStyle {
                 objectName: "saveThisMacButton"
                 text: "Save this Mac as a profile..."
                 enabled: section.idle
-                onClicked: captureDialog.open()
+                onClicked: section.saveThisMacRequested()
             }
         }
-    }
-
-    FileDialog {
-        id: importDialog
-        title: "Import Brewfile"
-        fileMode: FileDialog.OpenFile
-        acceptLabel: "Import"
-        currentFolder: section.documentsFolder
-        onAccepted: section.carry.importBrewfile(selectedFile)
-    }
-    FileDialog {
-        id: captureDialog
-        title: "Save this Mac as a profile"
-        fileMode: FileDialog.SaveFile
-        acceptLabel: "Save"
-        nameFilters: ["Cairnmoor profile (*.cmprofile)"]
-        defaultSuffix: "cmprofile"
-        currentFolder: section.documentsFolder
-        selectedFile: section.documentsFolder + "/this-mac.cmprofile"
-        onAccepted: section.carry.captureMac(selectedFile)
     }
 }

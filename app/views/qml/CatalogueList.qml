@@ -11,8 +11,9 @@ Item {
     property var viewModel
     // The catalogue rows (header and app rows of every category).
     property var catalogueCards
-    // Where the carry-over dialogs start.
-    property string documentsFolder
+
+    signal importBrewfileRequested()
+    signal saveThisMacRequested()
 
     ListView {
         id: catalogue
@@ -34,7 +35,8 @@ Item {
                 y: 12
                 width: parent.width - 36
                 carry: area.viewModel ? area.viewModel.carryOver : null
-                documentsFolder: area.documentsFolder
+                onImportBrewfileRequested: area.importBrewfileRequested()
+                onSaveThisMacRequested: area.saveThisMacRequested()
             }
         }
 

@@ -140,6 +140,8 @@ Item {
             catalogueCards: content.catalogueCards
             Layout.fillWidth: true
             Layout.fillHeight: true
+            onImportBrewfileRequested: fileSheets.importBrewfile()
+            onSaveThisMacRequested: fileSheets.saveThisMac()
         }
 
         ActionRow {
@@ -169,5 +171,6 @@ Item {
         actions: content.actions
         shell: content.shell
         settings: content.settings
+        carry: content.viewModel ? content.viewModel.carryOver : null
     }
 }

@@ -3,7 +3,7 @@ import QtQuick.Dialogs
 import QtQuick.Templates as T
 
 // The file dialogs (open and save a profile, export a script or a Brewfile, save the
-// Terminal script), the question before replacing a file and the alert a failed file
+// Terminal script, import a Brewfile, save this Mac as a profile), the question before replacing a file and the alert a failed file
 // action shows.
 Item {
     id: files
@@ -13,16 +13,21 @@ Item {
     property var shell
     // WindowSettings: the folders the dialogs last used.
     property var settings
+    // CarryOver: where an imported Brewfile and a saved Mac go.
+    property var carry
 
     readonly property bool anyOpen: alert.visible || replaceSheet.visible
         || openProfileDialog.visible || saveProfileDialog.visible || exportScriptDialog.visible
         || exportBrewfileDialog.visible || terminalScriptDialog.visible
+        || importBrewfileDialog.visible || saveThisMacDialog.visible
 
     function openProfile() { openProfileDialog.present() }
     function saveProfile() { saveProfileDialog.present() }
     function exportScript() { exportScriptDialog.present() }
     function exportBrewfile() { exportBrewfileDialog.present() }
     function saveTerminalScript() { terminalScriptDialog.present() }
+    function importBrewfile() { importBrewfileDialog.present() }
+    function saveThisMac() { saveThisMacDialog.present() }
 
     // Where each dialog's file goes.
     function openProfileFile(path) { files.actions.openProfile(path) }
@@ -137,5 +142,33 @@ Item {
         nameFilters: ["Terminal script (*.command)"]
         defaultSuffix: "command"
         onChosen: file => files.saveChosen(file, files.installInTerminalFile)
+    }
+    FileChooser {
+        id: importBrewfileDialog
+        objectName: "importBrewfileDialog"
+        settings: files.settings
+        overlay: files.T.Overlay.overlay
+        nativeDialog: files.shell.nativeDialogs
+        key: "brewfile"
+        title: "Import Brewfile"
+        fileMode: FileDialog.OpenFile
+        acceptLabel: "Import"
+        onChosen: file => files.carry.importBrewfile(file)
+    }
+    FileChooser {
+        id: saveThisMacDialog
+        objectName: "saveThisMacDialog"
+        settings: files.settings
+        overlay: files.T.Overlay.overlay
+        nativeDialog: files.shell.nativeDialogs
+        key: "profile"
+        defaultName: "this-mac.cmprofile"
+        title: "Save this Mac as a profile"
+        fileMode: FileDialog.SaveFile
+        acceptLabel: "Save"
+        options: nativeDialog ? 0 : FileDialog.DontConfirmOverwrite
+        nameFilters: ["Cairnmoor profile (*.cmprofile)"]
+        defaultSuffix: "cmprofile"
+        onChosen: file => files.saveChosen(file, path => files.carry.captureMac(path))
     }
 }
