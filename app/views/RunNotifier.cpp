@@ -20,12 +20,12 @@ RunNotifier::RunNotifier(CairnmoorViewModel& model, std::function<bool()> inFron
         platform_.badge = DesktopNotification::setBadge;
     }
     connect(model_.installRun(), &InstallRun::runStarted, this,
-            [this] { started_ = platform_.clock(); });
+            [this] { started_ = platform_.clock.now(); });
     connect(model_.installRun(), &InstallRun::runCompleted, this, &RunNotifier::runEnded);
 }
 
 void RunNotifier::runEnded() {
-    if (platform_.clock() - started_ < longRun || inFront_()) {
+    if (platform_.clock.now() - started_ < longRun || inFront_()) {
         return;
     }
     const auto& rows = model_.installRun()->runRows();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Clock.hpp"
+
 #include <QObject>
 #include <QString>
 
@@ -17,7 +19,6 @@ class RunNotifier : public QObject {
     Q_OBJECT
 
 public:
-    using Clock = std::function<std::chrono::steady_clock::time_point()>;
     using Poster = std::function<void(const QString& title, const QString& body)>;
     // An empty label takes the badge away.
     using Badge = std::function<void(const QString& label)>;
@@ -26,7 +27,7 @@ public:
     static constexpr std::chrono::seconds longRun{60};
 
     struct Platform {
-        Clock clock = std::chrono::steady_clock::now;
+        const Clock& clock = Clock::steady();
         Poster post; // default: DesktopNotification::post
         Badge badge; // default: DesktopNotification::setBadge
     };
@@ -46,7 +47,7 @@ private:
     CairnmoorViewModel& model_;
     std::function<bool()> inFront_;
     Platform platform_;
-    std::chrono::steady_clock::time_point started_;
+    Clock::TimePoint started_;
     bool badged_ = false;
 };
 

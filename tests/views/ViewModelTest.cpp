@@ -136,10 +136,7 @@ TEST_F(ViewsTest, ARunShowsProgressAndEveryLineAndMarksWhatItInstalled) {
     ::setenv("CAIRNMOOR_FAKE_FLOOD", "alpha:20000", 1);
     ::setenv("CAIRNMOOR_FAKE_INVALID_UTF8", "alpha", 1);
     // Each reading of the clock is 4 ms after the one before; the log is paced by it alone.
-    static struct TickingClock final : Clock {
-        TimePoint now() const override { return last += 4ms; }
-        mutable TimePoint last;
-    } clock;
+    static const StepClock clock{4ms};
     model_ = makeModel(clock);
     EXPECT_FALSE(model_->installedMarks()->known());
     ASSERT_TRUE(waitFor([&] { return model_->installedMarks()->known(); }));

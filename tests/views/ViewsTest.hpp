@@ -1,5 +1,6 @@
 #pragma once
 
+#include "support/StepClock.hpp"
 #include "support/TempDir.hpp"
 #include "views/ApplicationShell.hpp"
 #include "views/CairnmoorViewModel.hpp"

@@ -540,10 +540,7 @@ TEST_F(ViewsTest, ALongRunEndingInTheBackgroundIsAnnounced) {
         SCOPED_TRACE(seconds);
         ::setenv("CAIRNMOOR_FAKE_FAIL", fail, 1);
         QStringList seen;
-        int tick = 0;
-        const auto clock = [&] {
-            return std::chrono::steady_clock::time_point(std::chrono::seconds(tick++ * seconds));
-        };
+        const StepClock clock{std::chrono::seconds(seconds)};
         RunNotifier notifier(*model_, [&] { return inFront; },
                              {clock, [&](const QString&, const QString& body) { seen << body; },
                               [&](const QString& label) { seen << u"badge "_s + label; }});
