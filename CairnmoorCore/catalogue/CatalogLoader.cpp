@@ -6,6 +6,7 @@
 #include "platform/JsonReading.hpp"
 
 #include <algorithm>
+#include <functional>
 #include <new>
 #include <set>
 
@@ -130,34 +131,54 @@ fs::path externalOverrideURL(const FileManager& fileManager) {
     return base / "Cairnmoor" / "catalog.json";
 }
 
-std::optional<Catalog> loadExternalOverride(const FileManager& fileManager,
-                                            const RejectionHandler& onRejected) {
-    const fs::path url = externalOverrideURL(fileManager);
-    if (!fileManager.fileExists(url)) {
+namespace {
+
+// A file of the user's, read through `parse`. One that cannot be used gives none, and the
+// user hears why (in the words `rejection` makes of the reason): telling is a courtesy
+// and never stops the catalogue from loading.
+template <class Result>
+std::optional<Result>
+readUsersFile(const FileManager& fileManager, const fs::path& path,
+              const std::function<Result(const std::string&)>& parse,
+              const RejectionHandler& onRejected,
+              const std::function<std::string(const std::string&)>& rejection) {
+    if (!fileManager.fileExists(path)) {
         return std::nullopt;
     }
     std::string reason;
     try {
-        return decodeCatalog(fileManager.contentsOfFile(url, JsonReading::maxDocumentSize));
+        return parse(fileManager.contentsOfFile(path, JsonReading::maxDocumentSize));
     } catch (const DecodingError& error) {
         // The detail names the key at fault, which is what the user needs to mend it.
         reason = error.debugDescription();
     } catch (const std::exception& error) {
         reason = error.what();
     }
-    // The shipped catalogue still serves; the user hears why theirs did not.
     while (!reason.empty() && reason.back() == '.') {
         reason.pop_back();
     }
     if (onRejected) {
         try {
-            onRejected("The catalogue " + url.string() + " was not used (" + reason +
-                       "); the shipped catalogue is used instead.");
+            onRejected(rejection(reason));
         } catch (...) {
-            // Telling is a courtesy; it never stops the catalogue from loading.
+            // Only a courtesy: see above.
         }
     }
     return std::nullopt;
+}
+
+} // namespace
+
+std::optional<Catalog> loadExternalOverride(const FileManager& fileManager,
+                                            const RejectionHandler& onRejected) {
+    const fs::path path = externalOverrideURL(fileManager);
+    // The shipped catalogue still serves; the user hears why theirs did not.
+    return readUsersFile<Catalog>(
+        fileManager, path, [](const std::string& text) { return decodeCatalog(text); }, onRejected,
+        [&path](const std::string& reason) {
+            return "The catalogue " + path.string() + " was not used (" + reason +
+                   "); the shipped catalogue is used instead.";
+        });
 }
 
 std::string loadEmbeddedData(const Bundle* bundle) {
@@ -216,30 +237,15 @@ Catalog addedTo(Catalog base, std::string_view additions) try {
 
 Catalog withAdditions(Catalog catalog, const FileManager& fileManager,
                       const RejectionHandler& onRejected) {
-    const fs::path url = additionsURL(fileManager);
-    if (!fileManager.fileExists(url)) {
-        return catalog;
-    }
-    std::string reason;
-    try {
-        return addedTo(catalog, fileManager.contentsOfFile(url, JsonReading::maxDocumentSize));
-    } catch (const DecodingError& error) {
-        reason = error.debugDescription();
-    } catch (const std::exception& error) {
-        reason = error.what();
-    }
-    while (!reason.empty() && reason.back() == '.') {
-        reason.pop_back();
-    }
-    if (onRejected) {
-        try {
-            onRejected("The catalogue additions " + url.string() + " were not used (" + reason +
-                       "); none of their apps can be chosen until the file is mended.");
-        } catch (...) {
-            // As for the replacement: telling never stops the catalogue from loading.
-        }
-    }
-    return catalog;
+    const fs::path path = additionsURL(fileManager);
+    auto added = readUsersFile<Catalog>(
+        fileManager, path, [&catalog](const std::string& text) { return addedTo(catalog, text); },
+        onRejected,
+        [&path](const std::string& reason) {
+            return "The catalogue additions " + path.string() + " were not used (" + reason +
+                   "); none of their apps can be chosen until the file is mended.";
+        });
+    return added ? std::move(*added) : std::move(catalog);
 }
 
 std::string encode(const Catalog& catalog) {
