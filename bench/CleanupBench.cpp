@@ -4,6 +4,7 @@
 // at the end 0.5 s of start-up plus 0.02 s per package. Before: the children's
 // HOMEBREW_NO_INSTALL_CLEANUP emptied (so the fake cleans after each install) and the final
 // cleanup answering at once; after: the engine as it is.
+#include "NumberedApps.hpp"
 #include "install/InstallEngine.hpp"
 
 #include <benchmark/benchmark.h>
@@ -33,15 +34,7 @@ const fs::path stateFolder =
     fs::temp_directory_path() / ("cairnmoor-cleanup-bench-" + std::to_string(::getpid()));
 
 std::vector<cairnmoor::AppEntry> selection() {
-    std::vector<cairnmoor::AppEntry> apps;
-    for (int i = 0; i < packageCount; ++i) {
-        cairnmoor::AppEntry entry;
-        entry.id = "app" + std::to_string(i);
-        entry.name = "App " + std::to_string(i);
-        entry.macos = cairnmoor::MacOSInfo{entry.id, "formula", std::nullopt};
-        apps.push_back(entry);
-    }
-    return apps;
+    return numberedApps(packageCount, [](int) { return "formula"; });
 }
 
 // One run, everything already downloaded; its wall time, or a negative value when a

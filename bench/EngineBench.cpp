@@ -1,4 +1,5 @@
 // What the install engine adds per package on top of the manager's own run time.
+#include "NumberedApps.hpp"
 #include "install/InstallEngine.hpp"
 
 #include <benchmark/benchmark.h>
@@ -14,16 +15,7 @@ using Clock = std::chrono::steady_clock;
 constexpr int packageCount = 200;
 
 std::vector<cairnmoor::AppEntry> selection() {
-    std::vector<cairnmoor::AppEntry> apps;
-    for (int i = 0; i < packageCount; ++i) {
-        cairnmoor::AppEntry entry;
-        entry.id = "app" + std::to_string(i);
-        entry.name = "App " + std::to_string(i);
-        entry.macos = cairnmoor::MacOSInfo{"app" + std::to_string(i), i % 2 ? "cask" : "formula",
-                                           std::nullopt};
-        apps.push_back(entry);
-    }
-    return apps;
+    return numberedApps(packageCount, [](int i) { return i % 2 ? "cask" : "formula"; });
 }
 
 // CPU time of this process (every thread), excluding its children.

@@ -2,6 +2,7 @@
 // costs when everything is already in Homebrew's cache. The manager is bench/fakes/brew:
 // a download is a sleep, `fetch` downloads several at a time, `install` downloads first
 // what is not cached.
+#include "NumberedApps.hpp"
 #include "install/InstallEngine.hpp"
 
 #include <benchmark/benchmark.h>
@@ -32,15 +33,7 @@ const fs::path state =
     fs::temp_directory_path() / ("cairnmoor-prefetch-bench-" + std::to_string(::getpid()));
 
 std::vector<cairnmoor::AppEntry> selection() {
-    std::vector<cairnmoor::AppEntry> apps;
-    for (int i = 0; i < packageCount; ++i) {
-        cairnmoor::AppEntry entry;
-        entry.id = "app" + std::to_string(i);
-        entry.name = "App " + std::to_string(i);
-        entry.macos = cairnmoor::MacOSInfo{entry.id, i < casks ? "cask" : "formula", std::nullopt};
-        apps.push_back(entry);
-    }
-    return apps;
+    return numberedApps(packageCount, [](int i) { return i < casks ? "cask" : "formula"; });
 }
 
 void configureFake() {
