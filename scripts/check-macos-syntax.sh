@@ -84,7 +84,7 @@ for header in nlohmann gtest gmock benchmark utf8proc.h; do
         fi
     done
 done
-sed 's/@[A-Z_]*@/0/g' "$root/CairnmoorCore/buildinfo/BuildConstants.cpp.in" >"$work/BuildConstants.cpp"
+sed 's/@[A-Z_]*@/0/g' "$root/CairnmoorCore/platform/BuildConstants.cpp.in" >"$work/BuildConstants.cpp"
 
 common=(-fsyntax-only -std=c++20 -Wall -Wextra -Wpedantic -Werror
     -nostdinc -nostdinc++ -isystem "$libcxx" -isystem "$resource_dir/include"

@@ -1,6 +1,6 @@
 #include "buildinfo/BuildInfo.hpp"
 
-#include "buildinfo/BuildConstants.hpp"
+#include "platform/BuildConstants.hpp"
 #include "platform/CodeSignature.hpp"
 #include "platform/FileManager.hpp"
 #include "platform/Sha256.hpp"

@@ -1,6 +1,6 @@
 #include "platform/Bundle.hpp"
 
-#include "buildinfo/BuildConstants.hpp"
+#include "platform/BuildConstants.hpp"
 
 #include <dlfcn.h>
 #include <system_error>

@@ -1,6 +1,7 @@
 #pragma once
 
-// Values fixed when this build was configured (see the top-level CMakeLists.txt).
+// Values fixed when this build was configured (see the top-level CMakeLists.txt): the
+// lowest layer holds them, so the bundle's built-in information needs nothing above it.
 namespace cairnmoor::buildconstants {
 
 extern const char* const version;
