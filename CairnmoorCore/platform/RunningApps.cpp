@@ -54,6 +54,9 @@ std::vector<Place> places(const std::vector<fs::path>& bundles) {
 } // namespace
 
 std::vector<RunningApps::Process> RunningApps::inside(const std::vector<fs::path>& bundles) const {
+    if (bundles.empty()) {
+        return {}; // a package without app bundles (a formula) costs no look at every process
+    }
     const std::vector<Place> wanted = places(bundles);
     std::vector<Process> found;
     for (Process& process : processes()) {
