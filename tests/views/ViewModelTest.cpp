@@ -100,19 +100,6 @@ TEST_F(ViewsTest, AProfileIsSavedWithEveryOption) {
     EXPECT_FALSE(options().prefetch());
 }
 
-TEST_F(ViewsTest, TheTimeOutTextTakesOnlyAWholeNumberOfAtLeastOne) {
-    // clang-format off
-    const std::pair<const char*, qint64> cases[] = {
-        {"", 120}, {"0", 120}, {"-5", 120}, {"+30", 30}, {"12a", 120}, {" 12", 120}, {"+", 120},
-        {"9223372036854775807", INT64_MAX}, {"9223372036854775808", 120}, {"１２", 120}};
-    // clang-format on
-    for (const auto& [text, seconds] : cases) {
-        options().setTimeoutSeconds(120);
-        EXPECT_EQ(options().applyTimeoutText(QString::fromUtf8(text)), seconds != 120) << text;
-        EXPECT_EQ(options().timeoutSeconds(), seconds) << text;
-    }
-}
-
 // The user's catalogue that cannot be used is named in the error line; the shipped one serves.
 TEST_F(ViewsTest, AReplacementCataloguePassedOverIsExplainedInTheErrorLine) {
     const auto file = home_.write("Library/Application Support/Cairnmoor/catalog.json", "{}");

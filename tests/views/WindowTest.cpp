@@ -304,8 +304,12 @@ TEST_F(ViewsTest, TheReplaceQuestionCanSkipThoseAppsAndInstallTheRest) {
 // it says so, and neither "Done" nor Return closes the sheet; the value in force stays.
 TEST_F(ViewsTest, TheTimeOutFieldRefusesBadInputVisibly) {
     openWindow();
+    // The invalid first: each leaves the default in force.
+    // clang-format off
     const std::pair<const char*, qint64> entries[] = {
-        {"abc", 900}, {"0", 900}, {"", 900}, {"12x", 900}, {"+30", 30}};
+        {"abc", 900}, {"0", 900}, {"", 900}, {"12x", 900}, {"-5", 900}, {" 12", 900}, {"+", 900},
+        {"１２", 900}, {"9223372036854775808", 900}, {"+30", 30}, {"9223372036854775807", INT64_MAX}};
+    // clang-format on
     for (const auto& [text, inForce] : entries) {
         SCOPED_TRACE(text);
         click("installOptionsButton");
@@ -313,7 +317,7 @@ TEST_F(ViewsTest, TheTimeOutFieldRefusesBadInputVisibly) {
         // Upgrades are on: the skip switch does not pretend to skip installed apps.
         EXPECT_EQ(item("skipInstalledOptionLabel")->property("text").toString(),
                   golden("skip while upgrading"));
-        item("timeoutField")->setProperty("text", QString::fromLatin1(text));
+        item("timeoutField")->setProperty("text", QString::fromUtf8(text));
         const bool valid = inForce != 900;
         EXPECT_EQ(shows("timeoutProblem"), !valid);
         EXPECT_EQ(item("optionsDoneButton")->isEnabled(), valid);
