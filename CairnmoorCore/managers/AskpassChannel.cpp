@@ -63,18 +63,6 @@ bool sendAll(int fd, std::string_view data) {
     return true;
 }
 
-bool writeAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t written =
-            retryOnInterrupt([&] { return ::write(fd, data.data(), data.size()); });
-        if (written <= 0) {
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
 // Reads until `lines` line feeds have come, the peer stops, `limit` bytes or the time
 // runs out; true only for the first.
 bool readLines(int fd, SecretText& into, int lines, std::size_t limit, int timeoutMs) {
@@ -204,7 +192,7 @@ AskpassChannel::AskpassChannel(const fs::path& executable, Handlers handlers,
             ::open(state.folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         const FileDescriptor secretFile(::openat(
             folder.get(), secretName, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-        if (!folder || !secretFile || !writeAll(secretFile.get(), state.secret.view())) {
+        if (!folder || !secretFile || !posix::writeAll(secretFile.get(), state.secret.view())) {
             fail("cannot write the password channel's secret");
         }
         if (::symlinkat(executable.c_str(), folder.get(), helperName) != 0) {

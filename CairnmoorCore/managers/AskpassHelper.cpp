@@ -49,18 +49,6 @@ bool readSecret(const fs::path& folder, SecretText& secret) {
     return got > 0;
 }
 
-bool sendAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t sent =
-            retryOnInterrupt([&] { return ::write(fd, data.data(), data.size()); });
-        if (sent <= 0) {
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(sent));
-    }
-    return true;
-}
-
 } // namespace
 
 bool isInvokedAs(const char* argv0) {
@@ -99,7 +87,7 @@ int main(const char* argv0, int argc, char** argv) {
         c = c == '\n' ? ' ' : c;
     }
     request.append("\n" + std::to_string(::getppid()) + "\n" + prompt + "\n");
-    if (!sendAll(connection.get(), request.view())) {
+    if (!posix::writeAll(connection.get(), request.view())) {
         return refuse("Cairnmoor did not take the question");
     }
     request.clear();
@@ -119,7 +107,7 @@ int main(const char* argv0, int argc, char** argv) {
     if (answer.size() < 2 || answer.front() != '+' || answer.back() != '\n') {
         return refuse("no password was given");
     }
-    return sendAll(STDOUT_FILENO, answer.substr(1)) ? 0 : 1;
+    return posix::writeAll(STDOUT_FILENO, answer.substr(1)) ? 0 : 1;
 }
 
 } // namespace cairnmoor::AskpassHelper
