@@ -119,7 +119,7 @@ std::string RunReport::json() const {
     }
     document["apps"] = std::move(records);
     using Kind = PackageState::Kind;
-    const auto named = [&counts](Kind kind) { return PackageState::names(kind).reportName; };
+    const auto named = [](Kind kind) { return PackageState::names(kind).reportName; };
     document["totals"] = {{"selected", apps.size()},
                           {named(Kind::installed), counts[Kind::installed] - counts.upgraded()},
                           {"upgraded", counts.upgraded()},

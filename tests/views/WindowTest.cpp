@@ -458,8 +458,9 @@ TEST_F(ViewsTest, AtEverySizeTheActionsStayInViewAndTheRunSheetGrows) {
          {std::pair{QSize(900, 600), true}, {QSize(1600, 1000), false}}) {
         SCOPED_TRACE(size.width());
         window_->resize(size);
-        ASSERT_TRUE(waitFor([&] { return item("contentView")->size() == QSizeF(size); }));
-        const QRectF inView{QPointF(), QSizeF(size)};
+        const QSizeF wanted(size); // lambdas below may not capture a structured binding
+        ASSERT_TRUE(waitFor([&] { return item("contentView")->size() == wanted; }));
+        const QRectF inView{QPointF(), wanted};
         const auto inside = [&](const char* name) {
             QQuickItem* found = item(name);
             return found && inView.contains(found->mapRectToScene(found->boundingRect()));
@@ -471,7 +472,7 @@ TEST_F(ViewsTest, AtEverySizeTheActionsStayInViewAndTheRunSheetGrows) {
         for (const auto& [sheet, button] :
              {std::pair{"showOptions", "optionsDoneButton"}, {"showRun", "closeRunButton"}}) {
             find("contentView")->setProperty(sheet, true);
-            EXPECT_TRUE(waitFor([&] { return inside(button); }));
+            EXPECT_TRUE(waitFor([&, button = button] { return inside(button); }));
             find("contentView")->setProperty(sheet, false);
         }
         EXPECT_GT(item("runView")->width(), std::exchange(runSheetWidth, item("runView")->width()));
@@ -545,7 +546,7 @@ TEST_F(ViewsTest, ALongRunEndingInTheBackgroundIsAnnounced) {
         ::setenv("CAIRNMOOR_FAKE_FAIL", fail, 1);
         QStringList seen;
         const StepClock clock{std::chrono::seconds(seconds)};
-        RunNotifier notifier(*model_, [&] { return inFront; },
+        RunNotifier notifier(*model_, [inFront = inFront] { return inFront; },
                              {clock, [&](const QString&, const QString& body) { seen << body; },
                               [&](const QString& label) { seen << u"badge "_s + label; }});
         run({"alpha", "beta"});
