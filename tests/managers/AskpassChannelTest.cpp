@@ -5,6 +5,7 @@
 
 #include "install/EngineFixture.hpp"
 
+#include <atomic>
 #include <cstring>
 #include <pwd.h>
 #include <sys/socket.h>
@@ -40,8 +41,10 @@ TEST_P(Askpass, ThePasswordReachesSudoAndNothingElse) {
     std::vector<bool> retries;
     std::vector<std::uint64_t> withdrawn;
     std::size_t next = 0;
-    std::unique_ptr<AskpassChannel> channel;
-    channel = std::make_unique<AskpassChannel>(
+    // Published to the channel's thread through an atomic: the request that reads it comes
+    // through a child and a socket, which the thread sanitizer cannot see order.
+    std::atomic<AskpassChannel*> live{nullptr};
+    auto channel = std::make_unique<AskpassChannel>(
         CAIRNMOOR_EXECUTABLE,
         AskpassChannel::Handlers{[&](const AskpassChannel::Request& request) {
                                      EXPECT_EQ(request.prompt, "Password:");
@@ -49,14 +52,15 @@ TEST_P(Askpass, ThePasswordReachesSudoAndNothingElse) {
                                      const std::string answer =
                                          next < c.typed.size() ? c.typed[next++] : cancel;
                                      if (answer == cancel) {
-                                         channel->refuse(request.number);
+                                         live.load()->refuse(request.number);
                                      } else if (answer != ignore) {
-                                         channel->answer(request.number, SecretText(answer),
-                                                         c.keep);
+                                         live.load()->answer(request.number, SecretText(answer),
+                                                             c.keep);
                                      }
                                  },
                                  [&](std::uint64_t number) { withdrawn.push_back(number); }},
         state_.path());
+    live = channel.get();
     ProcessRunner::Settings settings;
     settings.environment = {{"SUDO_ASKPASS", channel->helperPath().string()}};
     InstallEngine engine(settings);
@@ -122,15 +126,18 @@ bool ask(const std::filesystem::path& socket, const std::string& request) {
 TEST(AskpassChannel, HearsOnlyItsOwnUserWithTheRunsSecret) {
     testing::TempDir dir;
     int requests = 0;
-    std::unique_ptr<AskpassChannel> channel;
-    channel = std::make_unique<AskpassChannel>(
+    // Published to the channel's thread through an atomic: the request that reads it comes
+    // through a child and a socket, which the thread sanitizer cannot see order.
+    std::atomic<AskpassChannel*> live{nullptr};
+    auto channel = std::make_unique<AskpassChannel>(
         "/bin/false",
         AskpassChannel::Handlers{[&](const AskpassChannel::Request& request) {
                                      ++requests;
-                                     channel->answer(request.number, SecretText("x"), false);
+                                     live.load()->answer(request.number, SecretText("x"), false);
                                  },
                                  {}},
         dir.path());
+    live = channel.get();
     struct stat folder {};
     struct stat secret {};
     ASSERT_EQ(::lstat(channel->folder().c_str(), &folder), 0);
