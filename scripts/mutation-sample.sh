@@ -30,7 +30,7 @@ mutations() {
 id: runner-piece-cut
 area: runner
 what: an over-long line's cut steps back 2 bytes instead of 3
-file: CairnmoorCore/managers/ProcessRunner.cpp
+file: CairnmoorCore/managers/process/LineSplitter.cpp
 from: for (int back = 0; back < 3 &&
 to: for (int back = 0; back < 2 &&
 tests: test_managers test_install test_cli
@@ -62,7 +62,7 @@ tests: test_managers test_install test_cli
 id: engine-macports-probe-twice
 area: engine
 what: the MacPorts inventory is taken twice
-file: CairnmoorCore/install/InstallEngine.cpp
+file: CairnmoorCore/install/SurveyTaker.cpp
 from: if (manager == PackageManager::homebrew && !given.casks) {
 to: if (!given.casks) {
 tests: test_install test_cli test_views
@@ -210,7 +210,9 @@ file: CairnmoorCore/catalogue/CatalogLoader.cpp
 from: } catch (const std::exception& error) {
 from+:         reason = error.what();
 from+:     }
+from+:     // The shipped catalogue still serves; the user hears why theirs did not.
 to: }
+to+:     // The shipped catalogue still serves; the user hears why theirs did not.
 tests: test_catalogue test_faults test_cli test_views
 
 id: search-summary-field
@@ -295,16 +297,16 @@ tests: test_cli
 
 id: cli-c1-escape
 area: command line
-what: U+009F is no longer escaped in a failure message
-file: app/cli/CLI.cpp
-from: static_cast<unsigned char>(text[i + 1]) <= 0x9f) {
-to: static_cast<unsigned char>(text[i + 1]) < 0x9f) {
+what: the C1 controls U+0080-U+009F (U+009F among them) are no longer escaped in a failure message
+file: app/cli/TerminalText.cpp
+from: case UTF8PROC_CATEGORY_CC:
+to:
 tests: test_cli
 
 id: cli-interrupt-status
 area: command line
 what: an interrupted run exits with the bare signal number
-file: app/cli/CLI.cpp
+file: app/cli/InstallCommand.cpp
 from: status = 128 + signalNumber;
 to: status = signalNumber;
 tests: test_cli
@@ -312,9 +314,9 @@ tests: test_cli
 id: cli-one-failure
 area: command line
 what: a run with exactly one failed package exits 0
-file: app/cli/CLI.cpp
-from: std::int32_t status = failures > 0 ? statusFailure : 0;
-to: std::int32_t status = failures > 1 ? statusFailure : 0;
+file: app/cli/InstallCommand.cpp
+from: std::int32_t status = failures > 0 ? ExitStatus::failure : 0;
+to: std::int32_t status = failures > 1 ? ExitStatus::failure : 0;
 tests: test_cli
 
 id: views-search-signal
@@ -328,23 +330,23 @@ tests: test_views
 id: views-partial-category
 area: view model
 what: a partly selected category shows as fully selected
-file: app/views/CairnmoorViewModel.cpp
-from: } else if (selected == eligible) {
-to: } else if (selected >= 1) {
+file: CairnmoorCore/install/Selection.cpp
+from: } else if (chosen == eligible) {
+to: } else if (chosen >= 1) {
 tests: test_views
 
 id: views-final-flush
 area: view model
 what: the log lines still buffered at the end of a run are dropped
-file: app/views/CairnmoorViewModel.cpp
-from: weak->flushLog(*buffer);
+file: app/views/InstallRun.cpp
+from: weak->flushLog(*buffer, weak->clock_.now());
 to:
 tests: test_views
 
 id: views-flush-every-line
 area: view model
 what: log lines reach the view as they arrive instead of at most once a frame
-file: app/views/CairnmoorViewModel.cpp
+file: app/views/InstallRun.cpp
 from: if (sinceLast >= logFlushInterval) {
 to: if (true) {
 tests: test_views
@@ -352,11 +354,10 @@ tests: test_views
 id: views-manager-switch
 area: view model
 what: switching the manager keeps the old unsupported list
-file: app/views/CairnmoorViewModel.cpp
-from:     if (managerChanges) {
-from+:         forgetSelectionDerived();
-from+:     }
-to:
+file: CairnmoorCore/install/Selection.cpp
+from: manager_ = manager;
+from+:     forgetChosen();
+to: manager_ = manager;
 tests: test_views
 
 id: json-depth-limit
@@ -418,9 +419,9 @@ tests: test_buildinfo test_views
 id: log-truncates-earlier
 area: install log
 what: a new log file truncates an earlier run's file of the same name
-file: CairnmoorCore/install/InstallLog.cpp
-from: return ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-to: return ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+file: CairnmoorCore/platform/OutputFolder.cpp
+from: O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+to: O_WRONLY | O_APPEND | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC,
 tests: test_install test_faults test_views
 
 id: log-month
@@ -460,7 +461,7 @@ tests: test_managers test_install test_cli
 id: runner-stdin-inherited
 area: runner
 what: a child not lent the terminal reads our standard input
-file: CairnmoorCore/managers/ProcessRunner.cpp
+file: CairnmoorCore/managers/process/Spawn.cpp
 from: posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null",
 to: posix_spawn_file_actions_addopen(&actions, 63, "/dev/null",
 tests: test_managers test_install test_cli
@@ -468,7 +469,7 @@ tests: test_managers test_install test_cli
 id: runner-lent-stdin-null
 area: runner
 what: a child lent the terminal reads /dev/null instead
-file: CairnmoorCore/managers/ProcessRunner.cpp
+file: CairnmoorCore/managers/process/Spawn.cpp
 from: if (withTerminal) {
 to: if (false) {
 tests: test_managers test_cli
@@ -500,33 +501,33 @@ tests: test_cli test_managers
 id: runner-fg-keeps-terminal
 area: runner
 what: after fg the terminal is not handed back to the child
-file: CairnmoorCore/managers/ProcessRunner.cpp
-from:             ::tcsetpgrp(terminal, group);
+file: CairnmoorCore/managers/process/TerminalLoan.cpp
+from: ::tcsetpgrp(terminal, group);
 to:             (void)group;
 tests: test_cli test_managers
 
 id: runner-account-order
 area: runner
 what: the user is switched before the group, so the group switch fails
-file: CairnmoorCore/managers/ProcessRunner.cpp
-from: ::setgid(gid_) != 0 || ::setuid(uid_) != 0) {
-to: ::setuid(uid_) != 0 || ::setgid(gid_) != 0) {
+file: CairnmoorCore/managers/process/PostFork.hpp
+from: calls.setgid(gid) == 0 && calls.setuid(uid) == 0;
+to: calls.setuid(uid) == 0 && calls.setgid(gid) == 0;
 tests: test_managers test_cli
 
 id: runner-account-primary-group
 area: runner
 what: a child running as another account lacks its primary group in its group list
-file: CairnmoorCore/managers/ProcessRunner.cpp
-from: groups_.insert(groups_.begin(), gid_);
+file: CairnmoorCore/managers/process/PostFork.cpp
+from: found.insert(found.begin(), primary);
 to:
 tests: test_managers test_cli
 
 id: runner-account-no-groups
 area: runner
 what: a child running as another account gets no supplementary groups
-file: CairnmoorCore/managers/ProcessRunner.cpp
-from: ::setgroups(static_cast<int>(groups_.size()), groups_.data()) != 0 ||
-to: ::setgroups(0, nullptr) != 0 ||
+file: CairnmoorCore/managers/process/PostFork.hpp
+from: calls.setgroups(static_cast<int>(groups.size()), groups.data())
+to: calls.setgroups(0, nullptr)
 tests: test_managers test_cli
 
 id: prompt-only-at-start
@@ -541,8 +542,8 @@ id: prompt-last-line-only
 area: managers
 what: only the last line of output decides whether a password was refused
 file: CairnmoorCore/install/InstallEngine.cpp
-from: neededPassword = neededPassword || AdminPrompt::isRefusal(line);
-to: neededPassword = AdminPrompt::isRefusal(line);
+from: } else if (const auto note = AdminPrompt::unansweredNote(line); !note.empty()) {
+to: } else if (const auto note = AdminPrompt::unansweredNote(line); true) {
 tests: test_install test_cli
 
 id: prompt-no-tty-wording
@@ -571,18 +572,18 @@ tests: test_install test_managers test_cli
 
 id: cask-target-folder
 area: managers
-what: an app target naming a folder keeps the folder in the installed name
+what: an app target naming an Applications folder keeps the folder in the installed path
 file: CairnmoorCore/managers/CaskInfo.cpp
-from: std::string installed = std::filesystem::path(name).filename().string();
-to: std::string installed = name;
+from: path.remove_prefix(folder.size());
+to: (void)folder;
 tests: test_managers test_install test_cli
 
 id: cask-target-ignored
 area: managers
 what: an app's target is ignored and the bundle's own name used
 file: CairnmoorCore/managers/CaskInfo.cpp
-from: name = *target;
-to: (void)*target;
+from: path = target.get_ref<const std::string&>();
+to: (void)target;
 tests: test_managers test_install test_cli
 
 id: cask-old-token
@@ -676,17 +677,17 @@ tests: test_cli
 id: interrupt-status
 area: command line
 what: an interrupted run whose packages all succeeded exits 0
-file: app/cli/CLI.cpp
+file: app/cli/InstallCommand.cpp
 from: if (signalNumber != 0) {
-from+:             status = 128 + signalNumber;
+from+:         status = 128 + signalNumber;
 to: if (signalNumber != 0 && failures > 0) {
-to+:             status = 128 + signalNumber;
+to+:         status = 128 + signalNumber;
 tests: test_cli
 
 id: runner-stop-taken-late
 area: runner
 what: our job's stop, taken by another thread, comes after the child got the terminal back
-file: CairnmoorCore/managers/ProcessRunner.cpp
+file: CairnmoorCore/managers/process/TerminalLoan.cpp
 from: sigaddset(&stop, SIGTSTP);
 to: sigaddset(&stop, SIGURG);
 tests: test_cli test_managers
