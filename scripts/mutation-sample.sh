@@ -691,6 +691,126 @@ file: CairnmoorCore/managers/process/TerminalLoan.cpp
 from: sigaddset(&stop, SIGTSTP);
 to: sigaddset(&stop, SIGURG);
 tests: test_cli test_managers
+
+id: root-brew-itself-unchecked
+area: root boundary
+what: as root, only the folders leading to Homebrew's brew are checked, not brew itself
+file: CairnmoorCore/managers/HomebrewOwner.cpp
+from: PathTrust::Trusted{{owner.uid}}, true)
+to: PathTrust::Trusted{{owner.uid}}, false)
+tests: test_cli
+
+id: root-trust-primary-group
+area: root boundary
+what: a group-writable folder whose group is an untrusted account's primary group is trusted
+file: CairnmoorCore/platform/PathTrust.cpp
+from: if (account->pw_gid == gid && !isTrusted(account->pw_uid, trusted)) {
+to: if (account->pw_uid == gid && !isTrusted(account->pw_uid, trusted)) {
+tests: test_cli test_platform
+
+id: root-output-unchecked
+area: root boundary
+what: as root, a report or log path another user can change is written anyway
+file: CairnmoorCore/platform/OutputFolder.cpp
+from: if (asRoot) {
+to: if (false) {
+tests: test_cli test_platform
+
+id: root-environment-inherited
+area: root boundary
+what: a child running as another account inherits all of root's environment
+file: CairnmoorCore/managers/process/ChildEnvironment.cpp
+from: if (!replaced && (!settings.account || passesToAnotherAccount(name))) {
+to: if (!replaced) {
+tests: test_managers test_cli
+
+id: root-replaced-brew
+area: root boundary
+what: a brew replaced after its owner was checked runs anyway; only a missing one is refused
+file: CairnmoorCore/managers/ProcessRunner.cpp
+from: ExecutableIdentity::of(executable) != settings.executable) {
+to: !ExecutableIdentity::of(executable)) {
+tests: test_managers test_cli
+
+id: root-account-home
+area: root boundary
+what: root looks for the Homebrew owner's apps in its own home
+file: CairnmoorCore/platform/AccountFileManager.hpp
+from: return home_;
+to: return FileManager::homeDirectory();
+tests: test_cli
+
+id: running-sibling-bundle
+area: running apps
+what: a process of Foo.app2 counts as running inside Foo.app
+file: CairnmoorCore/platform/RunningApps.cpp
+from: path[folder.size()] == '/';
+to: true;
+tests: test_platform test_install
+
+id: running-quit-ignores-cancel
+area: running apps
+what: a cancel does not end the wait for open apps to quit
+file: CairnmoorCore/platform/RunningApps.cpp
+from: while (!running.empty() && std::chrono::steady_clock::now() < deadline && !(stop && stop())) {
+to: while (!running.empty() && std::chrono::steady_clock::now() < deadline) {
+tests: test_platform test_install test_cli
+
+id: engine-open-apps-answer
+area: running apps
+what: the person's answer to the open-apps question is ignored for the options' policy
+file: CairnmoorCore/install/InstallEngine.cpp
+from: openApps = *answer;
+to: (void)*answer;
+tests: test_install test_cli test_views
+
+id: capture-kinds-swapped
+area: import
+what: captured casks are written as formulae and formulae as casks
+file: CairnmoorCore/import/MacCapture.cpp
+from: : i == 0 ? ProfilePackage::Kind::cask
+to: : i == 1 ? ProfilePackage::Kind::cask
+tests: test_import test_cli
+
+id: brewfile-unless-modifier
+area: import
+what: a Brewfile entry with an "unless" condition is imported as if unconditional
+file: CairnmoorCore/import/BrewfileReader.cpp
+from: if ((word == "if" || word == "unless") && !isKey) {
+to: if (word == "if" && !isKey) {
+tests: test_import test_cli
+
+id: brewfile-trailing-comma
+area: import
+what: an entry whose options go on after a comma on the next line is cut at the comma
+file: CairnmoorCore/import/BrewfileReader.cpp
+from: } else if (depth == 0 && !code.ends_with(',') && !code.ends_with('\\')) {
+to: } else if (depth == 0 && !code.ends_with('\\')) {
+tests: test_import test_cli
+
+id: askpass-secret-prefix
+area: password
+what: a request carrying only the start of the secret (or none of it) gets the password
+file: CairnmoorCore/managers/AskpassChannel.cpp
+from: unsigned char difference = a.size() == b.size() ? 0 : 1;
+to: unsigned char difference = 0;
+tests: test_managers test_install test_cli
+
+id: askpass-other-account
+area: password
+what: another account that connects to the channel, with the secret, gets the password
+file: CairnmoorCore/managers/AskpassChannel.cpp
+from: if (!peer || *peer != ::geteuid()) {
+to: if (!peer) {
+tests: test_managers
+
+id: askpass-helper-secret-mode
+area: password
+what: the helper trusts a secret file that others can read
+file: CairnmoorCore/managers/AskpassHelper.cpp
+from: info.st_uid != ::geteuid() || (info.st_mode & 077) != 0) {
+to: info.st_uid != ::geteuid()) {
+tests: test_managers test_cli
 EOF
 }
 
