@@ -23,6 +23,7 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using ::testing::ElementsAre;
+using ::testing::PrintToString;
 using Lines = std::vector<std::string>;
 
 // Lines as delivered; another thread of the test may wait for the first one.
@@ -309,20 +310,16 @@ TEST(Hygiene, AnotherAccountGetsItsGroupsThenItsGroupThenItsUser) {
     struct Recorder {
         std::string calls;
         int setgroups(int count, const gid_t* groups) {
-            calls += "groups";
-            for (int i = 0; i < count; ++i) {
-                calls += " " + std::to_string(groups[i]);
-            }
-            return 0;
+            return calls += "groups " + PrintToString(std::vector(groups, groups + count)), 0;
         }
         int setgid(gid_t gid) { return calls += ", gid " + std::to_string(gid), 0; }
         int setuid(uid_t uid) { return calls += ", uid " + std::to_string(uid), 0; }
     };
     for (const auto& [found, limit, calls] :
          {std::tuple<std::vector<gid_t>, std::size_t, std::string>{
-              {12, 20, 61}, 0, "groups 20 12 61, gid 20, uid 501"},
-          {{}, 16, "groups 20, gid 20, uid 501"},
-          {{12, 61, 79}, 2, "groups 20 12, gid 20, uid 501"}}) {
+              {12, 20, 61}, 0, "groups { 20, 12, 61 }, gid 20, uid 501"},
+          {{}, 16, "groups { 20 }, gid 20, uid 501"},
+          {{12, 61, 79}, 2, "groups { 20, 12 }, gid 20, uid 501"}}) {
         Recorder recorder;
         EXPECT_TRUE(
             process::becomeAccount(recorder, process::accountGroups(20, found, limit), 20, 501));
