@@ -702,7 +702,7 @@ tests: test_cli
 
 id: root-trust-primary-group
 area: root boundary
-what: a group-writable folder whose group is an untrusted account's primary group is trusted
+what: brew or a folder on its path, writable by the primary group of an untrusted account, is trusted
 file: CairnmoorCore/platform/PathTrust.cpp
 from: if (account->pw_gid == gid && !isTrusted(account->pw_uid, trusted)) {
 to: if (account->pw_uid == gid && !isTrusted(account->pw_uid, trusted)) {
