@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Measures what the test suite catches: applies each of a fixed list of small, realistic
-# faults to the product code, one at a time, rebuilds only the test programs that cover it
-# (Debug, in its own build folder), runs them, and restores the file. A mutation is caught
-# when one of its programs fails or exceeds its time limit. The soak program is never run.
+# faults to the product code, one at a time, builds and runs the test programs that cover
+# it one by one (Debug, in its own build folder) until one fails, and restores the file. A
+# mutation is caught when one of its programs fails or exceeds its time limit. The soak
+# program is never run.
 #
 # Usage: scripts/mutation-sample.sh [options]
 #   --area A[,B...]   only the mutations of these areas (see --list)
@@ -29,7 +30,7 @@ mutations() {
 id: runner-piece-cut
 area: runner
 what: an over-long line's cut steps back 2 bytes instead of 3
-file: CairnmoorCore/managers/ProcessRunner.cpp
+file: CairnmoorCore/managers/process/LineSplitter.cpp
 from: for (int back = 0; back < 3 &&
 to: for (int back = 0; back < 2 &&
 tests: test_managers test_install test_cli
@@ -61,7 +62,7 @@ tests: test_managers test_install test_cli
 id: engine-macports-probe-twice
 area: engine
 what: the MacPorts inventory is taken twice
-file: CairnmoorCore/install/InstallEngine.cpp
+file: CairnmoorCore/install/SurveyTaker.cpp
 from: if (manager == PackageManager::homebrew && !given.casks) {
 to: if (!given.casks) {
 tests: test_install test_cli test_views
@@ -209,7 +210,9 @@ file: CairnmoorCore/catalogue/CatalogLoader.cpp
 from: } catch (const std::exception& error) {
 from+:         reason = error.what();
 from+:     }
+from+:     // The shipped catalogue still serves; the user hears why theirs did not.
 to: }
+to+:     // The shipped catalogue still serves; the user hears why theirs did not.
 tests: test_catalogue test_faults test_cli test_views
 
 id: search-summary-field
@@ -294,16 +297,16 @@ tests: test_cli
 
 id: cli-c1-escape
 area: command line
-what: U+009F is no longer escaped in a failure message
-file: app/cli/CLI.cpp
-from: static_cast<unsigned char>(text[i + 1]) <= 0x9f) {
-to: static_cast<unsigned char>(text[i + 1]) < 0x9f) {
+what: the C1 controls U+0080-U+009F (U+009F among them) are no longer escaped in a failure message
+file: app/cli/TerminalText.cpp
+from: case UTF8PROC_CATEGORY_CC:
+to:
 tests: test_cli
 
 id: cli-interrupt-status
 area: command line
 what: an interrupted run exits with the bare signal number
-file: app/cli/CLI.cpp
+file: app/cli/InstallCommand.cpp
 from: status = 128 + signalNumber;
 to: status = signalNumber;
 tests: test_cli
@@ -311,9 +314,9 @@ tests: test_cli
 id: cli-one-failure
 area: command line
 what: a run with exactly one failed package exits 0
-file: app/cli/CLI.cpp
-from: std::int32_t status = failures > 0 ? statusFailure : 0;
-to: std::int32_t status = failures > 1 ? statusFailure : 0;
+file: app/cli/InstallCommand.cpp
+from: std::int32_t status = failures > 0 ? ExitStatus::failure : 0;
+to: std::int32_t status = failures > 1 ? ExitStatus::failure : 0;
 tests: test_cli
 
 id: views-search-signal
@@ -327,23 +330,23 @@ tests: test_views
 id: views-partial-category
 area: view model
 what: a partly selected category shows as fully selected
-file: app/views/CairnmoorViewModel.cpp
-from: } else if (selected == eligible) {
-to: } else if (selected >= 1) {
+file: CairnmoorCore/install/Selection.cpp
+from: } else if (chosen == eligible) {
+to: } else if (chosen >= 1) {
 tests: test_views
 
 id: views-final-flush
 area: view model
 what: the log lines still buffered at the end of a run are dropped
-file: app/views/CairnmoorViewModel.cpp
-from: weak->flushLog(*buffer);
+file: app/views/InstallRun.cpp
+from: weak->flushLog(*buffer, weak->clock_.now());
 to:
 tests: test_views
 
 id: views-flush-every-line
 area: view model
 what: log lines reach the view as they arrive instead of at most once a frame
-file: app/views/CairnmoorViewModel.cpp
+file: app/views/InstallRun.cpp
 from: if (sinceLast >= logFlushInterval) {
 to: if (true) {
 tests: test_views
@@ -351,11 +354,10 @@ tests: test_views
 id: views-manager-switch
 area: view model
 what: switching the manager keeps the old unsupported list
-file: app/views/CairnmoorViewModel.cpp
-from:     if (managerChanges) {
-from+:         forgetSelectionDerived();
-from+:     }
-to:
+file: CairnmoorCore/install/Selection.cpp
+from: manager_ = manager;
+from+:     forgetChosen();
+to: manager_ = manager;
 tests: test_views
 
 id: json-depth-limit
@@ -417,9 +419,9 @@ tests: test_buildinfo test_views
 id: log-truncates-earlier
 area: install log
 what: a new log file truncates an earlier run's file of the same name
-file: CairnmoorCore/install/InstallLog.cpp
-from: return ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-to: return ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+file: CairnmoorCore/platform/OutputFolder.cpp
+from: O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+to: O_WRONLY | O_APPEND | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC,
 tests: test_install test_faults test_views
 
 id: log-month
@@ -459,7 +461,7 @@ tests: test_managers test_install test_cli
 id: runner-stdin-inherited
 area: runner
 what: a child not lent the terminal reads our standard input
-file: CairnmoorCore/managers/ProcessRunner.cpp
+file: CairnmoorCore/managers/process/Spawn.cpp
 from: posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null",
 to: posix_spawn_file_actions_addopen(&actions, 63, "/dev/null",
 tests: test_managers test_install test_cli
@@ -467,7 +469,7 @@ tests: test_managers test_install test_cli
 id: runner-lent-stdin-null
 area: runner
 what: a child lent the terminal reads /dev/null instead
-file: CairnmoorCore/managers/ProcessRunner.cpp
+file: CairnmoorCore/managers/process/Spawn.cpp
 from: if (withTerminal) {
 to: if (false) {
 tests: test_managers test_cli
@@ -499,33 +501,33 @@ tests: test_cli test_managers
 id: runner-fg-keeps-terminal
 area: runner
 what: after fg the terminal is not handed back to the child
-file: CairnmoorCore/managers/ProcessRunner.cpp
-from:             ::tcsetpgrp(terminal, group);
+file: CairnmoorCore/managers/process/TerminalLoan.cpp
+from: ::tcsetpgrp(terminal, group);
 to:             (void)group;
 tests: test_cli test_managers
 
 id: runner-account-order
 area: runner
 what: the user is switched before the group, so the group switch fails
-file: CairnmoorCore/managers/ProcessRunner.cpp
-from: ::setgid(gid_) != 0 || ::setuid(uid_) != 0) {
-to: ::setuid(uid_) != 0 || ::setgid(gid_) != 0) {
+file: CairnmoorCore/managers/process/PostFork.hpp
+from: calls.setgid(gid) == 0 && calls.setuid(uid) == 0;
+to: calls.setuid(uid) == 0 && calls.setgid(gid) == 0;
 tests: test_managers test_cli
 
 id: runner-account-primary-group
 area: runner
 what: a child running as another account lacks its primary group in its group list
-file: CairnmoorCore/managers/ProcessRunner.cpp
-from: groups_.insert(groups_.begin(), gid_);
+file: CairnmoorCore/managers/process/PostFork.cpp
+from: found.insert(found.begin(), primary);
 to:
 tests: test_managers test_cli
 
 id: runner-account-no-groups
 area: runner
 what: a child running as another account gets no supplementary groups
-file: CairnmoorCore/managers/ProcessRunner.cpp
-from: ::setgroups(static_cast<int>(groups_.size()), groups_.data()) != 0 ||
-to: ::setgroups(0, nullptr) != 0 ||
+file: CairnmoorCore/managers/process/PostFork.hpp
+from: calls.setgroups(static_cast<int>(groups.size()), groups.data())
+to: calls.setgroups(0, nullptr)
 tests: test_managers test_cli
 
 id: prompt-only-at-start
@@ -540,8 +542,8 @@ id: prompt-last-line-only
 area: managers
 what: only the last line of output decides whether a password was refused
 file: CairnmoorCore/install/InstallEngine.cpp
-from: neededPassword = neededPassword || AdminPrompt::isRefusal(line);
-to: neededPassword = AdminPrompt::isRefusal(line);
+from: } else if (const auto note = AdminPrompt::unansweredNote(line); !note.empty()) {
+to: } else if (const auto note = AdminPrompt::unansweredNote(line); true) {
 tests: test_install test_cli
 
 id: prompt-no-tty-wording
@@ -570,18 +572,18 @@ tests: test_install test_managers test_cli
 
 id: cask-target-folder
 area: managers
-what: an app target naming a folder keeps the folder in the installed name
+what: an app target naming an Applications folder keeps the folder in the installed path
 file: CairnmoorCore/managers/CaskInfo.cpp
-from: std::string installed = std::filesystem::path(name).filename().string();
-to: std::string installed = name;
+from: path.remove_prefix(folder.size());
+to: (void)folder;
 tests: test_managers test_install test_cli
 
 id: cask-target-ignored
 area: managers
 what: an app's target is ignored and the bundle's own name used
 file: CairnmoorCore/managers/CaskInfo.cpp
-from: name = *target;
-to: (void)*target;
+from: path = target.get_ref<const std::string&>();
+to: (void)target;
 tests: test_managers test_install test_cli
 
 id: cask-old-token
@@ -675,20 +677,140 @@ tests: test_cli
 id: interrupt-status
 area: command line
 what: an interrupted run whose packages all succeeded exits 0
-file: app/cli/CLI.cpp
+file: app/cli/InstallCommand.cpp
 from: if (signalNumber != 0) {
-from+:             status = 128 + signalNumber;
+from+:         status = 128 + signalNumber;
 to: if (signalNumber != 0 && failures > 0) {
-to+:             status = 128 + signalNumber;
+to+:         status = 128 + signalNumber;
 tests: test_cli
 
 id: runner-stop-taken-late
 area: runner
 what: our job's stop, taken by another thread, comes after the child got the terminal back
-file: CairnmoorCore/managers/ProcessRunner.cpp
+file: CairnmoorCore/managers/process/TerminalLoan.cpp
 from: sigaddset(&stop, SIGTSTP);
 to: sigaddset(&stop, SIGURG);
 tests: test_cli test_managers
+
+id: root-brew-itself-unchecked
+area: root boundary
+what: as root, only the folders leading to Homebrew's brew are checked, not brew itself
+file: CairnmoorCore/managers/HomebrewOwner.cpp
+from: PathTrust::Trusted{{owner.uid}}, true)
+to: PathTrust::Trusted{{owner.uid}}, false)
+tests: test_cli
+
+id: root-trust-primary-group
+area: root boundary
+what: brew or a folder on its path, writable by the primary group of an untrusted account, is trusted
+file: CairnmoorCore/platform/PathTrust.cpp
+from: if (account->pw_gid == gid && !isTrusted(account->pw_uid, trusted)) {
+to: if (account->pw_uid == gid && !isTrusted(account->pw_uid, trusted)) {
+tests: test_cli test_platform
+
+id: root-output-unchecked
+area: root boundary
+what: as root, a report or log path another user can change is written anyway
+file: CairnmoorCore/platform/OutputFolder.cpp
+from: if (asRoot) {
+to: if (false) {
+tests: test_cli test_platform
+
+id: root-environment-inherited
+area: root boundary
+what: a child running as another account inherits all of root's environment
+file: CairnmoorCore/managers/process/ChildEnvironment.cpp
+from: if (!replaced && (!settings.account || passesToAnotherAccount(name))) {
+to: if (!replaced) {
+tests: test_managers test_cli
+
+id: root-replaced-brew
+area: root boundary
+what: a brew replaced after its owner was checked runs anyway; only a missing one is refused
+file: CairnmoorCore/managers/ProcessRunner.cpp
+from: ExecutableIdentity::of(executable) != settings.executable) {
+to: !ExecutableIdentity::of(executable)) {
+tests: test_managers test_cli
+
+id: root-account-home
+area: root boundary
+what: root looks for the Homebrew owner's apps in its own home
+file: CairnmoorCore/platform/AccountFileManager.hpp
+from: return home_;
+to: return FileManager::homeDirectory();
+tests: test_cli
+
+id: running-sibling-bundle
+area: running apps
+what: a process of Foo.app2 counts as running inside Foo.app
+file: CairnmoorCore/platform/RunningApps.cpp
+from: path[folder.size()] == '/';
+to: true;
+tests: test_platform test_install
+
+id: running-quit-ignores-cancel
+area: running apps
+what: a cancel does not end the wait for open apps to quit
+file: CairnmoorCore/platform/RunningApps.cpp
+from: while (!running.empty() && std::chrono::steady_clock::now() < deadline && !(stop && stop())) {
+to: while (!running.empty() && std::chrono::steady_clock::now() < deadline) {
+tests: test_platform test_install test_cli
+
+id: engine-open-apps-answer
+area: running apps
+what: the person's answer to the open-apps question is ignored for the options' policy
+file: CairnmoorCore/install/InstallEngine.cpp
+from: openApps = *answer;
+to: (void)*answer;
+tests: test_install test_cli test_views
+
+id: capture-kinds-swapped
+area: import
+what: captured casks are written as formulae and formulae as casks
+file: CairnmoorCore/import/MacCapture.cpp
+from: : i == 0 ? ProfilePackage::Kind::cask
+to: : i == 1 ? ProfilePackage::Kind::cask
+tests: test_import test_cli
+
+id: brewfile-unless-modifier
+area: import
+what: a Brewfile entry with an "unless" condition is imported as if unconditional
+file: CairnmoorCore/import/BrewfileReader.cpp
+from: if ((word == "if" || word == "unless") && !isKey) {
+to: if (word == "if" && !isKey) {
+tests: test_import test_cli
+
+id: brewfile-trailing-comma
+area: import
+what: an entry whose options go on after a comma on the next line is cut at the comma
+file: CairnmoorCore/import/BrewfileReader.cpp
+from: } else if (depth == 0 && !code.ends_with(',') && !code.ends_with('\\')) {
+to: } else if (depth == 0 && !code.ends_with('\\')) {
+tests: test_import test_cli
+
+id: askpass-secret-prefix
+area: password
+what: a request carrying only the start of the secret (or none of it) gets the password
+file: CairnmoorCore/managers/AskpassChannel.cpp
+from: unsigned char difference = a.size() == b.size() ? 0 : 1;
+to: unsigned char difference = 0;
+tests: test_managers test_install test_cli
+
+id: askpass-other-account
+area: password
+what: another account that connects to the channel, with the secret, gets the password
+file: CairnmoorCore/managers/AskpassChannel.cpp
+from: if (!peer || *peer != ::geteuid()) {
+to: if (!peer) {
+tests: test_managers
+
+id: askpass-helper-secret-mode
+area: password
+what: the helper trusts a secret file that others can read
+file: CairnmoorCore/managers/AskpassHelper.cpp
+from: info.st_uid != ::geteuid() || (info.st_mode & 077) != 0) {
+to: info.st_uid != ::geteuid()) {
+tests: test_managers test_cli
 EOF
 }
 
@@ -840,25 +962,29 @@ for i in "${selected[@]}"; do
         cp "$file" "$work/original"
         mutated_file=$file
         FROM="${from_of[i]}" TO="${to_of[i]}" perl -0777 -i -pe 's/\Q$ENV{FROM}\E/$ENV{TO}/' "$file"
-        # shellcheck disable=SC2086
-        if ! build_targets ${tests_of[i]}; then
-            result="build-failed"
-            by=$(grep -m1 -E 'error:' "$work/build.log" | sed 's/^.*error: //' | cut -c1-80 || true)
-            broken=$((broken + 1))
-        else
-            result="missed"
-            for program in ${tests_of[i]}; do
-                status=0
-                run_program "$program" "${limit_of[$program]}" || status=$?
-                if [[ $status -ne 0 ]]; then
-                    result="caught"
-                    by=$program
-                    [[ $status -eq 124 ]] && by="$program (time limit)"
-                    break
-                fi
-            done
-            if [[ "$result" == caught ]]; then caught=$((caught + 1)); else missed=$((missed + 1)); fi
-        fi
+        # Each program is built just before it runs: most mutations are caught by the
+        # first, and linking the others (the window's above all) costs more than running it.
+        result="missed"
+        for program in ${tests_of[i]}; do
+            if ! build_targets "$program"; then
+                result="build-failed"
+                by=$(grep -m1 -E 'error:' "$work/build.log" | sed 's/^.*error: //' | cut -c1-80 || true)
+                break
+            fi
+            status=0
+            run_program "$program" "${limit_of[$program]}" || status=$?
+            if [[ $status -ne 0 ]]; then
+                result="caught"
+                by=$program
+                [[ $status -eq 124 ]] && by="$program (time limit)"
+                break
+            fi
+        done
+        case "$result" in
+        caught) caught=$((caught + 1)) ;;
+        missed) missed=$((missed + 1)) ;;
+        *) broken=$((broken + 1)) ;;
+        esac
         restore
         cmp -s "$file" "$work/original" || { echo "could not restore $file" >&2; exit 1; }
     fi

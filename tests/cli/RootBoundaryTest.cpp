@@ -111,6 +111,18 @@ const std::vector<Row> rows = {
              << a.result.err;
          EXPECT_FALSE(a.ran());
      }},
+    {"BrewWritableByTheGroupAnotherUserHasAsItsOwn", false,
+     [](Attack& a) {
+         a.sandbox.launcher = "chgrp $(id -g " + intruder + ") " + a.sandbox.brewPath() +
+                              "; chmod g+w " + a.sandbox.brewPath() + ";";
+     },
+     [](Attack&) { return install; },
+     [](Attack& a) {
+         EXPECT_EQ(a.result.status, 1);
+         EXPECT_NE(a.result.err.find("/brew is writable by the group"), std::string::npos)
+             << a.result.err;
+         EXPECT_FALSE(a.ran());
+     }},
     {"BrewSwappedDuringTheRun", false,
      [](Attack& a) { a.sandbox.environment["CAIRNMOOR_FAKE_REPLACE_SELF"] = "alpha"; },
      [](Attack&) { return install; },
@@ -165,17 +177,18 @@ const std::vector<Row> rows = {
          EXPECT_NE(readFile(a.drop / "l-2").find("$ brew install beta"), std::string::npos);
      }},
     {"OwnersApplications", false,
+     // In the owner's home, not in root's.
      [](Attack& a) {
-         fs::create_directories(a.sandbox.home() / "Applications/Alpha.app");
+         fs::create_directories(a.drop / "owner/Applications/Alpha.app");
          ASSERT_EQ(
-             std::system(
-                 ("usermod -d " + a.sandbox.home().string() + " " + owner + " >/dev/null").c_str()),
+             std::system(("usermod -d " + (a.drop / "owner").string() + " " + owner + " >/dev/null")
+                             .c_str()),
              0);
      },
      [](Attack&) { return with({"--dry-run"}); },
      [](Attack& a) {
          EXPECT_NE(a.result.out.find("alpha: installed outside Homebrew at " +
-                                     (a.sandbox.home() / "Applications/Alpha.app").string()),
+                                     (a.drop / "owner/Applications/Alpha.app").string()),
                    std::string::npos)
              << a.result.out;
      }},

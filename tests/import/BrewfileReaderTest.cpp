@@ -44,7 +44,7 @@ TEST(BrewfileReader, ReadsRealWorldShapesAndListsWhatItCannotUse) {
          "winget \"w\"\nwhalebrew \"v\"\ncask_args appdir: \"/Applications\"\nrequire \"x\"\n",
          "#1 #2 #3 #4 #5 #6 #7 #8 #9"},
         // Conditions: trailing, and whole blocks with whatever they hold, nested.
-        {"brew \"gnupg\" if OS.mac?\ncask \"java\" unless system \"/usr/libexec/java_home\"\n"
+        {"brew \"gnupg\" if OS.mac?\ncask \"java\", greedy: true unless system \"/usr/libexec/java_home\"\n"
          "if OS.linux?\n  brew \"glibc\"\n  if ENV[\"X\"]\n    cask \"z\"\n  end\nelse\n  cask \"k\"\nend\n"
          "[\"a\", \"b\"].each do |name|\n  brew name\nend\nbrew \"after\"\nbrew \"x\", if: true\n",
          "f:after f:x #1 #2 #3 #4 #5 #6 #7 #8 #9 #10 #11 #12 #13"},

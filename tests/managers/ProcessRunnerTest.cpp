@@ -1,6 +1,7 @@
 #include "managers/ProcessRunner.hpp"
 
 #include "managers/CommandError.hpp"
+#include "managers/process/PostFork.hpp"
 #include "support/TempDir.hpp"
 
 #include <gmock/gmock.h>
@@ -14,6 +15,7 @@
 #include <signal.h>
 #include <sys/wait.h>
 #include <thread>
+#include <tuple>
 
 namespace cairnmoor {
 namespace {
@@ -21,6 +23,7 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using ::testing::ElementsAre;
+using ::testing::PrintToString;
 using Lines = std::vector<std::string>;
 
 // Lines as delivered; another thread of the test may wait for the first one.
@@ -298,6 +301,30 @@ TEST(Hygiene, ChildGetsACleanStart) {
     }
     ::pthread_sigmask(SIG_SETMASK, &previousMask, nullptr);
     ::sigaction(SIGPIPE, &previous, nullptr);
+}
+
+// The pure part of running as another account, which only root can exercise for real: the
+// groups it gets (its primary group first, within the kernel's limit), set before the group
+// and the user.
+TEST(Hygiene, AnotherAccountGetsItsGroupsThenItsGroupThenItsUser) {
+    struct Recorder {
+        std::string calls;
+        int setgroups(int count, const gid_t* groups) {
+            return calls += "groups " + PrintToString(std::vector(groups, groups + count)), 0;
+        }
+        int setgid(gid_t gid) { return calls += ", gid " + std::to_string(gid), 0; }
+        int setuid(uid_t uid) { return calls += ", uid " + std::to_string(uid), 0; }
+    };
+    for (const auto& [found, limit, calls] :
+         {std::tuple<std::vector<gid_t>, std::size_t, std::string>{
+              {12, 20, 61}, 0, "groups { 20, 12, 61 }, gid 20, uid 501"},
+          {{}, 16, "groups { 20 }, gid 20, uid 501"},
+          {{12, 61, 79}, 2, "groups { 20, 12 }, gid 20, uid 501"}}) {
+        Recorder recorder;
+        EXPECT_TRUE(
+            process::becomeAccount(recorder, process::accountGroups(20, found, limit), 20, 501));
+        EXPECT_EQ(recorder.calls, calls);
+    }
 }
 
 } // namespace

@@ -19,15 +19,29 @@
 
 namespace cairnmoor::process {
 
-AccountSpawn::AccountSpawn(const Account& account)
-    : uid_(account.uid), gid_(account.gid), groups_(account.groups), home_(account.home.string()) {
-    // The kernel takes only so many; the primary group is kept first.
-    const long limit = ::sysconf(_SC_NGROUPS_MAX);
-    std::erase(groups_, gid_);
-    groups_.insert(groups_.begin(), gid_);
-    if (limit > 0 && groups_.size() > static_cast<std::size_t>(limit)) {
-        groups_.resize(static_cast<std::size_t>(limit));
+namespace {
+
+struct SystemCalls {
+    static int setgroups(int count, const gid_t* groups) { return ::setgroups(count, groups); }
+    static int setgid(gid_t gid) { return ::setgid(gid); }
+    static int setuid(uid_t uid) { return ::setuid(uid); }
+};
+
+} // namespace
+
+std::vector<gid_t> accountGroups(gid_t primary, std::vector<gid_t> found, std::size_t limit) {
+    std::erase(found, primary);
+    found.insert(found.begin(), primary);
+    if (limit > 0 && found.size() > limit) {
+        found.resize(limit);
     }
+    return found;
+}
+
+AccountSpawn::AccountSpawn(const Account& account)
+    : uid_(account.uid), gid_(account.gid), home_(account.home.string()) {
+    const long limit = ::sysconf(_SC_NGROUPS_MAX);
+    groups_ = accountGroups(gid_, account.groups, limit > 0 ? static_cast<std::size_t>(limit) : 0);
     const long open = ::sysconf(_SC_OPEN_MAX);
     openMax_ = open > 0 && open < INT_MAX ? static_cast<int>(open) : 65536;
 }
@@ -122,8 +136,8 @@ int AccountSpawn::start(pid_t& processId, const char* path, char* const argv[], 
             ::close(fd);
         }
     }
-    if (::setgroups(static_cast<int>(groups_.size()), groups_.data()) != 0 || ::setgid(gid_) != 0 ||
-        ::setuid(uid_) != 0) {
+    SystemCalls calls;
+    if (!becomeAccount(calls, groups_, gid_, uid_)) {
         fail();
     }
     if (::chdir(home_.c_str()) != 0 && ::chdir("/") != 0) {
