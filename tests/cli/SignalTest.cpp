@@ -4,19 +4,14 @@
 // answer a password prompt, Ctrl-C there still stops everything, and Ctrl-Z suspends it.
 
 #include "CliSandbox.hpp"
-#include "managers/ProcessRunner.hpp"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <csignal>
 #include <filesystem>
 #include <poll.h>
-#include <sched.h>
 #include <string>
-#include <sys/stat.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -237,57 +232,6 @@ INSTANTIATE_TEST_SUITE_P(
                      1,
                      "(it needed an administrator password and had no terminal to ask for it"}),
     [](const auto& info) { return info.param.name; });
-
-// Ctrl-Z at the child's prompt (here the child stops itself so, once the terminal is its
-// own: a stop before that would be undone by the lending) must stop the job once,
-// whichever of its threads takes the stop: the child may have the terminal back and run
-// again only after `fg`. Woken any earlier, it meets a terminal the shell took back when
-// it told the child to go on (through a fifo), stops again, and the job stops a second
-// time after `fg`. The job is this program again, held on one processor behind a busy
-// main thread, so that the main thread takes the stop, late.
-TEST(TerminalJob, RunsAChildThatStopsAndThenUsesTheTerminal) {
-    const char* fifo = std::getenv("CAIRNMOOR_TEST_FIFO");
-    if (fifo == nullptr) {
-        GTEST_SKIP() << "the job of Signals.CtrlZStopsTheJobOnceWhicheverThreadTakesTheStop";
-    }
-#ifdef __linux__
-    cpu_set_t one;
-    CPU_ZERO(&one);
-    CPU_SET(::sched_getcpu(), &one);
-    ::sched_setaffinity(0, sizeof one, &one);
-#endif
-    std::atomic<int> status{-1};
-    std::thread runs([&] {
-        ProcessRunner runner(
-            {.shareTerminal = true, .environment = {}, .account = {}, .executable = {}});
-        status = runner
-                     .run("/bin/sh",
-                          {"-c", "stty echo && kill -TSTP $$ && read go <" + std::string(fifo) +
-                                     " && stty echo"},
-                          0)
-                     .exitCode;
-    });
-    while (status == -1) {
-    }
-    runs.join();
-    EXPECT_EQ(status, 0);
-}
-
-TEST_F(Signals, CtrlZStopsTheJobOnceWhicheverThreadTakesTheStop) {
-    const fs::path fifo = sandbox.work() / "go";
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    sandbox.environment["CAIRNMOOR_TEST_FIFO"] = fifo.string();
-    sandbox.executable = fs::path(CAIRNMOOR_BINARY_DIR) / "bin/test_cli";
-    int terminal = -1;
-    const pid_t pid = sandbox.startInTerminal(
-        {"--gtest_filter=TerminalJob.*"},
-        "set -m; exec 3<>\"$CAIRNMOOR_TEST_FIFO\"; \"$0\" \"$@\"; echo go >&3; fg; exit $?;",
-        terminal);
-    std::string seen;
-    readUntil(terminal, "ran.", seen);
-    EXPECT_EQ(sandbox.finish(pid).status, 0) << seen;
-    ::close(terminal);
-}
 
 } // namespace
 } // namespace cairnmoor::testing

@@ -81,10 +81,7 @@ TEST_F(CarryOverTest, ImportsABrewfileAndSavesThisMac) {
     EXPECT_EQ(
         carry().message(),
         u"Saved mac.cmprofile: 1 catalogue apps, 1 other packages, 0 found outside Homebrew."_s);
-    const Profile captured = Profile::load(file);
-    EXPECT_EQ(captured.apps, (Lines{"alpha"}));
-    EXPECT_EQ(captured.packages,
-              (std::vector<ProfilePackage>{{"ripgrep", ProfilePackage::Kind::formula}}));
+    EXPECT_EQ(Profile::load(file).apps, (Lines{"alpha"}));
 }
 
 // The window below the catalogue: a name typed and added shows as its row, which removes it.
