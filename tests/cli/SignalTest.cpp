@@ -174,6 +174,7 @@ class InTerminal : public Signals, public ::testing::WithParamInterface<Terminal
 TEST_P(InTerminal, PromptReachesThePersonInTheForegroundOnly) {
     const TerminalCase& c = GetParam();
     sandbox.environment["CAIRNMOOR_FAKE_PROMPT"] = "alpha";
+    sandbox.environment["CAIRNMOOR_FAKE_CONTEXT"] = "1";
     std::string options = CliSandbox::defaultOptions;
     options.replace(options.find("60"), 2, std::to_string(c.timeoutSeconds));
     sandbox.writeProfile("team.cmprofile", {"alpha", "beta"}, options);
@@ -189,6 +190,10 @@ TEST_P(InTerminal, PromptReachesThePersonInTheForegroundOnly) {
     ::close(terminal);
     EXPECT_EQ(result.status, c.status) << seen;
     EXPECT_NE(seen.find(c.lastLine), std::string::npos) << seen;
+    // The install lent the terminal reads from it, as sudo's prompt would.
+    const std::string context = readFile(sandbox.work() / "../state/context.log");
+    EXPECT_EQ(context.find(" input terminal") != std::string::npos, c.shell != background)
+        << context;
 }
 
 INSTANTIATE_TEST_SUITE_P(
