@@ -86,11 +86,7 @@ int main(const char* argv0, int argc, char** argv) {
     for (char& c : prompt) {
         c = c == '\n' ? ' ' : c;
     }
-    // Piece by piece: GCC 12 sees a false overlap in a chain of `"\n" + std::string`.
-    for (const std::string& part : {std::string("\n"), std::to_string(::getppid()),
-                                    std::string("\n"), prompt, std::string("\n")}) {
-        request.append(part);
-    }
+    request.append("\n" + std::to_string(::getppid()) + "\n" + prompt + "\n");
     if (!posix::writeAll(connection.get(), request.view())) {
         return refuse("Cairnmoor did not take the question");
     }

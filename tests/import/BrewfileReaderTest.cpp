@@ -24,7 +24,7 @@ std::string summary(const Brewfile& file) {
         add("t:" + tap.name + (tap.trusted ? "!" : ""));
     }
     for (const Brewfile::Unusable& line : file.unusable) {
-        add(std::string("#").append(std::to_string(line.line)));
+        add("#" + std::to_string(line.line));
     }
     return text;
 }
