@@ -132,13 +132,10 @@ void InstallEngine::cleanUp(const std::vector<PlannedEntry>& plan,
     log(InstallLog::commandLine(options.packageManager, arguments));
     std::string failure;
     try {
-        const CommandResult result = brewRunner_.run(
-            packageManagerPath, arguments, static_cast<double>(options.timeoutSeconds), log);
-        if (result.timedOut) {
-            failure = "it timed out";
-        } else if (!result.cancelled && result.exitCode != 0) {
-            failure = "brew exited with status " + std::to_string(result.exitCode);
-        }
+        failure = brewRunner_
+                      .run(packageManagerPath, arguments,
+                           static_cast<double>(options.timeoutSeconds), log)
+                      .failure("brew", "it timed out");
     } catch (const std::exception& error) {
         failure = error.what();
     }

@@ -84,13 +84,8 @@ void Prefetch::run(const std::vector<PlannedEntry>& plan, const InstallOptions& 
         log(InstallLog::commandLine(options.packageManager, arguments));
         std::string failure;
         try {
-            const CommandResult result =
-                runner_.run(packageManagerPath, arguments, command.timeLimit, watchOutput);
-            if (result.timedOut) {
-                failure = "the fetch timed out";
-            } else if (!result.cancelled && result.exitCode != 0) {
-                failure = "brew exited with status " + std::to_string(result.exitCode);
-            }
+            failure = runner_.run(packageManagerPath, arguments, command.timeLimit, watchOutput)
+                          .failure("brew", "the fetch timed out");
         } catch (const std::exception& error) {
             failure = error.what();
         }

@@ -88,11 +88,7 @@ void SurveyTaker::lookForExistingApps(const std::vector<AppEntry>& apps,
             if (result.cancelled) {
                 return;
             }
-            if (result.timedOut) {
-                failure = "the question to Homebrew timed out";
-            } else if (result.exitCode != 0) {
-                failure = "brew exited with status " + std::to_string(result.exitCode);
-            }
+            failure = result.failure("brew", "the question to Homebrew timed out");
         } catch (const std::exception& error) {
             failure = error.what();
         }
