@@ -63,8 +63,10 @@ id: engine-macports-probe-twice
 area: engine
 what: the MacPorts inventory is taken twice
 file: CairnmoorCore/install/SurveyTaker.cpp
-from: if (manager == PackageManager::homebrew && !given.casks) {
-to: if (!given.casks) {
+from: if (manager == PackageManager::homebrew) {
+from+:         survey.casks = InstalledProbe::installed(packageManagerPath, manager, true, runner_, log);
+to: if (true) {
+to+:         survey.casks = InstalledProbe::installed(packageManagerPath, manager, true, runner_, log);
 tests: test_install test_cli test_views
 
 id: engine-skip-beats-upgrade
@@ -205,14 +207,14 @@ tests: test_catalogue test_faults test_cli test_views
 
 id: catalogue-unreadable-replacement
 area: catalogue
-what: an unreadable replacement throws instead of falling back
+what: an unreadable replacement (or additions file) throws instead of being passed over
 file: CairnmoorCore/catalogue/CatalogLoader.cpp
 from: } catch (const std::exception& error) {
 from+:         reason = error.what();
 from+:     }
-from+:     // The shipped catalogue still serves; the user hears why theirs did not.
+from+:     while (!reason.empty() && reason.back() == '.') {
 to: }
-to+:     // The shipped catalogue still serves; the user hears why theirs did not.
+to+:     while (!reason.empty() && reason.back() == '.') {
 tests: test_catalogue test_faults test_cli test_views
 
 id: search-summary-field
@@ -436,8 +438,8 @@ id: log-overwrites
 area: install log
 what: lines overwrite the file from its start instead of appending
 file: CairnmoorCore/install/InstallLog.cpp
-from: [&] { return ::open(url.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC); }));
-to: [&] { return ::open(url.c_str(), O_WRONLY | O_CLOEXEC); }));
+from: [&] { return ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC); }));
+to: [&] { return ::open(path.c_str(), O_WRONLY | O_CLOEXEC); }));
 tests: test_install test_faults test_views
 
 id: runner-kill-after-exit
