@@ -39,10 +39,6 @@ constexpr int requestTimeoutMs = 5000;
     throw std::system_error(errno, std::generic_category(), what);
 }
 
-void setCloseOnExec(int fd) {
-    ::fcntl(fd, F_SETFD, ::fcntl(fd, F_GETFD) | FD_CLOEXEC);
-}
-
 // A closed peer must not end the process with SIGPIPE.
 bool sendAll(int fd, std::string_view data) {
 #if defined(MSG_NOSIGNAL)
@@ -202,7 +198,7 @@ AskpassChannel::AskpassChannel(const fs::path& executable, Handlers handlers,
         if (!state.listening) {
             fail("cannot open the password channel");
         }
-        setCloseOnExec(state.listening.get());
+        posix::setCloseOnExec(state.listening.get());
         const sockaddr_un address = socketAddress(state.folder / socketName);
         if (::bind(state.listening.get(), reinterpret_cast<const sockaddr*>(&address),
                    sizeof address) != 0 ||
@@ -295,7 +291,7 @@ void AskpassChannel::State::serve() {
             FileDescriptor connection(
                 retryOnInterrupt([&] { return ::accept(listening.get(), nullptr, nullptr); }));
             if (connection) {
-                setCloseOnExec(connection.get());
+                posix::setCloseOnExec(connection.get());
                 handle(std::move(connection));
             }
         }

@@ -36,8 +36,8 @@ bool makeCloseOnExecPipe(FileDescriptor& readEnd, FileDescriptor& writeEnd) {
     if (::pipe(ends) != 0) {
         return false;
     }
-    ::fcntl(ends[0], F_SETFD, FD_CLOEXEC);
-    ::fcntl(ends[1], F_SETFD, FD_CLOEXEC);
+    setCloseOnExec(ends[0]);
+    setCloseOnExec(ends[1]);
 #endif
     readEnd = FileDescriptor(ends[0]);
     writeEnd = FileDescriptor(ends[1]);
@@ -47,6 +47,11 @@ bool makeCloseOnExecPipe(FileDescriptor& readEnd, FileDescriptor& writeEnd) {
 bool setNonBlocking(int fd) {
     const int flags = ::fcntl(fd, F_GETFL);
     return flags != -1 && ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) != -1;
+}
+
+bool setCloseOnExec(int fd) {
+    const int flags = ::fcntl(fd, F_GETFD);
+    return flags != -1 && ::fcntl(fd, F_SETFD, flags | FD_CLOEXEC) != -1;
 }
 
 bool keepAboveStandardDescriptors(FileDescriptor& fd) {

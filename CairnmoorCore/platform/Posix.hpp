@@ -55,6 +55,8 @@ int syncToStorage(int fd) noexcept;
 bool makeCloseOnExecPipe(FileDescriptor& readEnd, FileDescriptor& writeEnd);
 
 bool setNonBlocking(int fd);
+// For a descriptor made without an atomic close-on-exec flag (macOS has no SOCK_CLOEXEC).
+bool setCloseOnExec(int fd);
 
 // Writes all of `data`, however many writes it takes. False (errno set) when one fails.
 bool writeAll(int fd, std::string_view data);
