@@ -69,13 +69,18 @@ std::vector<RunningApps::Process> RunningApps::inside(const std::vector<fs::path
 }
 
 std::vector<fs::path> RunningApps::open(const std::vector<fs::path>& bundles) const {
-    const std::vector<Process> running = inside(bundles);
+    if (bundles.empty()) {
+        return {};
+    }
+    // Each bundle resolved once, every process listed once: this runs at every poll.
+    const std::vector<Place> wanted = places(bundles);
+    const std::vector<Process> running = processes();
     std::vector<fs::path> found;
-    for (const fs::path& bundle : bundles) {
-        const Place place(bundle);
-        if (std::any_of(running.begin(), running.end(),
-                        [&](const Process& process) { return place.holds(process.executable); })) {
-            found.push_back(bundle);
+    for (std::size_t i = 0; i < bundles.size(); ++i) {
+        if (std::any_of(running.begin(), running.end(), [&](const Process& process) {
+                return wanted[i].holds(process.executable);
+            })) {
+            found.push_back(bundles[i]);
         }
     }
     return found;
