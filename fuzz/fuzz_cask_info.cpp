@@ -1,6 +1,7 @@
 // Homebrew's cask info: any bytes either parse or fail with DecodingError. Only names that
-// were asked about come back, and each app is a bundle's name as it sits in a folder (never
-// empty, never a path or "." or ".."), since the plan looks for it there.
+// were asked about come back, and each app is a bundle's path relative to an Applications
+// folder ("Foo.app", "Sub/Foo.app"): plain names only (never empty, "." or "..", never
+// absolute or from "~"), the last one a bundle's, since the plan looks for it there.
 // The first line holds the names asked about, separated by spaces; the rest is the document.
 #include "managers/CaskInfo.hpp"
 #include "platform/DecodingError.hpp"
@@ -13,6 +14,27 @@
 #include <vector>
 
 using namespace cairnmoor;
+
+namespace {
+
+bool isInApplications(std::string_view path) {
+    if (path.starts_with('~') || !path.ends_with(".app") || path.size() <= 4) {
+        return false;
+    }
+    for (std::size_t start = 0;;) {
+        const std::size_t slash = std::min(path.find('/', start), path.size());
+        const std::string_view part = path.substr(start, slash - start);
+        if (part.empty() || part == "." || part == "..") {
+            return false;
+        }
+        if (slash == path.size()) {
+            return part.size() > 4;
+        }
+        start = slash + 1;
+    }
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string_view text(reinterpret_cast<const char*>(data), size);
@@ -30,8 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 __builtin_trap();
             }
             for (const std::string& app : info.apps) {
-                if (app.empty() || app == "." || app == ".." ||
-                    app.find('/') != std::string::npos) {
+                if (!isInApplications(app)) {
                     __builtin_trap();
                 }
             }
