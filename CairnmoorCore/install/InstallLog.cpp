@@ -60,18 +60,7 @@ bool writeRecord(int fd, std::string_view line) {
     record.append(line);
     record.push_back('\n');
     // One write for the whole record, so lines from two threads never interleave.
-    const char* data = record.data();
-    std::size_t remaining = record.size();
-    while (remaining > 0) {
-        const ssize_t written =
-            posix::retryOnInterrupt([&] { return ::write(fd, data, remaining); });
-        if (written <= 0) {
-            return false;
-        }
-        data += written;
-        remaining -= static_cast<std::size_t>(written);
-    }
-    return true;
+    return posix::writeAll(fd, record);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "platform/Posix.hpp"
 
+#include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -70,7 +71,11 @@ bool writeAll(int fd, std::string_view data) {
     while (!data.empty()) {
         const ssize_t count =
             retryOnInterrupt([&] { return ::write(fd, data.data(), data.size()); });
-        if (count < 0) {
+        if (count <= 0) {
+            // Nothing written for a non-empty buffer would repeat forever: call it a failure.
+            if (count == 0) {
+                errno = EIO;
+            }
             return false;
         }
         data.remove_prefix(static_cast<std::size_t>(count));
