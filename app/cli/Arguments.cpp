@@ -68,6 +68,24 @@ Arguments Arguments::parse(const std::vector<std::string>& arguments, std::strin
         parsed.command = Command::version;
         return parsed;
     }
+    if (const auto capture = valueOf(arguments, "--capture")) {
+        parsed.command = Command::capture;
+        parsed.silent = has("--silent");
+        if (!*capture || (*capture)->starts_with("--")) {
+            return refuse("--capture requires a file path");
+        }
+        for (const char* other :
+             {"--profile", "--brewfile", "--report", "--log", "--dry-run", "--check"}) {
+            if (has(other)) {
+                return refuse(std::string(other) + " does not go with --capture");
+            }
+        }
+        parsed.capturePath = **capture;
+        if (const auto manager = valueOf(arguments, "--manager")) {
+            parsed.manager = manager->value_or("");
+        }
+        return parsed;
+    }
     if (has("--brewfile") && has("--profile")) {
         return refuse("--brewfile and --profile go one at a time");
     }

@@ -10,11 +10,12 @@ namespace cairnmoor {
 // The command line as the user gave it, checked for what can be told without reading a
 // file; the usage text beside it.
 struct Arguments {
-    enum class Command { window, help, version, profile };
+    enum class Command { window, help, version, profile, capture };
 
     Command command = Command::window;
     std::string profilePath;
-    bool brewfile = false; // the profile is a Brewfile, read as data
+    std::filesystem::path capturePath; // where --capture saves this Mac's profile
+    bool brewfile = false;             // the profile is a Brewfile, read as data
     bool silent = false;
     bool dryRun = false;
     bool check = false;

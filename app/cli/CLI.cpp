@@ -22,15 +22,15 @@ std::optional<std::int32_t> run(const std::vector<std::string>& arguments) {
     default:
         break;
     }
-    if (const auto captured = CaptureCommand::run(arguments)) {
-        return captured;
-    }
     if (!usageError.empty()) {
         Console::writeError(usageError + "\n");
         return ExitStatus::usage;
     }
     if (parsed.command == Arguments::Command::window) {
         return std::nullopt;
+    }
+    if (parsed.command == Arguments::Command::capture) {
+        return CaptureCommand::run(parsed);
     }
     return ProfileCommand::run(parsed);
 }

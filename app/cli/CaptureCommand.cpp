@@ -9,7 +9,6 @@
 #include "managers/PackageManagerLocator.hpp"
 #include "platform/ProcessInfo.hpp"
 
-#include <algorithm>
 #include <filesystem>
 #include <system_error>
 #include <unistd.h>
@@ -36,27 +35,11 @@ std::string joined(const std::vector<std::string>& items) {
 
 } // namespace
 
-std::optional<std::int32_t> run(const std::vector<std::string>& arguments) {
-    const auto option = std::find(arguments.begin(), arguments.end(), "--capture");
-    if (option == arguments.end()) {
-        return std::nullopt;
-    }
-    if (option + 1 == arguments.end() || (option + 1)->starts_with("--")) {
-        return fail(statusUsage, "--capture requires a file path");
-    }
-    for (const char* other :
-         {"--profile", "--brewfile", "--report", "--log", "--dry-run", "--check"}) {
-        if (std::find(arguments.begin(), arguments.end(), other) != arguments.end()) {
-            return fail(statusUsage, std::string(other) + " does not go with --capture");
-        }
-    }
-    const std::filesystem::path asked = *(option + 1);
+std::int32_t run(const Arguments& arguments) {
+    const std::filesystem::path& asked = arguments.capturePath;
     PackageManager manager = PackageManager::homebrew;
-    if (const auto managerOption = std::find(arguments.begin(), arguments.end(), "--manager");
-        managerOption != arguments.end()) {
-        const auto chosen = managerOption + 1 == arguments.end()
-                                ? std::nullopt
-                                : PackageManager::fromRawValue(*(managerOption + 1));
+    if (arguments.manager) {
+        const auto chosen = PackageManager::fromRawValue(*arguments.manager);
         if (!chosen) {
             return fail(statusUsage, "--manager requires homebrew or macports");
         }
@@ -83,8 +66,7 @@ std::optional<std::int32_t> run(const std::vector<std::string>& arguments) {
         return fail(statusFailure, "could not load catalogue: " + std::string(error.what()));
     }
 
-    const bool silent =
-        std::find(arguments.begin(), arguments.end(), "--silent") != arguments.end();
+    const bool silent = arguments.silent;
     MacCapture capture;
     try {
         capture =
