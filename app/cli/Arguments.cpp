@@ -81,6 +81,11 @@ Arguments Arguments::parse(const std::vector<std::string>& arguments, std::strin
             }
         }
         parsed.capturePath = **capture;
+        if (const auto why = OutputFolder::refusal(parsed.capturePath, ::geteuid() == 0)) {
+            return refuse("will not write the profile to " +
+                          CLI::displayText(parsed.capturePath.string()) + ": " +
+                          CLI::displayText(*why));
+        }
         if (const auto manager = valueOf(arguments, "--manager")) {
             parsed.manager = manager->value_or("");
         }

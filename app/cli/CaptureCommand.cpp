@@ -2,6 +2,7 @@
 
 #include "catalogue/CatalogLoader.hpp"
 #include "cli/Console.hpp"
+#include "cli/RunSetup.hpp"
 #include "cli/TerminalText.hpp"
 #include "import/MacCapture.hpp"
 #include "install/InstallLog.hpp"
@@ -33,6 +34,13 @@ std::string joined(const std::vector<std::string>& items) {
     return text;
 }
 
+// The install's settings without the terminal: taking stock never asks for a password.
+ProcessRunner::Settings runnerSettings(const RunSetup& setup) {
+    ProcessRunner::Settings settings = setup.runnerSettings();
+    settings.shareTerminal = false;
+    return settings;
+}
+
 } // namespace
 
 std::int32_t run(const Arguments& arguments) {
@@ -45,16 +53,21 @@ std::int32_t run(const Arguments& arguments) {
         }
         manager = *chosen;
     }
-    if (manager == PackageManager::homebrew && ::geteuid() == 0) {
-        return fail(statusFailure, "Homebrew does not run as root: capture this Mac as the "
-                                   "user who owns Homebrew.");
-    }
     const auto managerPath = PackageManagerLocator::resolve(manager, FileManager::defaultManager(),
                                                             ProcessInfo::environment());
     if (!managerPath) {
         return fail(statusFailure, std::string(manager.displayName()) +
                                        " was not found. Install it from " +
                                        std::string(manager.installURL()) + ".");
+    }
+    RunSetup setup;
+    setup.managerPath = *managerPath;
+    if (manager == PackageManager::homebrew && ::geteuid() == 0) {
+        if (const auto why = setup.runAsOwner()) {
+            return fail(statusFailure, *why);
+        }
+        Console::printLine("Running Homebrew as " + CLI::displayText(setup.account->name) +
+                           ", the owner of " + CLI::displayText(*managerPath) + ".");
     }
     Catalog catalog;
     try {
@@ -69,13 +82,12 @@ std::int32_t run(const Arguments& arguments) {
     const bool silent = arguments.silent;
     MacCapture capture;
     try {
-        capture =
-            MacCapture::take(*managerPath, manager, catalog, ProcessRunner::Settings{},
-                             FileManager::defaultManager(), [silent](const std::string& line) {
-                                 if (!silent) {
-                                     Console::printLine(CLI::displayText(line));
-                                 }
-                             });
+        capture = MacCapture::take(*managerPath, manager, catalog, runnerSettings(setup),
+                                   setup.fileManager(), [silent](const std::string& line) {
+                                       if (!silent) {
+                                           Console::printLine(CLI::displayText(line));
+                                       }
+                                   });
     } catch (const PackageManagerError& error) {
         return fail(statusFailure, "could not capture this Mac: " + error.text());
     } catch (const std::exception& error) {

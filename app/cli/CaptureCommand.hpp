@@ -5,7 +5,8 @@
 #include <cstdint>
 
 // `Cairnmoor --capture FILE [--manager homebrew|macports]`: this Mac's packages as a
-// profile, to install the same on another Mac with --profile.
+// profile, to install the same on another Mac with --profile. As root, Homebrew runs as
+// the owner of `brew`, as for an install.
 namespace cairnmoor::CaptureCommand {
 
 // Status 0 when the profile was written; 1 when the manager, its inventory or the file

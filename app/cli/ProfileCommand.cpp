@@ -12,7 +12,6 @@
 #include "cli/TerminalText.hpp"
 #include "install/Profile.hpp"
 #include "install/Selection.hpp"
-#include "managers/HomebrewOwner.hpp"
 #include "managers/PackageManagerError.hpp"
 #include "managers/PackageManagerLocator.hpp"
 #include "platform/ProcessInfo.hpp"
@@ -87,15 +86,9 @@ std::int32_t run(const Arguments& arguments) {
     setup.managerPath = *managerPath;
     report.change([&](RunReport& run) { run.managerPath = *managerPath; });
     if (::geteuid() == 0 && manager == PackageManager::homebrew) {
-        std::string problem;
-        setup.account = HomebrewOwner::find(*managerPath, problem);
-        if (!setup.account) {
-            return stop(ExitStatus::failure, problem);
-        }
-        if (const auto why = HomebrewOwner::untrusted(*managerPath, *setup.account)) {
+        if (const auto why = setup.runAsOwner()) {
             return stop(ExitStatus::failure, *why);
         }
-        setup.manager = ProcessRunner::ExecutableIdentity::of(*managerPath);
         report.change([&](RunReport& run) { run.runAs = setup.account->name; });
     }
 

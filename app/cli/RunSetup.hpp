@@ -1,5 +1,6 @@
 #pragma once
 
+#include "managers/HomebrewOwner.hpp"
 #include "managers/ProcessRunner.hpp"
 #include "platform/Account.hpp"
 #include "platform/AccountFileManager.hpp"
@@ -18,6 +19,22 @@ struct RunSetup {
     std::optional<Account> account; // the manager's commands run as this account
     std::optional<ProcessRunner::ExecutableIdentity> manager; // as it was checked
     std::optional<std::filesystem::path> logPath;
+
+    // As root: the manager's commands go to the owner of `brew`, which no other account
+    // may be able to swap. The one sentence saying why not, when they cannot.
+    std::optional<std::string> runAsOwner() {
+        std::string problem;
+        std::optional<Account> owner = HomebrewOwner::find(managerPath, problem);
+        if (!owner) {
+            return problem;
+        }
+        if (auto why = HomebrewOwner::untrusted(managerPath, *owner)) {
+            return why;
+        }
+        account = std::move(owner);
+        manager = ProcessRunner::ExecutableIdentity::of(managerPath);
+        return std::nullopt;
+    }
 
     ProcessRunner::Settings runnerSettings() const {
         // A package that asks for a password can ask the person at the terminal, when

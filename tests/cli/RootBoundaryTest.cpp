@@ -21,6 +21,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string owner = "cmowner", intruder = "cmintruder";
+const std::string asOwner = " as /nonexistent " + owner + " " + owner; // who the fake ran as
 
 uid_t uidOf(const std::string& name) {
     const passwd* entry = ::getpwnam(name.c_str());
@@ -35,7 +36,7 @@ struct Attack {
     const fs::path& vault; // root's own: nothing may change in it
     CliResult result;
 
-    std::string context() const { return readFile(sandbox.work() / "../state/context.log"); }
+    std::string state(const char* log) const { return readFile(sandbox.work() / "../state" / log); }
     bool ran() const { return !sandbox.invocations().empty(); }
 };
 
@@ -51,7 +52,17 @@ void plantAs(const fs::path& path, const std::string& account) {
     ASSERT_EQ(::lchown(path.c_str(), uidOf(account), static_cast<gid_t>(-1)), 0) << path;
 }
 
+void linkToVault(Attack& a) {
+    fs::create_directory_symlink(a.vault, a.drop / "out");
+    plantAs(a.drop / "out", intruder);
+}
+
 const std::vector<std::string> install = {"--profile", "team.cmprofile"};
+constexpr auto npos = std::string::npos;
+
+std::vector<std::string> capture(const fs::path& file) {
+    return {"--capture", file.string()};
+}
 
 std::vector<std::string> with(std::vector<std::string> more) {
     more.insert(more.begin(), install.begin(), install.end());
@@ -62,7 +73,7 @@ const std::vector<Row> rows = {
     {"NoTerminal", true, [](Attack&) {}, [](Attack&) { return install; },
      [](Attack& a) {
          EXPECT_EQ(a.result.status, 0) << a.result.err;
-         EXPECT_NE(a.context().find(" terminal no input ''\n"), std::string::npos) << a.context();
+         EXPECT_NE(a.state("context.log").find(" terminal no input ''\n"), npos);
      }},
     {"CleanEnvironment", false,
      [](Attack& a) {
@@ -76,15 +87,13 @@ const std::vector<Row> rows = {
      [](Attack&) { return install; },
      [](Attack& a) {
          EXPECT_EQ(a.result.status, 0) << a.result.err;
-         const std::string context = a.context();
+         const std::string context = a.state("context.log");
          EXPECT_EQ(context.substr(0, context.find(" terminal")),
                    "vars HOME HOMEBREW_NO_ANALYTICS HOMEBREW_NO_AUTO_UPDATE HOMEBREW_NO_ENV_HINTS "
                    "HOMEBREW_NO_INSTALL_CLEANUP HOMEBREW_NO_UPGRADE_QUIT_CASKS LANG LC_ALL LOGNAME "
                    "PATH PWD SHELL SHLVL USER _")
              << context;
-         const std::string environment = readFile(a.sandbox.work() / "../state/environment.log");
-         EXPECT_NE(environment.find(" as /nonexistent " + owner + " " + owner), std::string::npos)
-             << environment;
+         EXPECT_NE(a.state("environment.log").find(asOwner), npos);
      }},
     {"BrewFolderWritableByEveryone", false,
      [](Attack& a) {
@@ -94,8 +103,7 @@ const std::vector<Row> rows = {
      [](Attack&) { return install; },
      [](Attack& a) {
          EXPECT_EQ(a.result.status, 1);
-         EXPECT_NE(a.result.err.find("/bin is writable by everyone"), std::string::npos)
-             << a.result.err;
+         EXPECT_NE(a.result.err.find("/bin is writable by everyone"), npos) << a.result.err;
          EXPECT_FALSE(a.ran());
      }},
     {"BrewFolderOfAnotherUser", false,
@@ -107,8 +115,7 @@ const std::vector<Row> rows = {
      [](Attack&) { return install; },
      [](Attack& a) {
          EXPECT_EQ(a.result.status, 1);
-         EXPECT_NE(a.result.err.find("/bin belongs to " + intruder), std::string::npos)
-             << a.result.err;
+         EXPECT_NE(a.result.err.find("/bin belongs to " + intruder), npos) << a.result.err;
          EXPECT_FALSE(a.ran());
      }},
     {"BrewWritableByTheGroupAnotherUserHasAsItsOwn", false,
@@ -119,8 +126,7 @@ const std::vector<Row> rows = {
      [](Attack&) { return install; },
      [](Attack& a) {
          EXPECT_EQ(a.result.status, 1);
-         EXPECT_NE(a.result.err.find("/brew is writable by the group"), std::string::npos)
-             << a.result.err;
+         EXPECT_NE(a.result.err.find("/brew is writable by the group"), npos) << a.result.err;
          EXPECT_FALSE(a.ran());
      }},
     {"BrewSwappedDuringTheRun", false,
@@ -130,15 +136,11 @@ const std::vector<Row> rows = {
          EXPECT_EQ(a.result.status, 1);
          EXPECT_NE(a.result.out.find(a.sandbox.brewPath() + " was replaced or changed owner "
                                                             "during the run; stopping."),
-                   std::string::npos)
+                   npos)
              << a.result.out;
          EXPECT_EQ(a.sandbox.invocations().back(), "brew install --cask alpha");
      }},
-    {"ReportFolderIsAnotherUsersLink", false,
-     [](Attack& a) {
-         fs::create_directory_symlink(a.vault, a.drop / "out");
-         plantAs(a.drop / "out", intruder);
-     },
+    {"ReportFolderIsAnotherUsersLink", false, linkToVault,
      [](Attack& a) {
          return with({"--report", (a.drop / "out/r").string()});
      },
@@ -155,7 +157,7 @@ const std::vector<Row> rows = {
      },
      [](Attack& a) {
          EXPECT_EQ(a.result.status, 2);
-         EXPECT_NE(a.result.err.find("/l is not a regular file"), std::string::npos);
+         EXPECT_NE(a.result.err.find("/l is not a regular file"), npos);
      }},
     {"PlantedReportWithOddBitsAndPlantedLinkAtTheLog", false,
      [](Attack& a) {
@@ -174,7 +176,7 @@ const std::vector<Row> rows = {
          ASSERT_EQ(::lstat((a.drop / "r").c_str(), &info), 0);
          EXPECT_TRUE(S_ISREG(info.st_mode) && info.st_uid == 0 && (info.st_mode & 07777) == 0644);
          EXPECT_EQ(readFile(a.vault / "secret"), "root's");
-         EXPECT_NE(readFile(a.drop / "l-2").find("$ brew install beta"), std::string::npos);
+         EXPECT_NE(readFile(a.drop / "l-2").find("$ brew install beta"), npos);
      }},
     {"OwnersApplications", false,
      // In the owner's home, not in root's.
@@ -189,8 +191,22 @@ const std::vector<Row> rows = {
      [](Attack& a) {
          EXPECT_NE(a.result.out.find("alpha: installed outside Homebrew at " +
                                      (a.drop / "owner/Applications/Alpha.app").string()),
-                   std::string::npos)
+                   npos)
              << a.result.out;
+     }},
+    {"CaptureRunsHomebrewAsItsOwner", false, [](Attack&) {},
+     [](Attack& a) { return capture(a.vault / "mac.cmprofile"); },
+     [](Attack& a) {
+         EXPECT_EQ(a.result.status, 0) << a.result.err;
+         EXPECT_NE(a.state("environment.log").find(asOwner), npos);
+         EXPECT_TRUE(fs::is_regular_file(a.vault / "mac.cmprofile"));
+     }},
+    {"CaptureThroughAnotherUsersLink", false, linkToVault,
+     [](Attack& a) { return capture(a.drop / "out/mac.cmprofile"); },
+     [](Attack& a) {
+         EXPECT_EQ(a.result.status, 2);
+         EXPECT_NE(a.result.err.find("will not write the profile to "), npos);
+         EXPECT_FALSE(a.ran() || fs::exists(a.vault / "mac.cmprofile"));
      }},
     {"ReportFolderThatCannotBeMade", false, [](Attack&) {},
      [](Attack& a) {
