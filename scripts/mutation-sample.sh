@@ -742,6 +742,22 @@ from: return home_;
 to: return FileManager::homeDirectory();
 tests: test_cli
 
+id: root-capture-as-root
+area: root boundary
+what: as root, a capture runs brew as root instead of as the owner of brew
+file: app/cli/CaptureCommand.cpp
+from: && ::geteuid() == 0) {
+to: && ::geteuid() == 4242) {
+tests: test_cli
+
+id: root-capture-path-unchecked
+area: root boundary
+what: as root, a capture writes its profile through a folder another user can change
+file: app/cli/Arguments.cpp
+from: OutputFolder::refusal(parsed.capturePath, ::geteuid() == 0)
+to: OutputFolder::refusal(parsed.capturePath, false)
+tests: test_cli
+
 id: running-sibling-bundle
 area: running apps
 what: a process of Foo.app2 counts as running inside Foo.app
