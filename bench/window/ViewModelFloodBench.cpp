@@ -1,4 +1,4 @@
-// A run whose one package prints a flood of lines (a few of them not UTF-8), through the
+// A run whose one package prints a flood of lines, and one line that is not UTF-8, through the
 // window's real view model, engine and log file, with the UI thread in its own event loop as
 // in the window. A 5 ms timer on the UI thread finds the longest gap between its ticks from
 // startInstall() to the run's completion step; then the same timer runs for as long over an
@@ -15,6 +15,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
