@@ -123,7 +123,7 @@ for arch in "${archs[@]}"; do
     for source in "${sources[@]}"; do
         flags=(--target="$arch-apple-macos$target" "${common[@]}")
         case "$source" in
-        app/views/* | tests/views/* | */app/views/* | */tests/views/*) flags+=("${qt[@]}") ;;
+        app/views/* | tests/views/* | bench/window/* | */app/views/* | */tests/views/* | */bench/window/*) flags+=("${qt[@]}") ;;
         esac
         if [[ "$source" == *.mm ]]; then
             flags+=(-x objective-c++)
