@@ -78,6 +78,14 @@ std::optional<std::string> resolve(PackageManager manager, const FileManager& fi
     return std::nullopt;
 }
 
+std::string notFoundSentence(PackageManager manager) {
+    if (manager == PackageManager::macports) {
+        return "A trusted root-owned MacPorts installation at " +
+               std::string(MacPortsExecutable::path) + " was not found.";
+    }
+    return std::string(manager.displayName()) + " was not found.";
+}
+
 } // namespace cairnmoor::PackageManagerLocator
 
 namespace cairnmoor::BrewLocator {

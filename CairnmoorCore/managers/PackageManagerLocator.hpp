@@ -30,6 +30,10 @@ bool honoursTestKnownPaths();
 std::optional<std::string> resolve(PackageManager manager, const FileManager& fileManager,
                                    const std::map<std::string, std::string>& environment);
 
+// The sentence for when resolve() found nothing: for MacPorts it names what is looked for,
+// since a port that is there but not trusted is not found either.
+std::string notFoundSentence(PackageManager manager);
+
 } // namespace cairnmoor::PackageManagerLocator
 
 namespace cairnmoor::BrewLocator {

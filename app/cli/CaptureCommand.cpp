@@ -56,9 +56,9 @@ std::int32_t run(const Arguments& arguments) {
     const auto managerPath = PackageManagerLocator::resolve(manager, FileManager::defaultManager(),
                                                             ProcessInfo::environment());
     if (!managerPath) {
-        return fail(statusFailure, std::string(manager.displayName()) +
-                                       " was not found. Install it from " +
-                                       std::string(manager.installURL()) + ".");
+        return fail(statusFailure, PackageManagerLocator::notFoundSentence(manager) +
+                                       " Install it from " + std::string(manager.installURL()) +
+                                       ".");
     }
     RunSetup setup;
     setup.managerPath = *managerPath;

@@ -20,18 +20,8 @@
 #include <unistd.h>
 
 namespace cairnmoor::ProfileCommand {
-namespace {
 
 using CLI::displayText;
-
-std::string notFoundSentence(PackageManager manager) {
-    if (manager == PackageManager::macports) {
-        return "A trusted root-owned MacPorts installation at /opt/local/bin/port was not found.";
-    }
-    return "Homebrew was not found.";
-}
-
-} // namespace
 
 std::int32_t run(const Arguments& arguments) {
     RunSetup setup;
@@ -80,7 +70,8 @@ std::int32_t run(const Arguments& arguments) {
     const std::optional<std::string> managerPath = PackageManagerLocator::resolve(
         manager, FileManager::defaultManager(), ProcessInfo::environment());
     if (!managerPath) {
-        return stop(ExitStatus::failure, notFoundSentence(manager) + " Install it from " +
+        return stop(ExitStatus::failure, PackageManagerLocator::notFoundSentence(manager) +
+                                             " Install it from " +
                                              std::string(manager.installURL()) + ".");
     }
     setup.managerPath = *managerPath;

@@ -3,6 +3,7 @@
 #include "import/BrewfileReader.hpp"
 #include "import/MacCapture.hpp"
 #include "managers/PackageManagerError.hpp"
+#include "managers/PackageManagerLocator.hpp"
 #include "managers/ProcessRunner.hpp"
 #include "platform/FileManager.hpp"
 
@@ -210,8 +211,7 @@ void CarryOver::captureMac(const QString& path) {
     const PackageManager manager = owner_.options().packageManager;
     const auto managerPath = owner_.managerPath(manager);
     if (!managerPath) {
-        return setMessage(
-            QStringLiteral("%1 was not found.").arg(text(std::string(manager.displayName()))));
+        return setMessage(text(PackageManagerLocator::notFoundSentence(manager)));
     }
     setMessage(QStringLiteral("Taking this Mac\u2019s inventory\u2026"));
     startWork([this, manager, managerPath = *managerPath, catalog = owner_.catalog(),
