@@ -4,12 +4,9 @@
 #include "platform/OutputFolder.hpp"
 #include "platform/Posix.hpp"
 
-#include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace cairnmoor::InstallLog {
 namespace {
