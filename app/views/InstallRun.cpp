@@ -278,7 +278,7 @@ QString InstallRun::outcome() const {
         runRowModel_.workedCount() == counts.total()) {
         return QStringLiteral("done");
     }
-    return succeeded() == 0 ? QStringLiteral("failed") : QStringLiteral("partial");
+    return counts.present() == 0 ? QStringLiteral("failed") : QStringLiteral("partial");
 }
 
 QString InstallRun::headline() const {
@@ -294,10 +294,9 @@ QString InstallRun::headline() const {
                    ? QStringLiteral("Downloading selected apps")
                    : QStringLiteral("Installing selected apps");
     }
-    const int installed = succeeded();
-    const auto failed = std::count_if(rows.begin(), rows.end(), [](const RunRow& row) {
-        return row.state.kind == PackageState::Kind::failed;
-    });
+    const OutcomeCounts counts = runRowModel_.outcomes();
+    const int installed = counts.present();
+    const int failed = counts[PackageState::Kind::failed];
     if (cancelled_) {
         return installed == 0
                    ? QStringLiteral("Cancelled")

@@ -3,7 +3,7 @@
 #include "views/CairnmoorViewModel.hpp"
 #include "views/DesktopNotification.hpp"
 
-#include <algorithm>
+#include <utility>
 
 namespace cairnmoor {
 
@@ -28,12 +28,9 @@ void RunNotifier::runEnded() {
     if (platform_.clock.now() - started_ < longRun || inFront_()) {
         return;
     }
-    const auto& rows = model_.installRun()->runRows();
-    const auto failed = std::count_if(rows.begin(), rows.end(), [](const RunRow& row) {
-        return row.state.kind == PackageState::Kind::failed;
-    });
-    platform_.post(QStringLiteral("Cairnmoor: the install has ended"),
-                   model_.installRun()->runRowModel()->summary());
+    const RunRowModel& rows = *model_.installRun()->runRowModel();
+    const int failed = rows.outcomes()[PackageState::Kind::failed];
+    platform_.post(QStringLiteral("Cairnmoor: the install has ended"), rows.summary());
     // The badge counts what failed; a check mark says all went well.
     platform_.badge(failed > 0 ? QString::number(failed) : QStringLiteral("✓"));
     badged_ = true;
